@@ -1,0 +1,87 @@
+// diskimage.dld: a driver module whose disk is an image file.
+//
+// The image is the file named by JUKEPAK_IMAGE, else the built-in player at
+// the default path, which is created (sparse, 12,594,960 sectors) the first
+// time it is opened. An image named explicitly is never created: opening a
+// missing one fails, so that a typing mistake never makes a new player.
+// Remote-control codes come from the side file "<image>.ir".
+
+#include <cstdio>
+#include <memory>
+
+#include "base/debug_channel.h"
+#include "driver/image_file.h"
+#include "driver/jukepak_driver.h"
+
+namespace {
+
+std::unique_ptr<jukepak::ImageFile> g_image;
+
+jukepak::Result OpenImage() {
+  bool is_default = false;
+  const std::string path = jukepak::ImagePathFromEnvironment(&is_default);
+  std::unique_ptr<jukepak::ImageFile> image;
+  jukepak::Result result = jukepak::ImageFile::Open(path, &image);
+  if (result.code() == jukepak::ResultCode::kNotFound && is_default) {
+    result = jukepak::CreateParentFolders(path);
+    if (result.ok()) result = jukepak::CreateSparseImage(path, jukepak::kBuiltInPlayerSectors);
+    if (result.ok()) result = jukepak::ImageFile::Open(path, &image);
+  }
+  if (result.ok()) g_image = std::move(image);
+  return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+JUKEPAK_DRIVER_EXPORT int32_t Open(void) {
+  g_image.reset();
+  const jukepak::Result result = OpenImage();
+  if (!result.ok()) {
+    jukepak::DebugPrint("diskimage: %s\n", result.message().c_str());
+    return 1;
+  }
+  jukepak::DebugPrint("diskimage: opened %s (%u sectors)\n", g_image->path().c_str(),
+                      g_image->sectorCount());
+  return 0;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t QueryNumSectors(uint32_t* out) {
+  if (g_image == nullptr || out == nullptr) return 1;
+  *out = g_image->sectorCount();
+  return 0;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t WriteSectors(uint32_t sector, uint32_t count, const void* buffer) {
+  if (count == 0) return 0;
+  if (g_image == nullptr || buffer == nullptr) return 1;
+  return g_image->Write(sector, count, buffer) ? 0 : 1;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t ReadSectors(uint32_t sector, uint32_t count, void* buffer) {
+  if (count == 0) return 0;
+  if (g_image == nullptr || buffer == nullptr) return 1;
+  return g_image->Read(sector, count, buffer) ? 0 : 1;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t DebugMsg(const char* text) {
+  return std::printf("[%s]\n", text != nullptr ? text : "");
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t ReadIR(int32_t* code) {
+  if (code == nullptr) return 1;
+  *code = g_image != nullptr ? int32_t(g_image->TakeRemoteCode()) : 0;
+  return 0;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t Close(void) {
+  g_image.reset();
+  return 0;
+}
+
+JUKEPAK_DRIVER_EXPORT int32_t QueryValidity(void) { return 1; }
+
+JUKEPAK_DRIVER_EXPORT const char* GetDisplayName(void) { return "Disk Image"; }
+
+}  // extern "C"

@@ -1,0 +1,28 @@
+#include "volume/layout.h"
+
+#include <string>
+
+#include "volume/format_constants.h"
+
+namespace jukepak {
+
+Result ComputeLayout(uint32_t sector_count, VolumeLayout* layout) {
+  const uint64_t n = sector_count;
+  const uint64_t clusters = (n + 15) / 16;
+  VolumeLayout l;
+  l.fatStart = format::kFirstFatSector;
+  l.fatSectors = uint32_t((clusters + 127) / 128);
+  l.audioStart = uint32_t((uint64_t(l.fatStart) + l.fatSectors + 15) / 16);
+  const uint64_t audio_first_sector = uint64_t(l.audioStart) * 16;
+  // The placeholder takes clusters 0 and 1; a volume needs room for a song too.
+  if (n < audio_first_sector + 3 * format::kSectorsPerCluster) {
+    return Result::Error(ResultCode::kInvalidArgument,
+                         "a drive of " + std::to_string(sector_count) +
+                             " sectors is too small for a volume");
+  }
+  l.audioClusters = uint32_t((n - audio_first_sector) / 16);
+  *layout = l;
+  return Result::Ok();
+}
+
+}  // namespace jukepak

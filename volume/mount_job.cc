@@ -1,0 +1,111 @@
+// The mount: reads the header's directory (every CD record and track record)
+// and the whole FAT into the model and fills the player tree.
+
+#include <algorithm>
+#include <vector>
+
+#include "volume/format_constants.h"
+#include "volume/header_check.h"
+#include "volume/player_volume.h"
+#include "volume/space_accounting.h"
+
+namespace jukepak {
+
+void PlayerVolume::ClearPlayerDirectory() {
+  model_.playerCds.clear();
+  reporter_->ClearTree(Tree::kPlayer);
+}
+
+Result PlayerVolume::MountJob() {
+  reporter_->ShowStatus("Reading Directory...");
+  ClearPlayerDirectory();
+  model_.fat.Clear();
+  const Result mounted = MountDirectory();
+  if (!mounted.ok()) ClearPlayerDirectory();  // never show a half-read directory
+  return mounted;
+}
+
+Result PlayerVolume::MountDirectory() {
+  uint32_t n = 0;
+  Result r = device_->QuerySectorCount(&n);
+  if (!r.ok()) return ReportDriverFailure("Could not read the directory", r);
+  model_.sectorCount = n;
+  model_.clusterLimit = n / format::kSectorsPerCluster;
+
+  r = CheckHeaderStructure(model_.header, n);
+  if (!r.ok()) {
+    reporter_->ShowStatus("The volume on the player is damaged (" + r.message() +
+                          "); run volmend to check and repair it");
+    SetDeviceState(DeviceState::kNoVolume);
+    SetBusyState(BusyState::kIdle);
+    return r;
+  }
+
+  int damaged = 0;
+  for (uint32_t i = 0; i < model_.header.cdCount(); ++i) {
+    r = ReadCd(i, &damaged);
+    if (!r.ok()) return ReportDriverFailure("Could not read the directory", r);
+  }
+
+  reporter_->ShowStatus("Reading FAT...");
+  const uint32_t fat_sectors = model_.header.fatSectors();
+  std::vector<uint8_t> fat_bytes(size_t(fat_sectors) * format::kSectorSize, 0);
+  r = device_->Read(model_.header.fatStart(), fat_sectors, fat_bytes.data());
+  if (!r.ok()) return ReportDriverFailure("Could not read the FAT", r);
+  model_.fat.Decode(fat_bytes.data(), fat_sectors);
+
+  const uint32_t limit = AllocatableClusterLimit(model_.header);
+  model_.nextFreeCluster = limit;
+  for (uint32_t c = 0; c < limit; ++c) {
+    if (model_.fat.entry(c) == format::kFatFree) {
+      model_.nextFreeCluster = c;
+      break;
+    }
+  }
+  FreeKilobytes();
+  EstimateDownloadKilobytes();
+
+  reporter_->ShowStatus(damaged == 0 ? "Ready"
+                                     : "Ready - the directory has damaged entries; run volmend "
+                                       "to check and repair it");
+  SetDeviceState(DeviceState::kReady);
+  SetBusyState(BusyState::kIdle);
+  return Result::Ok();
+}
+
+Result PlayerVolume::ReadCd(uint32_t index, int* damaged) {
+  auto cd = std::make_unique<CdNode>();
+  cd->sector = model_.header.cdStart() + index;
+  Result r = device_->Read(cd->sector, 1, cd->record.data());
+  if (!r.ok()) return r;
+  if (!cd->record.HasSignature()) ++*damaged;
+  if (cd->record.trackCount() > format::kMaxTracksPerCd) {
+    // A damaged record: keep what the record can hold so no edit indexes past it.
+    cd->record.setTrackCount(uint8_t(format::kMaxTracksPerCd));
+    ++*damaged;
+  }
+  CdNode* node = cd.get();
+  model_.playerCds.push_back(std::move(cd));
+  node->treeItem = reporter_->InsertCdItem(Tree::kPlayer, CdLabel(node->record), node, false);
+
+  const std::string cd_artist = node->record.artist();
+  for (uint32_t j = 0; j < node->record.trackCount(); ++j) {
+    auto track = std::make_unique<TrackNode>();
+    track->firstCluster = node->record.startCluster(j);
+    if (track->firstCluster < model_.header.audioClusters()) {
+      r = device_->Read(uint32_t(model_.header.ClusterSector(track->firstCluster)),
+                        format::kTrackRecordSectors, track->record.data());
+      if (!r.ok()) return r;
+    } else {
+      ++*damaged;  // its record would lie outside the audio area: leave it unread
+    }
+    TrackNode* t = track.get();
+    node->tracks.push_back(std::move(track));
+    t->treeItem =
+        reporter_->InsertTrackItem(Tree::kPlayer, node->treeItem, TrackLabel(t->record, cd_artist), t);
+  }
+  reporter_->RedrawTree(Tree::kPlayer);
+  return Result::Ok();
+}
+
+}  // namespace jukepak

@@ -1,0 +1,163 @@
+#include "volume/player_volume.h"
+
+#include "base/debug_channel.h"
+#include "driver/driver_module.h"
+#include "volume/driver_device.h"
+
+namespace jukepak {
+
+PlayerVolume::PlayerVolume(VolumeReporter* reporter) : reporter_(reporter) {}
+
+PlayerVolume::~PlayerVolume() { UnbindDriver(); }
+
+int PlayerVolume::BindDriver(const std::string& path) {
+  UnbindDriver();
+  std::unique_ptr<DriverModule> module;
+  const Result loaded = DriverModule::Load(path, &module);
+  if (!loaded.ok()) {
+    bind_error_ = loaded.message();
+    SetDeviceState(DeviceState::kNoDriver);
+    return kBindCannotLoad;
+  }
+  const std::string missing = module->FirstMissingDeviceEntry();
+  if (!missing.empty()) {
+    bind_error_ = "the driver module " + path + " lacks the entry point " + missing;
+    SetDeviceState(DeviceState::kNoDriver);
+    return kBindMissingEntry;
+  }
+  std::unique_ptr<SectorDevice> device = std::make_unique<DriverDevice>(std::move(module));
+  const DriverDevice* driver = static_cast<const DriverDevice*>(device.get());
+  if (!Attach(device)) return kBindOpenFailedBase + driver->lastOpenResult();
+  return kBindOk;
+}
+
+int PlayerVolume::BindDevice(std::unique_ptr<SectorDevice> device) {
+  UnbindDriver();
+  return Attach(device) ? kBindOk : kBindOpenFailedBase + 1;
+}
+
+bool PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
+  bind_error_.clear();
+  const Result opened = device->Open();
+  if (!opened.ok()) {
+    bind_error_ = opened.message();
+    SetDeviceState(DeviceState::kNoDriver);
+    return false;
+  }
+  device_ = std::move(device);
+  worker_ = std::make_unique<TransferWorker>(TransferWorker::JobTable{
+      [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); }});
+  return true;
+}
+
+void PlayerVolume::UnbindDriver() {
+  if (worker_ != nullptr) {
+    worker_->Stop();
+    worker_.reset();
+  }
+  model_.fat.Clear();
+  if (device_ != nullptr) {
+    device_->Close();
+    device_.reset();
+  }
+}
+
+bool PlayerVolume::CheckVolume() {
+  if (deviceState() == DeviceState::kNoDriver || device_ == nullptr) return false;
+  const Result read = device_->Read(0, format::kHeaderSectors, model_.header.data());
+  if (!read.ok()) {
+    (void)ReportDriverFailure("Could not read the volume header", read);
+    return false;
+  }
+  return model_.header.HasSignature();
+}
+
+void PlayerVolume::SignalJob(Job job) {
+  if (worker_ != nullptr) worker_->Signal(job);
+}
+
+Result PlayerVolume::RunJobNow(Job job) {
+  switch (job) {
+    case Job::kMount:
+      SetBusyState(BusyState::kMount);
+      return MountJob();
+    case Job::kInit:
+      SetDeviceState(DeviceState::kNoVolume);
+      SetBusyState(BusyState::kInitialize);
+      return InitJob();
+    case Job::kSync:
+      SetBusyState(BusyState::kSync);
+      return SyncJob();
+  }
+  return Result::Error(ResultCode::kInvalidArgument, "unknown job");
+}
+
+void PlayerVolume::RequestCancel() {
+  if (worker_ != nullptr) worker_->SetCancel();
+}
+
+bool PlayerVolume::CancelRequested() const {
+  return worker_ != nullptr && worker_->CancelRequested();
+}
+
+void PlayerVolume::SetDeviceState(DeviceState state) {
+  device_state_.store(state);
+  reporter_->DeviceStateChanged(state);
+}
+
+void PlayerVolume::SetBusyState(BusyState state) {
+  busy_state_.store(state);
+  reporter_->BusyStateChanged(state);
+}
+
+Result PlayerVolume::ReportDriverFailure(const std::string& what, const Result& failure) {
+  DebugPrint("%s: %s\n", what.c_str(), failure.message().c_str());
+  reporter_->ShowStatus(what + ": " + failure.message());
+  SetDeviceState(DeviceState::kNoDriver);
+  SetBusyState(BusyState::kIdle);
+  return failure;
+}
+
+Result PlayerVolume::FlushFat() {
+  if (device_ == nullptr || !model_.fat.loaded()) return Result::Ok();
+  uint8_t sector[format::kSectorSize];
+  for (uint32_t i = 0; i < model_.fat.sectorCount(); ++i) {
+    if (!model_.fat.dirty(i)) continue;
+    model_.fat.clearDirty(i);
+    model_.fat.EncodeSector(i, sector);
+    const Result written = device_->Write(model_.header.fatStart() + i, 1, sector);
+    if (!written.ok()) {
+      model_.fat.markDirty(i);
+      return written;
+    }
+  }
+  return Result::Ok();
+}
+
+Result PlayerVolume::WriteHeader() {
+  if (device_ == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
+  return device_->Write(0, format::kHeaderSectors, model_.header.data());
+}
+
+uint32_t PlayerVolume::ReadRemoteCode() {
+  return device_ != nullptr ? device_->ReadRemoteCode() : 0;
+}
+
+uint32_t PlayerVolume::GetRemoteCode(uint32_t slot) const {
+  return slot < format::kRemoteSlots ? model_.header.remoteEntry(slot) : 0;
+}
+
+void PlayerVolume::SetRemoteCode(uint32_t slot, uint32_t entry) {
+  if (slot < format::kRemoteSlots) model_.header.setRemoteEntry(slot, entry);
+}
+
+bool PlayerVolume::IsTrackStart(uint32_t cluster) const {
+  for (const auto& cd : model_.playerCds) {
+    for (const auto& track : cd->tracks) {
+      if (track->firstCluster == cluster) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace jukepak

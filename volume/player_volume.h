@@ -1,0 +1,129 @@
+// PlayerVolume: Songlift's engine for one player. It binds the driver that
+// reaches the disk, owns the in-memory volume (VolumeModel) and the worker
+// thread that runs the mount, sync and initialize jobs, and offers the small
+// queries and writers the window, the dialogs and the command-line tool use.
+//
+// Threads: jobs run on the worker (or, for the command-line tool and tests,
+// directly on the caller's thread through RunJobNow). Everything else is
+// called from the front end's thread while no job runs; busyState is the
+// exclusion, as the front ends keep volume commands disabled while a job runs.
+// deviceState and busyState are atomic and may be read from any thread.
+//
+// Failures: every driver transfer is checked. A job or writer that meets a
+// driver failure reports it on the status line and leaves deviceState
+// kNoDriver and busyState kIdle, so nothing more runs over a model that may
+// no longer match the disk until the driver is bound again.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "volume/sector_device.h"
+#include "volume/transfer_worker.h"
+#include "volume/volume_model.h"
+#include "volume/volume_reporter.h"
+
+namespace jukepak {
+
+// Results of BindDriver / BindDevice.
+inline constexpr int kBindOk = 0;
+inline constexpr int kBindCannotLoad = 1;
+inline constexpr int kBindMissingEntry = 2;
+inline constexpr int kBindOpenFailedBase = 100;  // 100 + Open's result
+
+class PlayerVolume {
+ public:
+  // The reporter must outlive the engine.
+  explicit PlayerVolume(VolumeReporter* reporter);
+  ~PlayerVolume();  // unbinds
+  PlayerVolume(const PlayerVolume&) = delete;
+  PlayerVolume& operator=(const PlayerVolume&) = delete;
+
+  // Loads the driver module at `path`, refuses it before any call when it
+  // lacks one of the six device entry points, opens it and starts the
+  // worker. Returns kBindOk, kBindCannotLoad, kBindMissingEntry or
+  // kBindOpenFailedBase + Open's result; on failure deviceState is kNoDriver
+  // and bindError() says why. Any driver bound before is unbound first.
+  int BindDriver(const std::string& path);
+  // The same over a device that is already made (tests, fault injection).
+  int BindDevice(std::unique_ptr<SectorDevice> device);
+  // Stops and joins the worker, releases the FAT, closes the device.
+  void UnbindDriver();
+  bool bound() const { return device_ != nullptr; }
+  const std::string& bindError() const { return bind_error_; }
+
+  // Reads the two header sectors into the model; true exactly when they
+  // begin with "MPFS". False without reading while deviceState is kNoDriver.
+  bool CheckVolume();
+
+  // Front-end entry to the jobs: sets the job's event (the front end sets the
+  // busy state first). The worker runs it.
+  void SignalJob(Job job);
+  // Sets busyState for the job and runs it on the calling thread; for the
+  // command-line tool and tests. Returns the job's result.
+  Result RunJobNow(Job job);
+  // Asks a running sync to stop after the cluster in hand.
+  void RequestCancel();
+  bool CancelRequested() const;
+
+  // The jobs. Each ends with the states the job leaves behind and returns
+  // what happened (already reported through the reporter).
+  Result MountJob();
+  Result InitJob();
+  Result SyncJob();
+
+  // Writes every dirty FAT sector, ascending. Stops at the first failure (the
+  // failed sector stays dirty).
+  Result FlushFat();
+  // Writes header sectors 0 and 1.
+  Result WriteHeader();
+
+  // Free space: 8 KB for each free FAT entry the allocator could hand out
+  // (below audioClusters and below the CD area). Stored in the model.
+  uint32_t FreeKilobytes();
+  // The space the pending additions will take, rounded as the sync allocates,
+  // plus 8 KB for each further cluster the CD area grows into. Stored.
+  uint32_t EstimateDownloadKilobytes();
+
+  uint32_t ReadRemoteCode();
+  uint32_t GetRemoteCode(uint32_t slot) const;
+  void SetRemoteCode(uint32_t slot, uint32_t entry);
+  bool IsTrackStart(uint32_t cluster) const;
+
+  DeviceState deviceState() const { return device_state_.load(); }
+  BusyState busyState() const { return busy_state_.load(); }
+  void SetDeviceState(DeviceState state);
+  void SetBusyState(BusyState state);
+
+  VolumeModel& model() { return model_; }
+  const VolumeModel& model() const { return model_; }
+  VolumeReporter& reporter() { return *reporter_; }
+  SectorDevice* device() { return device_.get(); }
+
+  // Reports a driver failure met by a job or an edit: the status line says
+  // `what` and why, deviceState becomes kNoDriver, busyState kIdle. Returns
+  // `failure` for chaining.
+  Result ReportDriverFailure(const std::string& what, const Result& failure);
+
+ private:
+  // Opens the device and starts the worker; on failure the device stays with
+  // the caller and bindError() says why.
+  bool Attach(std::unique_ptr<SectorDevice>& device);
+  void ClearPlayerDirectory();
+  Result MountDirectory();
+  Result ReadCd(uint32_t index, int* damaged_tracks);
+  Result WriteEmptyVolume(uint32_t sector_count);
+
+  VolumeReporter* reporter_;
+  VolumeModel model_;
+  std::unique_ptr<SectorDevice> device_;
+  std::unique_ptr<TransferWorker> worker_;
+  std::string bind_error_;
+  std::atomic<DeviceState> device_state_{DeviceState::kStartUp};
+  std::atomic<BusyState> busy_state_{BusyState::kIdle};
+};
+
+}  // namespace jukepak

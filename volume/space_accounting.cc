@@ -1,0 +1,58 @@
+#include "volume/space_accounting.h"
+
+#include <algorithm>
+
+#include "volume/format_constants.h"
+#include "volume/layout.h"
+#include "volume/player_volume.h"
+
+namespace jukepak {
+
+uint32_t AllocatableClusterLimit(const VolumeHeader& header) {
+  uint32_t limit = header.audioClusters();
+  if (header.cdCount() > 0) {
+    const uint64_t cd_cluster = header.cdStart() / format::kSectorsPerCluster;
+    const uint64_t first = cd_cluster > header.audioStart() ? cd_cluster - header.audioStart() : 0;
+    limit = uint32_t(std::min<uint64_t>(limit, first));
+  }
+  return limit;
+}
+
+uint64_t SongKilobytes(uint64_t audio_bytes) {
+  return ClustersForAudio(audio_bytes) * (format::kClusterSize / 1024);
+}
+
+uint32_t CdAreaGrowthKilobytes(uint32_t cd_count, uint32_t new_cds) {
+  const uint32_t groups = CdAreaClusters(cd_count + new_cds) - CdAreaClusters(cd_count);
+  return groups * (format::kClusterSize / 1024);
+}
+
+uint32_t PlayerVolume::FreeKilobytes() {
+  uint64_t free_clusters = 0;
+  if (model_.fat.loaded()) {
+    const uint32_t limit = std::min(AllocatableClusterLimit(model_.header), model_.fat.entryCount());
+    for (uint32_t c = 0; c < limit; ++c) {
+      if (model_.fat.entry(c) == format::kFatFree) ++free_clusters;
+    }
+  }
+  const uint64_t kb = free_clusters * (format::kClusterSize / 1024);
+  model_.freeKilobytes = uint32_t(std::min<uint64_t>(kb, 0xFFFFFFFFu));
+  return model_.freeKilobytes;
+}
+
+uint32_t PlayerVolume::EstimateDownloadKilobytes() {
+  uint64_t kb = 0;
+  uint32_t pending_cds = 0;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    for (const auto& cd : model_.pendingCds) {
+      ++pending_cds;
+      for (const auto& track : cd->pendingTracks) kb += SongKilobytes(track->record.size());
+    }
+  }
+  kb += CdAreaGrowthKilobytes(model_.header.cdCount(), pending_cds);
+  model_.downloadKilobytes = uint32_t(std::min<uint64_t>(kb, 0xFFFFFFFFu));
+  return model_.downloadKilobytes;
+}
+
+}  // namespace jukepak

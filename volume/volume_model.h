@@ -1,0 +1,65 @@
+// The in-memory volume: the header, the whole FAT with its dirty sectors, the
+// player's directory and the pending additions. One CdNode layout serves both
+// the player list and the pending list; a pending TrackNode becomes a player
+// track when the sync writes it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "volume/cd_record.h"
+#include "volume/fat.h"
+#include "volume/track_record.h"
+#include "volume/volume_header.h"
+#include "volume/volume_reporter.h"
+
+namespace jukepak {
+
+struct TrackNode {
+  std::string sourcePath;       // the MP3 file on the PC (pending songs)
+  int32_t tagTrackNumber = 0;   // ID3v1.1 track byte, signed; 0 without a tag
+  uint32_t clusterCount = 0;
+  std::vector<uint32_t> clusterList;  // chain order; filled when the track is written
+  uint32_t firstCluster = 0;
+  std::vector<double> clusterTimes;   // start time of each chain cluster (seconds)
+  TreeItem treeItem = kNoTreeItem;
+  TrackRecord record;
+};
+
+struct CdNode {
+  CdRecord record;
+  // Pending CDs: the songs still to be written, in play order (at most 100).
+  std::vector<std::unique_ptr<TrackNode>> pendingTracks;
+  // Player CDs: the tracks in the record's order (at most 100).
+  std::vector<std::unique_ptr<TrackNode>> tracks;
+  bool hasWork = false;
+  TreeItem treeItem = kNoTreeItem;
+  uint32_t sector = 0;  // the record's sector on the volume (player CDs)
+};
+
+struct VolumeModel {
+  VolumeHeader header;
+  uint32_t sectorCount = 0;   // N, from the driver
+  uint32_t clusterLimit = 0;  // N / 16
+  Fat fat;                    // empty until the first mount
+  // Player CDs in CD-area order: the node of sector cdStart first.
+  std::vector<std::unique_ptr<CdNode>> playerCds;
+  // Pending CDs, most recently created first. Guarded by pendingMutex: the
+  // window adds while the worker's sync consumes.
+  std::vector<std::unique_ptr<CdNode>> pendingCds;
+  mutable std::mutex pendingMutex;
+  uint32_t nextFreeCluster = 0;
+  uint32_t freeKilobytes = 0;
+  uint32_t downloadKilobytes = 0;
+};
+
+// Tree labels (UTF-8). A CD: artist, " / ", album. A track: its title, or its
+// artist, " / ", its title when the track's artist differs from the CD's
+// (exact comparison). Both cut to 98 characters.
+std::string CdLabel(const CdRecord& record);
+std::string TrackLabel(const TrackRecord& track, const std::string& cd_artist_latin1);
+
+}  // namespace jukepak
