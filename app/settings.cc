@@ -1,0 +1,57 @@
+#include "app/settings.h"
+
+#include <QSettings>
+#include <QVariant>
+
+namespace songlift {
+namespace {
+
+constexpr char kDriverKey[] = "Songlift/Driver";
+
+int ReadFlag(QSettings& store, const char* key) {
+  bool ok = false;
+  const int value = store.value(QString("Options/") + key, 1).toInt(&ok);
+  return ok ? value : 1;
+}
+
+}  // namespace
+
+QString Settings::ReadDriver() {
+  QString path;
+  return ReadDriverSetting(&path) == DriverSetting::kPresent ? path : QString();
+}
+
+DriverSetting Settings::ReadDriverSetting(QString* path) {
+  path->clear();
+  QSettings store(kOrganisation, kApplication);
+  if (store.allKeys().isEmpty()) return DriverSetting::kNoSettings;
+  if (!store.contains(kDriverKey)) return DriverSetting::kMissing;
+  const QVariant value = store.value(kDriverKey);
+  // Text lists and other structures read back as something other than a string.
+  if (value.typeId() != QMetaType::QString) return DriverSetting::kNotText;
+  *path = value.toString();
+  return DriverSetting::kPresent;
+}
+
+void Settings::WriteDriver(const QString& path) {
+  QSettings store(kOrganisation, kApplication);
+  store.setValue(kDriverKey, path);
+}
+
+Options Settings::ReadOptions() {
+  QSettings store(kOrganisation, kApplication);
+  Options options;
+  options.confirmDelete = ReadFlag(store, "ConfirmDelete");
+  options.notifyBusy = ReadFlag(store, "NotifyBusy");
+  options.notifyDuplicate = ReadFlag(store, "NotifyDuplicate");
+  return options;
+}
+
+void Settings::WriteOptions(const Options& options) {
+  QSettings store(kOrganisation, kApplication);
+  store.setValue("Options/ConfirmDelete", options.confirmDelete);
+  store.setValue("Options/NotifyBusy", options.notifyBusy);
+  store.setValue("Options/NotifyDuplicate", options.notifyDuplicate);
+}
+
+}  // namespace songlift

@@ -1,0 +1,29 @@
+// init: lays a new, empty volume over the whole drive, after a confirmation.
+
+#include "cli/commands.h"
+
+namespace songlift::cli {
+
+int RunInit(CliContext& context) {
+  if (!context.args().empty()) return context.Usage("init takes no arguments");
+  const int bound = context.Bind();
+  if (bound != kExitOk) return bound;
+  bool no_terminal = false;
+  if (!context.Confirm("This will erase any data currently on the drive.\nDo you wish to proceed?",
+                       &no_terminal)) {
+    if (no_terminal) return context.Fail("init erases the player; confirm with --yes");
+    return context.Fail("nothing was changed");
+  }
+  const jukepak::Result done = context.volume().RunJobNow(jukepak::Job::kInit);
+  if (!done.ok()) {
+    const std::string status = context.lastStatus();
+    return context.Fail(status.empty() ? done.message() : status);
+  }
+  if (!context.options().json) {
+    context.Out("Initialized a volume of " + std::to_string(context.volume().model().sectorCount) +
+                " sectors, " + std::to_string(context.volume().FreeKilobytes()) + " KB free\n");
+  }
+  return kExitOk;
+}
+
+}  // namespace songlift::cli
