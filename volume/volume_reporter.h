@@ -55,7 +55,7 @@ class VolumeReporter {
   virtual void ClearTree(Tree tree) = 0;
   virtual void RedrawTree(Tree tree) = 0;
 
-  // Progress of a sync, in this order: BeginAll once; per pending CD BeginCd;
+  // Progress of a sync (titles UTF-8), in this order: BeginAll once; per pending CD BeginCd;
   // per track BeginTrack, then TrackPosition after each further cluster; EndAll.
   virtual void BeginAll(int pending_cds) = 0;
   virtual void BeginCd(int tracks) = 0;

@@ -1,0 +1,28 @@
+#include "app/about_box.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace songlift {
+
+QIcon SongliftIcon() { return QIcon(":/songlift/songlift.xpm"); }
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("About Songlift");
+  auto* icon = new QLabel(this);
+  icon->setPixmap(SongliftIcon().pixmap(48, 48));
+  auto* text = new QLabel("Songlift Version 0.0.1", this);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  auto* row = new QHBoxLayout;
+  row->addWidget(icon);
+  row->addWidget(text, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(row);
+  layout->addWidget(buttons);
+}
+
+}  // namespace songlift

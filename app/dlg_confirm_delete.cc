@@ -1,0 +1,31 @@
+#include "app/dlg_confirm_delete.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace songlift {
+
+QString DlgConfirmDelete::SecondLineFor(int count, const QString& name) {
+  return count == 1 ? name : QString("these %1 files").arg(count);
+}
+
+DlgConfirmDelete::DlgConfirmDelete(int count, const QString& name, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle("Delete");
+  auto* question = new QLabel("Are you sure you would like to delete", this);
+  line_ = new QLabel(SecondLineFor(count, name), this);
+  line_->setObjectName("secondLine");
+  line_->setTextFormat(Qt::PlainText);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(question);
+  layout->addWidget(line_);
+  layout->addWidget(buttons);
+}
+
+QString DlgConfirmDelete::secondLine() const { return line_->text(); }
+
+}  // namespace songlift

@@ -1,0 +1,40 @@
+#include "app/dlg_import.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+namespace songlift {
+
+DlgImport::DlgImport(std::function<void(const QString&)> add_file, QWidget* parent,
+                     std::function<QString(QWidget*)> choose_file)
+    : QDialog(parent), add_file_(std::move(add_file)), choose_file_(std::move(choose_file)) {
+  setWindowTitle("Import MP3's");
+  if (!choose_file_) {
+    choose_file_ = [](QWidget* owner) {
+      return QFileDialog::getOpenFileName(owner, "Import MP3's", QString(), "MP3 Files (*.mp3)");
+    };
+  }
+  sources_ = new QListWidget(this);
+  for (const char* name : {"MP3 Files", "Matchmaker", "SQL Query", "Etc. ..."}) {
+    auto* item = new QListWidgetItem(name, sources_);
+    if (sources_->count() > 1) item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+  }
+  sources_->setCurrentRow(0);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &DlgImport::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(sources_, &QListWidget::itemDoubleClicked, this, &DlgImport::accept);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(sources_);
+  layout->addWidget(buttons);
+}
+
+void DlgImport::accept() {
+  const QString path = choose_file_(this);
+  if (!path.isEmpty() && add_file_) add_file_(path);
+  QDialog::accept();  // closes also when the file dialog was cancelled
+}
+
+}  // namespace songlift

@@ -1,0 +1,28 @@
+// MessageBoxes: every notice and question the window shows, behind one small
+// interface so that tests can answer them without a person. The default
+// shows QMessageBox dialogs.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace songlift {
+
+class MessageBoxes {
+ public:
+  enum class Answer { kOk, kCancel, kYes, kNo };
+  enum class Buttons { kOk, kOkCancel, kYesNo };
+  enum class Kind { kInformation, kWarning, kQuestion };
+
+  virtual ~MessageBoxes() = default;
+  virtual Answer Show(QWidget* owner, Kind kind, const QString& caption, const QString& text,
+                      Buttons buttons) = 0;
+
+  // The instance in use; the QMessageBox one unless a test installed another.
+  static MessageBoxes& Current();
+  // Installs `boxes` (not owned); nullptr restores the default.
+  static void Install(MessageBoxes* boxes);
+};
+
+}  // namespace songlift

@@ -1,0 +1,38 @@
+#include "app/songlift_app.h"
+
+#include "app/songlift_dlg.h"
+
+namespace songlift {
+
+SongliftApp::SongliftApp(QString driver_override)
+    : driver_override_(std::move(driver_override)),
+      volume_(std::make_unique<jukepak::PlayerVolume>(&reporter_)) {
+  volume_->SetDeviceState(jukepak::DeviceState::kStartUp);
+}
+
+SongliftApp::~SongliftApp() {
+  volume_->UnbindDriver();
+  window_.reset();
+}
+
+int SongliftApp::BindDriver(const QString& path) {
+  return volume_->BindDriver(path.toStdString());
+}
+
+CSongliftDlg* SongliftApp::Start() {
+  driver_path_ = Settings::ReadDriver();
+  options_ = Settings::ReadOptions();
+  window_ = std::make_unique<CSongliftDlg>(this);
+  reporter_.Attach(window_.get());
+  BindDriver(driver_override_.isEmpty() ? driver_path_ : driver_override_);
+  return window_.get();
+}
+
+int SongliftApp::Run() {
+  CSongliftDlg* window = Start();
+  window->exec();
+  volume_->UnbindDriver();
+  return 0;
+}
+
+}  // namespace songlift

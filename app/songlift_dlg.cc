@@ -1,0 +1,403 @@
+#include "app/songlift_dlg.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/dlg_copy_progress.h"
+#include "app/dlg_options.h"
+#include "app/message_boxes.h"
+#include "app/songlift_app.h"
+
+namespace songlift {
+
+using jukepak::BusyState;
+using jukepak::DeviceState;
+using jukepak::Job;
+using jukepak::Tree;
+
+namespace {
+
+constexpr int kNodeRole = Qt::UserRole;
+
+// "x.xx Mb": whole megabytes, a point, the hundredths of the rest.
+QString SizeText(uint32_t kb) {
+  return QString("%1.%2 Mb").arg(kb / 1024).arg(((kb % 1024) * 100) / 1024, 2, 10, QChar('0'));
+}
+
+QPushButton* Button(const char* text, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setAutoDefault(false);  // Enter must not press a button of the main window
+  return button;
+}
+
+}  // namespace
+
+CSongliftDlg::CSongliftDlg(SongliftApp* app, QWidget* parent) : QDialog(parent), app_(app) {
+  setWindowTitle("Songlift");
+  setWindowIcon(SongliftIcon());
+  setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+  BuildLayout();
+  size_timer_ = new QTimer(this);
+  size_timer_->setInterval(500);
+  connect(size_timer_, &QTimer::timeout, this, &CSongliftDlg::RefreshSizeLabels);
+  setAcceptDrops(true);
+  UpdateControls();
+}
+
+CSongliftDlg::~CSongliftDlg() = default;
+
+jukepak::PlayerVolume& CSongliftDlg::volume() { return app_->volume(); }
+
+void CSongliftDlg::BuildLayout() {
+  pending_tree_ = new QTreeWidget(this);
+  player_tree_ = new QTreeWidget(this);
+  for (QTreeWidget* tree : {pending_tree_, player_tree_}) {
+    tree->setHeaderHidden(true);
+    tree->setRootIsDecorated(true);
+    tree->setExpandsOnDoubleClick(false);
+    tree->setMinimumSize(220, 260);
+    tree->installEventFilter(this);
+    connect(tree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { delete_->setEnabled(current != nullptr); });
+    connect(tree, &QTreeWidget::itemDoubleClicked, this,
+            [this, tree] { OnTreeDoubleClick(tree); });
+  }
+  pending_tree_->setObjectName("pendingTree");
+  player_tree_->setObjectName("playerTree");
+  // The player tree shows no selection while another control has the focus.
+  QPalette palette = player_tree_->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Base));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Text));
+  player_tree_->setPalette(palette);
+
+  import_ = Button("<< &Import", this);
+  delete_ = Button("Delete", this);
+  sync_ = Button("&Sync >>", this);
+  check_ = Button("Inte&grity Check", this);
+  initialize_ = Button("Initialize &File System", this);
+  driver_ = Button("&Driver", this);
+  options_ = Button("&Options", this);
+  learn_remote_ = Button("&Learn Remote", this);
+  delete_->setEnabled(false);
+  connect(import_, &QPushButton::clicked, this, &CSongliftDlg::OnImport);
+  connect(delete_, &QPushButton::clicked, this, &CSongliftDlg::OnDelete);
+  connect(sync_, &QPushButton::clicked, this, &CSongliftDlg::OnSync);
+  connect(check_, &QPushButton::clicked, this, &CSongliftDlg::OnIntegrityCheck);
+  connect(initialize_, &QPushButton::clicked, this, &CSongliftDlg::OnInitialize);
+  connect(driver_, &QPushButton::clicked, this, &CSongliftDlg::OnDriver);
+  connect(options_, &QPushButton::clicked, this, &CSongliftDlg::OnOptions);
+  connect(learn_remote_, &QPushButton::clicked, this, &CSongliftDlg::OnLearnRemote);
+
+  auto group = [this](const char* title, std::initializer_list<QPushButton*> buttons) {
+    auto* box = new QGroupBox(title, this);
+    auto* column = new QVBoxLayout(box);
+    for (QPushButton* button : buttons) column->addWidget(button);
+    return box;
+  };
+  auto* middle = new QVBoxLayout;
+  middle->addWidget(group("List Editing", {import_, delete_}));
+  middle->addWidget(group("Player Functions", {sync_, check_, initialize_}));
+  middle->addWidget(group("Misc.", {driver_, options_, learn_remote_}));
+  middle->addStretch(1);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(new QLabel("Pending Additions", this));
+  left->addWidget(pending_tree_, 1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(new QLabel("Player List", this));
+  right->addWidget(player_tree_, 1);
+
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(left, 1);
+  columns->addLayout(middle, 0);
+  columns->addLayout(right, 1);
+
+  download_size_ = new QLabel("0", this);
+  free_space_ = new QLabel("0", this);
+  status_ = new QLabel("Status", this);
+  status_->setFrameShape(QFrame::Panel);
+  status_->setFrameShadow(QFrame::Sunken);
+  status_->setTextFormat(Qt::PlainText);
+  auto* sizes = new QHBoxLayout;
+  sizes->addWidget(new QLabel("Download Size:", this));
+  sizes->addWidget(download_size_);
+  sizes->addStretch(1);
+  sizes->addWidget(new QLabel("Free Space:", this));
+  sizes->addWidget(free_space_);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* menu_bar = new QMenuBar(this);
+  QMenu* help = menu_bar->addMenu("&Help");
+  help->addAction("&About Songlift", this, &CSongliftDlg::OnAbout);
+  layout->setMenuBar(menu_bar);
+  layout->addLayout(columns, 1);
+  layout->addLayout(sizes);
+  layout->addWidget(status_);
+  resize(760, 520);
+}
+
+// --- states ---------------------------------------------------------------
+
+void CSongliftDlg::SetDeviceState(DeviceState state) { volume().SetDeviceState(state); }
+
+void CSongliftDlg::SetBusyState(BusyState state) { volume().SetBusyState(state); }
+
+void CSongliftDlg::UpdateControls() {
+  const DeviceState device = volume().deviceState();
+  const bool idle = volume().busyState() == BusyState::kIdle;
+  const bool ready = device == DeviceState::kReady;
+  sync_->setEnabled(ready && idle);
+  check_->setEnabled(ready && idle);
+  learn_remote_->setEnabled(ready && idle);
+  initialize_->setEnabled(idle && (ready || device == DeviceState::kNoVolume));
+  // Choosing another driver is possible whenever no job runs, also when the
+  // chosen module finds no valid volume (it may simply be the wrong module).
+  driver_->setEnabled(idle);
+  // The pending list is the PC's; it stays open while a sync runs.
+  import_->setEnabled(ready);
+}
+
+bool CSongliftDlg::IsPlayerIdle(const QString& message) {
+  if (volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle) {
+    return true;
+  }
+  if (app_->options().notifyBusy != 0) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kInformation, "Player Busy", message,
+                                 MessageBoxes::Buttons::kOk);
+  }
+  return false;
+}
+
+void CSongliftDlg::RequestMount() {
+  if (volume().deviceState() == DeviceState::kNoDriver) return;
+  const bool valid = volume().CheckVolume();
+  if (volume().deviceState() == DeviceState::kNoDriver) return;  // the header could not be read
+  SetDeviceState(valid ? DeviceState::kVolumeNotLoaded : DeviceState::kNoVolume);
+  if (valid && volume().busyState() == BusyState::kIdle) {
+    SetBusyState(BusyState::kMount);
+    volume().SignalJob(Job::kMount);
+  }
+}
+
+void CSongliftDlg::RefreshSizeLabels() {
+  const uint32_t download = volume().EstimateDownloadKilobytes();
+  const bool can_count = volume().deviceState() == DeviceState::kReady &&
+                         volume().busyState() == BusyState::kIdle;
+  const uint32_t free_kb = can_count ? volume().FreeKilobytes() : volume().model().freeKilobytes;
+  if (download != shown_download_kb_) {
+    download_size_->setText(SizeText(download));
+    shown_download_kb_ = download;
+  }
+  if (free_kb != shown_free_kb_) {
+    free_space_->setText(SizeText(free_kb));
+    shown_free_kb_ = free_kb;
+  }
+}
+
+// --- the engine's window calls ---------------------------------------------
+
+QTreeWidgetItem* CSongliftDlg::ItemOf(jukepak::TreeItem handle) {
+  return reinterpret_cast<QTreeWidgetItem*>(handle);
+}
+
+jukepak::TreeItem CSongliftDlg::HandleOf(QTreeWidgetItem* item) {
+  return reinterpret_cast<jukepak::TreeItem>(item);
+}
+
+QTreeWidget* CSongliftDlg::TreeOf(Tree tree) const {
+  return tree == Tree::kPlayer ? player_tree_ : pending_tree_;
+}
+
+void CSongliftDlg::ShowStatus(const QString& text) { status_->setText(text); }
+
+jukepak::TreeItem CSongliftDlg::InsertCdItem(Tree tree, const QString& label, jukepak::CdNode* cd,
+                                             bool first) {
+  auto* item = new QTreeWidgetItem(QStringList{label});
+  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(cd)));
+  if (first) {
+    TreeOf(tree)->insertTopLevelItem(0, item);
+  } else {
+    TreeOf(tree)->addTopLevelItem(item);
+  }
+  return HandleOf(item);
+}
+
+jukepak::TreeItem CSongliftDlg::InsertTrackItem(Tree, jukepak::TreeItem cd_item,
+                                                const QString& label, jukepak::TrackNode* track) {
+  QTreeWidgetItem* parent = ItemOf(cd_item);
+  if (parent == nullptr) return jukepak::kNoTreeItem;
+  auto* item = new QTreeWidgetItem(parent, QStringList{label});
+  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(track)));
+  return HandleOf(item);
+}
+
+void CSongliftDlg::SetItemLabel(Tree, jukepak::TreeItem item, const QString& label) {
+  if (QTreeWidgetItem* found = ItemOf(item)) found->setText(0, label);
+}
+
+void CSongliftDlg::DeleteItem(Tree, jukepak::TreeItem item) { delete ItemOf(item); }
+
+void CSongliftDlg::DeleteChildren(Tree, jukepak::TreeItem item) {
+  if (QTreeWidgetItem* found = ItemOf(item)) qDeleteAll(found->takeChildren());
+}
+
+void CSongliftDlg::ClearTree(Tree tree) { TreeOf(tree)->clear(); }
+
+void CSongliftDlg::RedrawTree(Tree tree) { TreeOf(tree)->viewport()->update(); }
+
+DlgCopyProgress* CSongliftDlg::copyProgress() {
+  if (copy_progress_ == nullptr) {
+    copy_progress_ = new DlgCopyProgress([this] { volume().RequestCancel(); }, this);
+  }
+  return copy_progress_;
+}
+
+// --- commands -----------------------------------------------------------------
+
+void CSongliftDlg::OnSync() {
+  const uint32_t free_kb = volume().FreeKilobytes();
+  const uint32_t needed_kb = volume().EstimateDownloadKilobytes();
+  if (free_kb < needed_kb) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
+                                 "Your pending songs are too large for the player.  Please remove "
+                                 "some songs from the pending list.",
+                                 MessageBoxes::Buttons::kOk);
+    return;
+  }
+  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle) {
+    return;
+  }
+  SetBusyState(BusyState::kSync);
+  copyProgress()->show();
+  volume().SignalJob(Job::kSync);
+}
+
+void CSongliftDlg::OnInitialize() {
+  const DeviceState device = volume().deviceState();
+  const bool allowed = (device == DeviceState::kReady && volume().busyState() == BusyState::kIdle) ||
+                       device == DeviceState::kNoVolume;
+  if (!allowed) return;
+  const auto answer = MessageBoxes::Current().Show(
+      this, MessageBoxes::Kind::kQuestion, "Initialize File System",
+      "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
+      MessageBoxes::Buttons::kYesNo);
+  if (answer != MessageBoxes::Answer::kYes) return;
+  SetDeviceState(DeviceState::kNoVolume);
+  SetBusyState(BusyState::kInitialize);
+  volume().SignalJob(Job::kInit);
+}
+
+void CSongliftDlg::OnOptions() {
+  DlgOptions dialog(app_->options(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  app_->options() = dialog.options();
+  Settings::WriteOptions(app_->options());
+}
+
+void CSongliftDlg::OnAbout() {
+  AboutBox about(this);
+  about.exec();
+}
+
+void CSongliftDlg::OnImport() {}
+void CSongliftDlg::OnDelete() {}
+void CSongliftDlg::OnIntegrityCheck() {}
+void CSongliftDlg::OnDriver() {}
+void CSongliftDlg::OnLearnRemote() {}
+void CSongliftDlg::DropPaths(const QStringList&) {}
+void CSongliftDlg::OnTreeKey(QTreeWidget*, int) {}
+void CSongliftDlg::OnTreeDoubleClick(QTreeWidget*) {}
+
+// --- window events ------------------------------------------------------------
+
+void CSongliftDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (started_) return;
+  started_ = true;
+  size_timer_->start();
+  focus_tree_ = nullptr;
+  RequestMount();
+}
+
+void CSongliftDlg::WaitUntilIdle() {
+  if (volume().busyState() == BusyState::kIdle) return;
+  QEventLoop loop;
+  connect(&app_->reporter(), &WindowReporter::busyStateChanged, &loop, [&](int state) {
+    if (state == int(BusyState::kIdle)) loop.quit();
+  });
+  if (volume().busyState() != BusyState::kIdle) loop.exec();
+}
+
+void CSongliftDlg::closeEvent(QCloseEvent* event) {
+  if (volume().busyState() != BusyState::kIdle) {
+    const auto answer = MessageBoxes::Current().Show(
+        this, MessageBoxes::Kind::kQuestion, "Songlift",
+        "Songlift is still working on the player.\nStop after the song in hand and quit?",
+        MessageBoxes::Buttons::kYesNo);
+    if (answer != MessageBoxes::Answer::kYes) {
+      event->ignore();
+      return;
+    }
+    volume().RequestCancel();
+    // The worker's calls still reach this window while it waits, so it can finish.
+    WaitUntilIdle();
+  }
+  size_timer_->stop();
+  QDialog::closeEvent(event);
+}
+
+void CSongliftDlg::keyPressEvent(QKeyEvent* event) {
+  // A stray Enter or Esc must not close the main window (and end a sync).
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void CSongliftDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CSongliftDlg::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  DropPaths(paths);
+}
+
+bool CSongliftDlg::eventFilter(QObject* watched, QEvent* event) {
+  auto* tree = qobject_cast<QTreeWidget*>(watched);
+  if (tree != nullptr) {
+    if (event->type() == QEvent::FocusIn) focus_tree_ = tree;
+    if (event->type() == QEvent::KeyPress) {
+      OnTreeKey(tree, static_cast<QKeyEvent*>(event)->key());  // the tree handles the key too
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace songlift

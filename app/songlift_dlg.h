@@ -1,0 +1,135 @@
+// CSongliftDlg: Songlift's main window. The pending additions on the left,
+// the player's CDs and tracks on the right, the commands between them in
+// three groups, the download size, the free space and the status line below.
+//
+// It owns the rule that switches the commands with the engine's deviceState
+// and busyState, starts the jobs, refuses player edits while the player is
+// busy ("Player Busy"), refreshes the size labels every 500 ms and hosts the
+// trees the engine fills through the WindowReporter. Everything here runs on
+// the window thread.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include "volume/player_volume.h"
+#include "volume/volume_reporter.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace songlift {
+
+class DlgCopyProgress;
+class SongliftApp;
+
+class CSongliftDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CSongliftDlg(SongliftApp* app, QWidget* parent = nullptr);
+  ~CSongliftDlg() override;
+
+  // --- states and commands ---
+  void SetDeviceState(jukepak::DeviceState state);
+  void SetBusyState(jukepak::BusyState state);
+  // Enables and disables the commands for the engine's current states.
+  void UpdateControls();
+  // True when the player is ready and idle; otherwise shows `message` under
+  // "Player Busy" when the NotifyBusy option is on, and returns false.
+  bool IsPlayerIdle(const QString& message);
+  // Looks at the player's header and starts the mount when it is valid.
+  void RequestMount();
+  // The "Download Size:" and "Free Space:" values; rewritten when they change.
+  void RefreshSizeLabels();
+
+  // --- what the engine's reporter does on the window thread ---
+  void ShowStatus(const QString& text);
+  jukepak::TreeItem InsertCdItem(jukepak::Tree tree, const QString& label, jukepak::CdNode* cd,
+                                 bool first);
+  jukepak::TreeItem InsertTrackItem(jukepak::Tree tree, jukepak::TreeItem cd_item,
+                                    const QString& label, jukepak::TrackNode* track);
+  void SetItemLabel(jukepak::Tree tree, jukepak::TreeItem item, const QString& label);
+  void DeleteItem(jukepak::Tree tree, jukepak::TreeItem item);
+  void DeleteChildren(jukepak::Tree tree, jukepak::TreeItem item);
+  void ClearTree(jukepak::Tree tree);
+  void RedrawTree(jukepak::Tree tree);
+  DlgCopyProgress* copyProgress();
+
+  // --- the commands, as the buttons run them ---
+  void OnImport();
+  void OnDelete();
+  void OnSync();
+  void OnIntegrityCheck();
+  void OnInitialize();
+  void OnDriver();
+  void OnLearnRemote();
+  void OnOptions();
+  void OnAbout();
+  // Files and folders dropped on the window, in the order given.
+  void DropPaths(const QStringList& paths);
+
+  // --- for tests ---
+  QTreeWidget* pendingTree() const { return pending_tree_; }
+  QTreeWidget* playerTree() const { return player_tree_; }
+  QPushButton* importButton() const { return import_; }
+  QPushButton* deleteButton() const { return delete_; }
+  QPushButton* syncButton() const { return sync_; }
+  QPushButton* checkButton() const { return check_; }
+  QPushButton* initializeButton() const { return initialize_; }
+  QPushButton* driverButton() const { return driver_; }
+  QPushButton* learnRemoteButton() const { return learn_remote_; }
+  QPushButton* optionsButton() const { return options_; }
+  QLabel* downloadSizeLabel() const { return download_size_; }
+  QLabel* freeSpaceLabel() const { return free_space_; }
+  QLabel* statusLabel() const { return status_; }
+  QTreeWidget* focusTree() const { return focus_tree_; }
+  SongliftApp* app() const { return app_; }
+  // Item of a tree handle, and the engine node an item shows.
+  static QTreeWidgetItem* ItemOf(jukepak::TreeItem handle);
+  static jukepak::TreeItem HandleOf(QTreeWidgetItem* item);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildLayout();
+  QTreeWidget* TreeOf(jukepak::Tree tree) const;
+  jukepak::PlayerVolume& volume();
+  // Waits, running the event loop, until no job runs.
+  void WaitUntilIdle();
+  void OnTreeKey(QTreeWidget* tree, int key);
+  void OnTreeDoubleClick(QTreeWidget* tree);
+
+  SongliftApp* app_;
+  QTreeWidget* pending_tree_ = nullptr;
+  QTreeWidget* player_tree_ = nullptr;
+  QPushButton* import_ = nullptr;
+  QPushButton* delete_ = nullptr;
+  QPushButton* sync_ = nullptr;
+  QPushButton* check_ = nullptr;
+  QPushButton* initialize_ = nullptr;
+  QPushButton* driver_ = nullptr;
+  QPushButton* learn_remote_ = nullptr;
+  QPushButton* options_ = nullptr;
+  QLabel* download_size_ = nullptr;
+  QLabel* free_space_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTimer* size_timer_ = nullptr;
+  DlgCopyProgress* copy_progress_ = nullptr;
+  QTreeWidget* focus_tree_ = nullptr;
+  bool started_ = false;
+  uint32_t shown_download_kb_ = 0xFFFFFFFF;
+  uint32_t shown_free_kb_ = 0xFFFFFFFF;
+};
+
+}  // namespace songlift

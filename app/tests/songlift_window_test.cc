@@ -1,0 +1,171 @@
+// The main window driven as a user drives it: start-up in each device state,
+// initialize, sync, options, the busy notice, keys that must not close it.
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/dlg_copy_progress.h"
+#include "app/settings.h"
+#include "app/songlift_app.h"
+#include "app/songlift_dlg.h"
+#include "window_test_support.h"
+
+using namespace songlift;
+using jukepak::BusyState;
+using jukepak::DeviceState;
+
+namespace {
+
+struct Enabled {
+  bool import_, sync, check, initialize, driver, learn, options;
+};
+
+Enabled EnabledOf(const CSongliftDlg& w) {
+  return {w.importButton()->isEnabled(), w.syncButton()->isEnabled(),
+          w.checkButton()->isEnabled(),  w.initializeButton()->isEnabled(),
+          w.driverButton()->isEnabled(), w.learnRemoteButton()->isEnabled(),
+          w.optionsButton()->isEnabled()};
+}
+
+bool Same(const Enabled& a, const Enabled& b) {
+  return a.import_ == b.import_ && a.sync == b.sync && a.check == b.check &&
+         a.initialize == b.initialize && a.driver == b.driver && a.learn == b.learn &&
+         a.options == b.options;
+}
+
+// The app with the window shown; waits until the first job has ended.
+struct Running {
+  explicit Running(const QString& driver_override) : app(driver_override) {
+    window = app.Start();
+    window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(app.volume().busyState() == BusyState::kIdle, 10000);
+  }
+  ~Running() {
+    window->close();
+    app.volume().UnbindDriver();
+  }
+  SongliftApp app;
+  CSongliftDlg* window = nullptr;
+};
+
+}  // namespace
+
+class SongliftWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() {
+    Settings::WriteDriver(QString());
+    Settings::WriteOptions(Options{});
+    qunsetenv("JUKEPAK_IMAGE");
+  }
+
+  void startsWithOnlyDriverAndOptionsWhenNoDriverLoads() {
+    for (const QString& driver : {QString(), QString("/nonexistent/module.dld")}) {
+      Settings::WriteDriver(driver);
+      Running run{QString()};
+      QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoDriver);
+      QVERIFY(Same(EnabledOf(*run.window), {false, false, false, false, true, false, true}));
+      QVERIFY(!run.window->deleteButton()->isEnabled());
+      QCOMPARE(run.window->statusLabel()->text(), QString("Status"));
+    }
+  }
+
+  void offersInitializeAndDriverForABlankImage() {
+    const QString image = testing::MakeImage("blank.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    Running run(testing::BuiltModule("diskimage.dld"));
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
+    QVERIFY(Same(EnabledOf(*run.window), {false, false, false, true, true, false, true}));
+  }
+
+  void initializesAfterConfirmationAndMounts() {
+    const QString image = testing::MakeImage("init.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    testing::ScriptedBoxes boxes;
+    Running run(testing::BuiltModule("diskimage.dld"));
+
+    boxes.AnswerNext(MessageBoxes::Answer::kNo);
+    run.window->initializeButton()->click();
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);  // No changes nothing
+    QCOMPARE(boxes.shown.back().text,
+             QString("This will erase any data currently on the drive.\nDo you wish to proceed?\n"));
+
+    run.window->initializeButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
+    QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
+    QVERIFY(Same(EnabledOf(*run.window), {true, true, true, true, true, true, true}));
+    QCOMPARE(run.window->playerTree()->topLevelItemCount(), 0);
+    run.window->RefreshSizeLabels();
+    QCOMPARE(run.window->downloadSizeLabel()->text(), QString("0.00 Mb"));
+    // 20,000 sectors: 1,249 clusters less the placeholder's two, 8 KB each = 9,976 KB.
+    QCOMPARE(run.window->freeSpaceLabel()->text(), QString("9.74 Mb"));
+  }
+
+  void syncWithNothingPendingShowsAndHidesTheProgressWindow() {
+    const QString image = testing::MakeImage("sync.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    testing::ScriptedBoxes boxes;
+    Running run(testing::BuiltModule("diskimage.dld"));
+    run.window->initializeButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
+    QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    DlgCopyProgress* progress = run.window->copyProgress();
+    run.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
+    QTRY_VERIFY(!progress->isVisible());
+    QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
+    run.window->syncButton()->click();  // a second sync reuses the same window
+    QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
+    QCOMPARE(run.window->copyProgress(), progress);
+  }
+
+  void thePlayerBusyNoticeFollowsTheOption() {
+    Running run{QString()};  // no driver: the player is never idle
+    testing::ScriptedBoxes boxes;
+    run.app.options().notifyBusy = 1;
+    QVERIFY(!run.window->IsPlayerIdle("You may not move a track on the player right now."));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].caption, QString("Player Busy"));
+    QCOMPARE(boxes.shown[0].text, QString("You may not move a track on the player right now."));
+    run.app.options().notifyBusy = 0;
+    QVERIFY(!run.window->IsPlayerIdle("You may not move a track on the player right now."));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+  }
+
+  void optionsPersistAcrossARestart() {
+    {
+      Running run{QString()};
+      QCOMPARE(run.app.options().confirmDelete, 1);  // first run: all on
+      QCOMPARE(run.app.options().notifyBusy, 1);
+      QCOMPARE(run.app.options().notifyDuplicate, 1);
+      Options changed{1, 0, 0};
+      run.app.options() = changed;
+      Settings::WriteOptions(changed);
+    }
+    Running again{QString()};
+    QCOMPARE(again.app.options().confirmDelete, 1);
+    QCOMPARE(again.app.options().notifyBusy, 0);
+    QCOMPARE(again.app.options().notifyDuplicate, 0);
+  }
+
+  void enterAndEscapeDoNotCloseTheWindow() {
+    Running run{QString()};
+    QTest::keyClick(run.window, Qt::Key_Escape);
+    QTest::keyClick(run.window, Qt::Key_Return);
+    QVERIFY(run.window->isVisible());
+  }
+};
+
+int main(int argc, char** argv) {
+  testing::IsolateUserFolders();
+  QApplication application(argc, argv);
+  SongliftWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "songlift_window_test.moc"
