@@ -20,6 +20,8 @@
 
 #include "app/about_box.h"
 #include "app/dlg_copy_progress.h"
+#include "app/dlg_drivers.h"
+#include "app/dlg_ir.h"
 #include "app/dlg_options.h"
 #include "app/message_boxes.h"
 #include "app/songlift_app.h"
@@ -318,8 +320,24 @@ void CSongliftDlg::OnAbout() {
 void CSongliftDlg::OnImport() {}
 void CSongliftDlg::OnDelete() {}
 void CSongliftDlg::OnIntegrityCheck() {}
-void CSongliftDlg::OnDriver() {}
-void CSongliftDlg::OnLearnRemote() {}
+void CSongliftDlg::OnDriver() {
+  DlgDrivers dialog(app_->driverInUse(), jukepak::FindUsableDrivers(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QString chosen = dialog.selectedPath();
+  volume().UnbindDriver();
+  app_->setDriverPath(chosen);
+  app_->clearDriverOverride();
+  Settings::WriteDriver(chosen);  // stored at once, before the module is known to work
+  app_->BindDriver(chosen);
+  RequestMount();
+  UpdateControls();
+}
+
+void CSongliftDlg::OnLearnRemote() {
+  if (!IsPlayerIdle("You may not change the remote-control codes right now.")) return;
+  DlgIr dialog(&volume(), app_->options().notifyDuplicate != 0, this);
+  dialog.exec();
+}
 void CSongliftDlg::DropPaths(const QStringList&) {}
 void CSongliftDlg::OnTreeKey(QTreeWidget*, int) {}
 void CSongliftDlg::OnTreeDoubleClick(QTreeWidget*) {}

@@ -10,6 +10,9 @@ const std::vector<Command>& Commands() {
       {"info", "info                   show the volume's geometry, free space and CD count",
        RunInfo},
       {"ls", "ls                     list every CD with its tracks", RunLs},
+      {"remote", "remote [FUNCTION CODE] show the remote-control codes, or teach one",
+       RunRemote},
+      {"drivers", "drivers                list the driver modules Songlift can use", RunDrivers},
   };
   return commands;
 }

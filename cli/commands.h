@@ -21,5 +21,7 @@ int RunMkimage(CliContext& context);
 int RunInit(CliContext& context);
 int RunInfo(CliContext& context);
 int RunLs(CliContext& context);
+int RunRemote(CliContext& context);
+int RunDrivers(CliContext& context);
 
 }  // namespace songlift::cli

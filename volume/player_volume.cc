@@ -56,6 +56,8 @@ void PlayerVolume::UnbindDriver() {
     worker_.reset();
   }
   model_.fat.Clear();
+  // The directory belongs to the player just released; nothing may edit it now.
+  if (!model_.playerCds.empty()) ClearPlayerDirectory();
   if (device_ != nullptr) {
     device_->Close();
     device_.reset();

@@ -50,7 +50,8 @@ class PlayerVolume {
   int BindDriver(const std::string& path);
   // The same over a device that is already made (tests, fault injection).
   int BindDevice(std::unique_ptr<SectorDevice> device);
-  // Stops and joins the worker, releases the FAT, closes the device.
+  // Stops and joins the worker, releases the FAT and the player's directory
+  // (its tree is cleared), closes the device.
   void UnbindDriver();
   bool bound() const { return device_ != nullptr; }
   const std::string& bindError() const { return bind_error_; }

@@ -158,3 +158,46 @@ TEST_F(CliTest, RefusesImagesThatAreNotWholeSectorsOrAreInUse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliTest, ShowsAndTeachesRemoteControlCodes) {
+  ASSERT_EQ(Cli("mkimage r.img 20000").status, 0);
+  ASSERT_EQ(Cli("--image r.img -y init").status, 0);
+  CliRun r = Cli("--image r.img remote");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(" 1 Play/Stop     12800\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("group"), std::string::npos);
+
+  r = Cli("--image r.img remote volume-up 12802");  // Volume down's code
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("two different functions"), std::string::npos);
+  r = Cli("--image r.img --json remote");
+  EXPECT_NE(r.out.find("{\"function\":2,\"name\":\"Volume up\",\"code\":12802,\"group\":1}"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"function\":3,\"name\":\"Volume down\",\"code\":12802,\"group\":1}"),
+            std::string::npos);
+
+  EXPECT_EQ(Cli("--image r.img remote 17 5").status, 2);
+  EXPECT_EQ(Cli("--image r.img remote 2 70000").status, 2);
+  EXPECT_EQ(Cli("--image r.img remote 2 0").status, 2);
+  ASSERT_EQ(Cli("--image r.img remote 2 0x102").status, 0);
+  r = Cli("--image r.img remote");
+  EXPECT_NE(r.out.find(" 2 Volume up       258\n"), std::string::npos) << r.out;
+  // The table was rewritten as the dialog does: slots 16 to 127 are zero.
+  std::ifstream image(Path("r.img"), std::ios::binary);
+  std::string table(512, '\0');
+  image.seekg(512);
+  image.read(table.data(), 512);
+  EXPECT_EQ(table.substr(64), std::string(448, '\0'));
+}
+
+TEST_F(CliTest, ListsTheDriverModulesSongliftOffers) {
+  const CliRun r = Cli("drivers");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Disk Image\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("/diskimage.dld\n"), std::string::npos);
+}
+
+}  // namespace

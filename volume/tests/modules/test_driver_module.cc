@@ -75,7 +75,15 @@ JUKEPAK_DRIVER_EXPORT int32_t Close(void) {
   return 0;
 }
 
-JUKEPAK_DRIVER_EXPORT int32_t QueryValidity(void) { return 1; }
+#ifndef OMIT_QUERYVALIDITY
+JUKEPAK_DRIVER_EXPORT int32_t QueryValidity(void) {
+#ifdef VALIDITY_RESULT
+  return VALIDITY_RESULT;
+#else
+  return 1;
+#endif
+}
+#endif
 
 JUKEPAK_DRIVER_EXPORT const char* GetDisplayName(void) { return "Test Module"; }
 

@@ -1,0 +1,230 @@
+// The dialogs on their own: driver choice, remote learning, confirmation,
+// rename limits, the progress window, import, options.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/dlg_confirm_delete.h"
+#include "app/dlg_copy_progress.h"
+#include "app/dlg_drivers.h"
+#include "app/dlg_import.h"
+#include "app/dlg_ir.h"
+#include "app/dlg_options.h"
+#include "app/dlg_rename.h"
+#include "volume/memory_device.h"
+#include "volume/remote_code_table.h"
+#include "window_test_support.h"
+
+using namespace songlift;
+
+namespace {
+
+// A device over a MemoryDevice that the test keeps, counting header writes.
+class SharedDisk : public jukepak::ForwardingDevice {
+ public:
+  explicit SharedDisk(jukepak::MemoryDevice* disk) : ForwardingDevice(disk) {}
+};
+
+struct ReadyVolume {
+  ReadyVolume() : disk(20000), volume(&reporter) {
+    volume.BindDevice(std::make_unique<SharedDisk>(&disk));
+    (void)volume.RunJobNow(jukepak::Job::kInit);
+  }
+  jukepak::MemoryDevice disk;
+  jukepak::QuietReporter reporter;
+  jukepak::PlayerVolume volume;
+};
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void driversArePreselectedByExactPathOnly() {
+    const std::vector<jukepak::DriverCandidate> candidates = {
+        {"Disk Image", "/opt/a/diskimage.dld"}, {"Disk Image", "/opt/b/diskimage.dld"}};
+    DlgDrivers exact("/opt/b/diskimage.dld", candidates);
+    QCOMPARE(exact.driverList()->count(), 2);
+    QCOMPARE(exact.driverList()->currentRow(), 1);
+    QVERIFY(exact.okButton()->isEnabled());
+    exact.accept();
+    QCOMPARE(exact.selectedPath(), QString("/opt/b/diskimage.dld"));
+
+    DlgDrivers other_case("/opt/A/diskimage.dld", candidates);
+    QCOMPARE(other_case.driverList()->currentItem(), nullptr);
+    QVERIFY(!other_case.okButton()->isEnabled());
+    other_case.driverList()->setCurrentRow(0);
+    QVERIFY(other_case.okButton()->isEnabled());
+    other_case.accept();
+    QCOMPARE(other_case.selectedPath(), QString("/opt/a/diskimage.dld"));
+
+    DlgDrivers none("", {});
+    QVERIFY(!none.okButton()->isEnabled());
+    none.accept();  // nothing selected: stays open, keeps the path
+    QCOMPARE(none.result(), int(QDialog::Rejected));
+  }
+
+  void remoteLearningOpensWithoutConflictsOnAFreshVolume() {
+    ReadyVolume v;
+    DlgIr dialog(&v.volume, true);
+    QCOMPARE(dialog.functionButton(1)->text(), QString("&Play/Stop"));
+    QCOMPARE(dialog.functionButton(6)->text(), QString("Up"));
+    for (int n = 1; n <= 16; ++n) QVERIFY(!dialog.functionButton(n)->text().contains('\n'));
+  }
+
+  void aCodeIsTaughtShownOnConflictAndWrittenOnOk() {
+    ReadyVolume v;
+    v.volume.SetRemoteCode(120, 0xABCDEF01);  // a stray slot the next OK erases
+    v.disk.PressRemoteButton(999);              // pressed before the dialog opened: not taken
+    testing::ScriptedBoxes boxes;
+    DlgIr dialog(&v.volume, true);
+    dialog.PollRemote();  // no function waits: a code would be dropped
+    QCOMPARE(dialog.learningFunction(), 0);
+
+    dialog.functionButton(2)->click();  // Volume up takes Volume down's code
+    QCOMPARE(dialog.learningFunction(), 2);
+    dialog.PollRemote();  // nothing received yet
+    QCOMPARE(dialog.learningFunction(), 2);
+    v.disk.PressRemoteButton(0x3202);
+    dialog.PollRemote();
+    QCOMPARE(dialog.learningFunction(), 0);
+    QCOMPARE(dialog.functionButton(2)->text(), QString("&Up\n12802"));
+    QCOMPARE(dialog.functionButton(3)->text(), QString("&Down\n12802"));
+
+    dialog.functionButton(2)->click();
+    v.disk.PressRemoteButton(258);
+    dialog.PollRemote();
+    QCOMPARE(dialog.functionButton(2)->text(), QString("&Up"));
+    QCOMPARE(dialog.functionButton(3)->text(), QString("&Down"));
+
+    const uint64_t writes = v.disk.writeCalls();
+    dialog.accept();
+    QCOMPARE(v.disk.writeCalls(), writes + 1);
+    const uint8_t* table = v.disk.sector(1);
+    QCOMPARE(int(table[4]), 1);  // function 2's slot: 258 high byte first, then 2
+    QCOMPARE(int(table[5]), 2);
+    QCOMPARE(int(table[6]), 2);
+    for (int slot = 16; slot < 128; ++slot) {
+      QCOMPARE(jukepak::LoadLe32(table + 4 * slot), 0u);
+    }
+    QVERIFY(boxes.shown.empty());
+  }
+
+  void duplicatesAreWarnedAboutUnlessTheOptionIsOff() {
+    ReadyVolume v;
+    testing::ScriptedBoxes boxes;
+    {
+      DlgIr dialog(&v.volume, true);
+      dialog.functionButton(2)->click();
+      v.disk.PressRemoteButton(0x3202);
+      dialog.PollRemote();
+      const uint64_t writes = v.disk.writeCalls();
+      boxes.AnswerNext(MessageBoxes::Answer::kCancel);
+      dialog.accept();
+      QCOMPARE(boxes.shown.size(), size_t(1));
+      QCOMPARE(boxes.shown[0].caption, QString("Duplicate Assignment"));
+      QCOMPARE(v.disk.writeCalls(), writes);  // Cancel saves nothing and keeps it open
+      QCOMPARE(dialog.result(), int(QDialog::Rejected));
+      dialog.accept();  // OK in the warning saves
+      QCOMPARE(v.disk.writeCalls(), writes + 1);
+    }
+    boxes.shown.clear();
+    DlgIr quiet(&v.volume, false);
+    quiet.accept();  // still conflicting, saved without a word
+    QVERIFY(boxes.shown.empty());
+  }
+
+  void cancelInTheLearningDialogWritesNothing() {
+    ReadyVolume v;
+    const uint32_t before = v.volume.GetRemoteCode(0);
+    const uint64_t writes = v.disk.writeCalls();
+    DlgIr dialog(&v.volume, true);
+    dialog.functionButton(1)->click();
+    v.disk.PressRemoteButton(4242);
+    dialog.PollRemote();
+    dialog.reject();
+    QCOMPARE(v.disk.writeCalls(), writes);
+    QCOMPARE(v.volume.GetRemoteCode(0), before);
+  }
+
+  void confirmationShowsTheNameOrTheCount() {
+    DlgConfirmDelete one(1, "Band / Album");
+    QCOMPARE(one.secondLine(), QString("Band / Album"));
+    DlgConfirmDelete many(12, "ignored");
+    QCOMPARE(many.secondLine(), QString("these 12 files"));
+  }
+
+  void renameFieldsTakeAtMost47Characters() {
+    DlgRename dialog("Change Track Information", "Artist", "Title");
+    QCOMPARE(dialog.windowTitle(), QString("Change Track Information"));
+    dialog.titleEdit()->clear();
+    QTest::keyClicks(dialog.titleEdit(), QString(48, 'x'));
+    QCOMPARE(dialog.title().size(), 47);
+    QCOMPARE(dialog.artist(), QString("Artist"));
+  }
+
+  void theProgressWindowFollowsTheFeed() {
+    bool cancelled = false;
+    DlgCopyProgress progress([&] { cancelled = true; });
+    progress.show();
+    progress.beginAll(4);
+    QCOMPARE(progress.listBar()->maximum(), 400);
+    progress.beginCd(4);
+    progress.beginTrack("First", 3);
+    progress.trackPosition(2);
+    QCOMPARE(progress.songBar()->value(), 2);
+    progress.beginTrack("Second", 100000);  // more clusters than 16 bits hold
+    QCOMPARE(progress.listBar()->value(), 25);
+    QCOMPARE(progress.songLabel()->text(), QString("Second"));
+    QCOMPARE(progress.songBar()->maximum(), 100000);
+    progress.reject();  // Cancel
+    QVERIFY(cancelled);
+    QVERIFY(!progress.isVisible());
+  }
+
+  void importOffersOnlyTheMp3Source() {
+    QStringList added;
+    QString offered = "/music/song.mp3";
+    DlgImport dialog([&](const QString& path) { added << path; }, nullptr,
+                     [&](QWidget*) { return offered; });
+    QCOMPARE(dialog.sources()->count(), 4);
+    QCOMPARE(dialog.sources()->item(3)->text(), QString("Etc. ..."));
+    QVERIFY(dialog.sources()->item(0)->flags() & Qt::ItemIsEnabled);
+    for (int i = 1; i < 4; ++i) QVERIFY(!(dialog.sources()->item(i)->flags() & Qt::ItemIsEnabled));
+    dialog.accept();
+    QCOMPARE(added, QStringList{"/music/song.mp3"});
+    offered.clear();  // the file dialog cancelled: both close, nothing added
+    DlgImport again([&](const QString& path) { added << path; }, nullptr,
+                    [&](QWidget*) { return offered; });
+    again.accept();
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QCOMPARE(added.size(), 1);
+  }
+
+  void optionsShowAndReturnTheThreeFlags() {
+    DlgOptions dialog(Options{1, 0, 1});
+    QVERIFY(dialog.confirmDeletes()->isChecked());
+    QVERIFY(!dialog.notifyBusy()->isChecked());
+    dialog.notifyDuplicate()->setChecked(false);
+    const Options back = dialog.options();
+    QCOMPARE(back.confirmDelete, 1);
+    QCOMPARE(back.notifyBusy, 0);
+    QCOMPARE(back.notifyDuplicate, 0);
+  }
+};
+
+int main(int argc, char** argv) {
+  testing::IsolateUserFolders();
+  QApplication application(argc, argv);
+  DialogsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "dialogs_test.moc"
