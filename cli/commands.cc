@@ -10,6 +10,16 @@ const std::vector<Command>& Commands() {
       {"info", "info                   show the volume's geometry, free space and CD count",
        RunInfo},
       {"ls", "ls                     list every CD with its tracks", RunLs},
+      {"rm", "rm CD [TRACK]          delete a track, or a CD with all its tracks", RunRm},
+      {"mv", "mv CD TRACK --to CD [--at POSITION]\n"
+             "                         move a track within its CD or to another (default: last)",
+       RunMv},
+      {"rename", "rename CD [TRACK] [--artist A] [--title T]\n"
+                 "                         rename a track, or a CD (--title is its album)",
+       RunRename},
+      {"check", "check                  count the FAT's linkage errors (exit 1 when any)", RunCheck},
+      {"export", "export CD TRACK FILE   copy a track off the player into a new MP3 file",
+       RunExport},
   };
   return commands;
 }

@@ -21,5 +21,10 @@ int RunMkimage(CliContext& context);
 int RunInit(CliContext& context);
 int RunInfo(CliContext& context);
 int RunLs(CliContext& context);
+int RunRm(CliContext& context);
+int RunMv(CliContext& context);
+int RunRename(CliContext& context);
+int RunCheck(CliContext& context);
+int RunExport(CliContext& context);
 
 }  // namespace songlift::cli
