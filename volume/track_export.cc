@@ -107,8 +107,10 @@ Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const 
     return Result::Error(ResultCode::kIoError,
                          "cannot create " + path + ": " + std::strerror(errno));
   }
-  const bool written = std::fwrite(audio.data(), 1, audio.size(), file) == audio.size() &&
-                       std::fwrite(tag.data(), 1, tag.size(), file) == tag.size();
+  // An empty track has no buffer to hand to fwrite; its file is the tag alone.
+  const bool written =
+      (audio.empty() || std::fwrite(audio.data(), 1, audio.size(), file) == audio.size()) &&
+      std::fwrite(tag.data(), 1, tag.size(), file) == tag.size();
   const bool closed = std::fclose(file) == 0;
   if (!written || !closed) {
     std::remove(path.c_str());
