@@ -125,14 +125,5 @@ TEST(IntegrityMessageTest, TheCountsStandInTheFixedText) {
   EXPECT_LE(IntegrityMessage(counts, true).size(), 255u);
 }
 
-TEST(IntegrityMessageTest, AnUnmountedVolumeIsNotChecked) {
-  testing::RecordingReporter reporter;
-  PlayerVolume volume(&reporter);
-  IntegrityCounts counts;
-  counts.nullLinkages = 9;
-  EXPECT_EQ(CheckIntegrity(volume, &counts).code(), ResultCode::kBusy);
-  EXPECT_EQ(counts.nullLinkages, 9u);
-}
-
 }  // namespace
 }  // namespace jukepak

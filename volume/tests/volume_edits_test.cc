@@ -181,7 +181,7 @@ TEST_F(EditsTest, EveryDeleteKeepsIsTrackStartAndTheCheckInAgreement) {
   EXPECT_EQ(volume_.model().nextFreeCluster, 2u);
 }
 
-TEST_F(EditsTest, DeletingTheOnlyTrackRemovesTheCdAndAZeroTrackCdGoesAtOnce) {
+TEST_F(EditsTest, TheOnlyTrackTakesItsCdAlongAndAZeroTrackCdAtTheBottomGoesAtOnce) {
   Build({Cd("Single", {"only"}), CdSpec{"Band", "Empty", {}}, Cd("Stays", {"x"})});
   const TreeItem single_item = cd(0)->treeItem;
   ASSERT_TRUE(DeletePlayerTrack(volume_, cd(0), 0).ok());
@@ -233,18 +233,6 @@ TEST_F(EditsTest, DeletingTheCdAtTheTopMovesEveryRecordBelowItUpByOne) {
   ExpectSameAsRemount();
 }
 
-TEST_F(EditsTest, DeletingTheCdAtTheBottomMovesNoRecord) {
-  Build({Cd("Low", {"l"}), Cd("Mid", {"m"}), Cd("Top", {"t"})});
-  uint32_t left = 0;
-  ASSERT_TRUE(DeleteTrack(volume_, cd(0), cd(0)->tracks[0].get(), &left).ok());
-  log_.writes.clear();
-  ASSERT_TRUE(DeleteCd(volume_, cd(0)).ok());
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{0}));
-  EXPECT_EQ(volume_.model().header.cdStart(), kSectors - 2);
-  EXPECT_EQ(cd(0)->record.album(), "Mid");
-  ExpectSameAsRemount();
-}
-
 TEST_F(EditsTest, TheLastCdGoneLeavesCdStartAboveTheRunAndItsClusterFree) {
   Build({Cd("Only", {"a", "b"})});
   ASSERT_TRUE(DeletePlayerCd(volume_, cd(0)).ok());
@@ -273,14 +261,6 @@ TEST_F(EditsTest, OnAFullVolumeTheClusterTheLastCdRecordLeavesBecomesTheNextFree
   EXPECT_EQ(volume_.model().nextFreeCluster, kSectors / 16 - 2);
   EXPECT_EQ(volume_.model().freeKilobytes, 8u);
   ExpectSameAsRemount();
-}
-
-TEST_F(EditsTest, DeleteCdRefusesACdThatStillHoldsTracks) {
-  Build({Cd("Full", {"a"})});
-  const Result r = DeleteCd(volume_, cd(0));
-  EXPECT_EQ(r.code(), ResultCode::kInvalidArgument);
-  EXPECT_TRUE(log_.writes.empty());
-  EXPECT_EQ(volume_.model().playerCds.size(), 1u);
 }
 
 // --- damaged FATs and directories ------------------------------------------
@@ -512,15 +492,6 @@ TEST_F(EditsTest, AMoveIntoAFullCdIsRefusedAndChangesNothing) {
   ExpectSameAsRemount();
 }
 
-TEST_F(EditsTest, AMoveToAPlaceOutsideTheCdIsRefused) {
-  Build({Cd("Src", {"1", "2"}), Cd("Dst", {"x"})});
-  EXPECT_EQ(MoveTrack(volume_, cd(0), 0, cd(0), 2).code(), ResultCode::kInvalidArgument);
-  EXPECT_EQ(MoveTrack(volume_, cd(0), 0, cd(1), 2).code(), ResultCode::kInvalidArgument);
-  EXPECT_EQ(MoveTrack(volume_, cd(0), 2, cd(1), 0).code(), ResultCode::kInvalidArgument);
-  EXPECT_TRUE(MoveTrack(volume_, cd(0), 0, cd(1), 1).ok());  // one past the end is last
-  EXPECT_EQ(Titles(cd(1)), (std::vector<std::string>{"x", "1"}));
-}
-
 // --- refusals and driver failures --------------------------------------------
 
 TEST_F(EditsTest, EditsAreRefusedWhileAJobRunsOrForNodesNotInTheDirectory) {
@@ -540,8 +511,12 @@ TEST_F(EditsTest, EditsAreRefusedWhileAJobRunsOrForNodesNotInTheDirectory) {
   EXPECT_EQ(DeletePlayerTrack(volume_, cd(0), 2).code(), ResultCode::kInvalidArgument);
   EXPECT_EQ(RenameTrack(volume_, cd(0), 7, "a", "b").code(), ResultCode::kInvalidArgument);
   EXPECT_EQ(MoveTrack(volume_, cd(0), 0, &stranger, 0).code(), ResultCode::kInvalidArgument);
+  EXPECT_EQ(MoveTrack(volume_, cd(0), 0, cd(0), 2).code(), ResultCode::kInvalidArgument);
+  EXPECT_EQ(MoveTrack(volume_, cd(0), 2, cd(0), 0).code(), ResultCode::kInvalidArgument);
+  EXPECT_EQ(DeleteCd(volume_, cd(0)).code(), ResultCode::kInvalidArgument);  // still holds tracks
   EXPECT_TRUE(log_.writes.empty());
   EXPECT_EQ(cd(0)->tracks.size(), 2u);
+  EXPECT_EQ(volume_.model().playerCds.size(), 1u);
 }
 
 TEST_F(EditsTest, AFailedRecordWriteStopsTheDeleteBeforeTheFatAndIsReported) {
