@@ -18,8 +18,8 @@
 namespace {
 
 using jukepak::MemoryDevice;
-using jukepak::testing::CdSpec;
-using jukepak::testing::SongSpec;
+using jukepak::testing::CdContent;
+using jukepak::testing::SongContent;
 using jukepak::testing::TestAudio;
 
 constexpr uint32_t kSectors = 8000;
@@ -54,18 +54,18 @@ class EditCommandsTest : public ::testing::Test {
   // CD 1 "Band / First" with tracks 1..4 (1, 2, 3 and 1 clusters), CD 2
   // "Other / Second" with x and y, CD 3 an empty CD.
   void WriteImage() {
-    std::vector<CdSpec> cds = {
+    std::vector<CdContent> cds = {
         {"Band", "First", {}}, {"Other", "Second", {}}, {"Band", "Empty", {}}};
     const size_t sizes[] = {5000, 9000, 20000, 100};
     for (int i = 0; i < 4; ++i) {
       cds[0].songs.push_back(
-          SongSpec{std::to_string(i + 1), "Band", TestAudio(sizes[i], uint32_t(i))});
+          SongContent{std::to_string(i + 1), "Band", TestAudio(sizes[i], uint32_t(i))});
     }
-    cds[1].songs.push_back(SongSpec{"x", "Other", TestAudio(7169, 10)});
-    cds[1].songs.push_back(SongSpec{"y", "Guest", TestAudio(0, 11)});
+    cds[1].songs.push_back(SongContent{"x", "Other", TestAudio(7169, 10)});
+    cds[1].songs.push_back(SongContent{"y", "Guest", TestAudio(0, 11)});
     WriteImage(cds);
   }
-  void WriteImage(const std::vector<CdSpec>& cds) {
+  void WriteImage(const std::vector<CdContent>& cds) {
     MemoryDevice disk(kSectors);
     ASSERT_TRUE(jukepak::testing::BuildVolume(&disk, cds).ok());
     ASSERT_TRUE(jukepak::testing::SaveImage(disk, image_).ok());
@@ -93,7 +93,7 @@ class EditCommandsTest : public ::testing::Test {
 
   std::string dir_;
   std::string image_;
-  std::vector<CdSpec> songs_;
+  std::vector<CdContent> songs_;
 };
 
 constexpr char kStartListing[] =
@@ -170,9 +170,9 @@ TEST_F(EditCommandsTest, MvBetweenCdsAppendsOrInsertsAndMayLeaveAnEmptyCd) {
 }
 
 TEST_F(EditCommandsTest, MvIntoAFullCdIsRefused) {
-  CdSpec full{"Band", "Full", {}};
-  for (int i = 0; i < 100; ++i) full.songs.push_back(SongSpec{"f", "Band", TestAudio(10, 1)});
-  WriteImage({full, CdSpec{"Band", "Small", {SongSpec{"s", "Band", TestAudio(10, 2)}}}});
+  CdContent full{"Band", "Full", {}};
+  for (int i = 0; i < 100; ++i) full.songs.push_back(SongContent{"f", "Band", TestAudio(10, 1)});
+  WriteImage({full, CdContent{"Band", "Small", {SongContent{"s", "Band", TestAudio(10, 2)}}}});
   const std::string before = Ls();
   const CliRun run = Cli({"mv", "2", "1", "--to", "1"});
   EXPECT_EQ(run.status, 1);
@@ -197,7 +197,8 @@ TEST_F(EditCommandsTest, CheckPrintsTheCountsAndExitsOneOnErrors) {
   MemoryDevice disk(kSectors);
   jukepak::testing::VolumeBuilder builder(&disk);
   ASSERT_TRUE(builder.Format().ok());
-  ASSERT_TRUE(builder.AddCd(CdSpec{"A", "B", {SongSpec{"t", "A", TestAudio(20000, 1)}}}).ok());
+  ASSERT_TRUE(
+      builder.AddCd(CdContent{"A", "B", {SongContent{"t", "A", TestAudio(20000, 1)}}}).ok());
   CliRun run;
   uint32_t leftover = 0;
   ASSERT_TRUE(builder.AddLeftoverChain(2, &leftover).ok());

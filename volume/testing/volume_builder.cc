@@ -94,7 +94,7 @@ Result VolumeBuilder::FlushFat() {
   return Result::Ok();
 }
 
-Result VolumeBuilder::WriteSong(const SongSpec& song, const std::vector<uint32_t>& chain) {
+Result VolumeBuilder::WriteSong(const SongContent& song, const std::vector<uint32_t>& chain) {
   TrackRecord record;
   record.StampSignature();
   record.setSize(uint32_t(song.audio.size() + format::kTrackRecordSize));
@@ -118,8 +118,8 @@ Result VolumeBuilder::WriteSong(const SongSpec& song, const std::vector<uint32_t
   return r;
 }
 
-Result VolumeBuilder::AddCd(const CdSpec& spec) {
-  if (spec.songs.size() > format::kMaxTracksPerCd) return NoSpace("more than 100 songs");
+Result VolumeBuilder::AddCd(const CdContent& content) {
+  if (content.songs.size() > format::kMaxTracksPerCd) return NoSpace("more than 100 songs");
   if (header_.cdStart() == 0) header_.setCdStart(uint32_t(header_.AudioEndSector()));
   header_.setCdStart(header_.cdStart() - 1);
   header_.setCdCount(header_.cdCount() + 1);
@@ -131,9 +131,9 @@ Result VolumeBuilder::AddCd(const CdSpec& spec) {
 
   CdRecord record;
   record.StampSignature();
-  record.setArtist(spec.artist);
-  record.setAlbum(spec.album);
-  for (const SongSpec& song : spec.songs) {
+  record.setArtist(content.artist);
+  record.setAlbum(content.album);
+  for (const SongContent& song : content.songs) {
     std::vector<uint32_t> chain;
     Result r = Allocate(uint32_t(ClustersForAudio(song.audio.size())), &chain);
     if (!r.ok()) return r;
@@ -164,7 +164,7 @@ Result VolumeBuilder::SetFatEntry(uint32_t cluster, uint32_t value) {
   return FlushFat();
 }
 
-Result BuildVolume(SectorDevice* device, const std::vector<CdSpec>& cds) {
+Result BuildVolume(SectorDevice* device, const std::vector<CdContent>& cds) {
   VolumeBuilder builder(device);
   Result r = builder.Format();
   for (auto cd = cds.rbegin(); r.ok() && cd != cds.rend(); ++cd) r = builder.AddCd(*cd);

@@ -21,16 +21,16 @@
 
 namespace jukepak::testing {
 
-struct SongSpec {
+struct SongContent {
   std::string title;   // Latin-1, as stored
   std::string artist;  // Latin-1
   std::vector<uint8_t> audio;
 };
 
-struct CdSpec {
+struct CdContent {
   std::string artist;  // Latin-1
   std::string album;   // Latin-1
-  std::vector<SongSpec> songs;
+  std::vector<SongContent> songs;
 };
 
 // `bytes` bytes that differ from seed to seed and from cluster to cluster.
@@ -48,7 +48,7 @@ class VolumeBuilder {
   // record and its audio, then the FAT, the CD record and the header. The
   // newest CD is CD 1 of the directory. Fails with kNoSpace when the songs
   // or the record do not fit.
-  Result AddCd(const CdSpec& cd);
+  Result AddCd(const CdContent& cd);
   // Takes a chain of `clusters` clusters that no track owns (a leftover) and
   // returns its first cluster.
   Result AddLeftoverChain(uint32_t clusters, uint32_t* first);
@@ -61,7 +61,7 @@ class VolumeBuilder {
  private:
   Result Allocate(uint32_t clusters, std::vector<uint32_t>* chain);
   uint32_t FirstFree(uint32_t from, uint32_t limit) const;
-  Result WriteSong(const SongSpec& song, const std::vector<uint32_t>& chain);
+  Result WriteSong(const SongContent& song, const std::vector<uint32_t>& chain);
   Result FlushFat();
 
   SectorDevice* device_;
@@ -72,7 +72,7 @@ class VolumeBuilder {
 
 // A formatted device holding `cds` in directory order: cds[0] becomes CD 1
 // (the CDs are written last first, as each new CD goes below the others).
-Result BuildVolume(SectorDevice* device, const std::vector<CdSpec>& cds);
+Result BuildVolume(SectorDevice* device, const std::vector<CdContent>& cds);
 
 // Binds `volume` to `device` (through a ForwardingDevice, so the device stays
 // with the caller), reads the header and runs the mount on this thread.

@@ -12,8 +12,8 @@
 namespace jukepak {
 namespace {
 
-using testing::CdSpec;
-using testing::SongSpec;
+using testing::CdContent;
+using testing::SongContent;
 using testing::TestAudio;
 using testing::VolumeBuilder;
 
@@ -25,9 +25,9 @@ class IntegrityTest : public ::testing::Test {
   void Build() {
     ASSERT_TRUE(builder_.Format().ok());
     for (const char* album : {"One", "Two"}) {
-      CdSpec cd{"Band", album, {}};
-      cd.songs.push_back(SongSpec{"short", "Band", TestAudio(3000, 1)});
-      cd.songs.push_back(SongSpec{"long", "Band", TestAudio(20000, 2)});
+      CdContent cd{"Band", album, {}};
+      cd.songs.push_back(SongContent{"short", "Band", TestAudio(3000, 1)});
+      cd.songs.push_back(SongContent{"long", "Band", TestAudio(20000, 2)});
       ASSERT_TRUE(builder_.AddCd(cd).ok());
     }
   }

@@ -19,8 +19,8 @@
 namespace jukepak {
 namespace {
 
-using testing::CdSpec;
-using testing::SongSpec;
+using testing::CdContent;
+using testing::SongContent;
 using testing::TestAudio;
 using testing::VolumeBuilder;
 
@@ -68,11 +68,11 @@ class ExportTest : public ::testing::Test {
 // still takes two for 6145 and more, and an empty song.
 TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesAndATagFromTheRecords) {
   const size_t sizes[] = {0, 1, 6144, 6145, 7168, 7169, 15360, 15361, 100000};
-  CdSpec cd{"Artist of the CD", "An album name that is longer than thirty", {}};
+  CdContent cd{"Artist of the CD", "An album name that is longer than thirty", {}};
   for (size_t i = 0; i < std::size(sizes); ++i) {
-    cd.songs.push_back(SongSpec{"Song " + std::to_string(i) + " with a title past thirty bytes",
-                                i % 2 ? "Guest" : "Artist of the CD",
-                                TestAudio(sizes[i], uint32_t(i))});
+    cd.songs.push_back(SongContent{"Song " + std::to_string(i) + " with a title past thirty bytes",
+                                   i % 2 ? "Guest" : "Artist of the CD",
+                                   TestAudio(sizes[i], uint32_t(i))});
   }
   ASSERT_TRUE(builder_.Format().ok());
   ASSERT_TRUE(builder_.AddCd(cd).ok());
@@ -96,7 +96,7 @@ TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesAndATagFromTheRecords) {
 
 TEST_F(ExportTest, AnExistingFileIsNeverReplaced) {
   ASSERT_TRUE(builder_.Format().ok());
-  ASSERT_TRUE(builder_.AddCd(CdSpec{"A", "B", {SongSpec{"t", "A", TestAudio(500, 3)}}}).ok());
+  ASSERT_TRUE(builder_.AddCd(CdContent{"A", "B", {SongContent{"t", "A", TestAudio(500, 3)}}}).ok());
   Mount();
   const std::string path = Path("taken.mp3");
   std::ofstream(path) << "mine";
@@ -107,7 +107,8 @@ TEST_F(ExportTest, AnExistingFileIsNeverReplaced) {
 
 TEST_F(ExportTest, DamagedChainsAreRefusedAndNoFileIsMade) {
   ASSERT_TRUE(builder_.Format().ok());
-  ASSERT_TRUE(builder_.AddCd(CdSpec{"A", "B", {SongSpec{"t", "A", TestAudio(30000, 4)}}}).ok());
+  ASSERT_TRUE(
+      builder_.AddCd(CdContent{"A", "B", {SongContent{"t", "A", TestAudio(30000, 4)}}}).ok());
   Mount();
   const uint32_t first = Cd(0).tracks[0]->firstCluster;  // a chain of 4 clusters
   const uint32_t second = builder_.fat().entry(first);

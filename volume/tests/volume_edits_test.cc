@@ -19,11 +19,11 @@ namespace jukepak {
 namespace {
 
 using testing::BuildVolume;
-using testing::CdSpec;
+using testing::CdContent;
 using testing::DescribeModel;
 using testing::MountVolume;
 using testing::RecordingReporter;
-using testing::SongSpec;
+using testing::SongContent;
 using testing::TestAudio;
 
 constexpr uint32_t kSectors = 8000;  // 499 clusters; the first CD record at sector 7999
@@ -50,22 +50,22 @@ class LoggingDevice : public ForwardingDevice {
   DeviceLog* log_;
 };
 
-SongSpec Song(const std::string& title, size_t bytes, const std::string& artist = "Band") {
+SongContent Song(const std::string& title, size_t bytes, const std::string& artist = "Band") {
   static uint32_t seed = 0;
-  return SongSpec{title, artist, TestAudio(bytes, ++seed)};
+  return SongContent{title, artist, TestAudio(bytes, ++seed)};
 }
 
 // Sizes of 1, 2 and 3 clusters in turn.
-CdSpec Cd(const std::string& album, const std::vector<std::string>& titles) {
+CdContent Cd(const std::string& album, const std::vector<std::string>& titles) {
   const size_t sizes[] = {5000, 9000, 20000};
-  CdSpec cd{"Band", album, {}};
+  CdContent cd{"Band", album, {}};
   for (size_t i = 0; i < titles.size(); ++i) cd.songs.push_back(Song(titles[i], sizes[i % 3]));
   return cd;
 }
 
 class EditsTest : public ::testing::Test {
  protected:
-  void Build(const std::vector<CdSpec>& cds) {
+  void Build(const std::vector<CdContent>& cds) {
     ASSERT_TRUE(BuildVolume(&disk_, cds).ok());
     Mount();
   }
@@ -182,7 +182,7 @@ TEST_F(EditsTest, EveryDeleteKeepsIsTrackStartAndTheCheckInAgreement) {
 }
 
 TEST_F(EditsTest, TheOnlyTrackTakesItsCdAlongAndAZeroTrackCdAtTheBottomGoesAtOnce) {
-  Build({Cd("Single", {"only"}), CdSpec{"Band", "Empty", {}}, Cd("Stays", {"x"})});
+  Build({Cd("Single", {"only"}), CdContent{"Band", "Empty", {}}, Cd("Stays", {"x"})});
   const TreeItem single_item = cd(0)->treeItem;
   ASSERT_TRUE(DeletePlayerTrack(volume_, cd(0), 0).ok());
   EXPECT_FALSE(reporter_.HasItem(Tree::kPlayer, single_item));
@@ -248,7 +248,7 @@ TEST_F(EditsTest, TheLastCdGoneLeavesCdStartAboveTheRunAndItsClusterFree) {
 TEST_F(EditsTest, OnAFullVolumeTheClusterTheLastCdRecordLeavesBecomesTheNextFree) {
   testing::VolumeBuilder builder(&disk_);
   ASSERT_TRUE(builder.Format().ok());
-  ASSERT_TRUE(builder.AddCd(CdSpec{"Band", "Empty", {}}).ok());
+  ASSERT_TRUE(builder.AddCd(CdContent{"Band", "Empty", {}}).ok());
   uint32_t leftover = 0;  // every cluster below the CD area
   ASSERT_TRUE(builder.AddLeftoverChain(kSectors / 16 - 1 - 1 - 2, &leftover).ok());
   Mount();
@@ -378,8 +378,8 @@ TEST_F(EditsTest, EveryDuplicateStartGoesAndAChainAnotherCdNamesIsKept) {
 // --- renaming ----------------------------------------------------------------
 
 TEST_F(EditsTest, RenamingACdRelabelsItsTracksAgainstTheNewArtist) {
-  CdSpec spec{"Band", "Album", {Song("guest song", 3000, "Guest"), Song("own song", 3000)}};
-  Build({spec});
+  CdContent content{"Band", "Album", {Song("guest song", 3000, "Guest"), Song("own song", 3000)}};
+  Build({content});
   EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem),
             (std::vector<std::string>{"Guest / guest song", "own song"}));
   ASSERT_TRUE(RenameCd(volume_, cd(0), "Guest", "New Album").ok());
@@ -470,7 +470,7 @@ TEST_F(EditsTest, MovingTheLastTrackOutLeavesAnEmptyCdOnThePlayer) {
 }
 
 TEST_F(EditsTest, AMoveIntoAFullCdIsRefusedAndChangesNothing) {
-  CdSpec full{"Band", "Full", {}};
+  CdContent full{"Band", "Full", {}};
   for (int i = 0; i < 100; ++i) full.songs.push_back(Song("f" + std::to_string(i), 100));
   Build({full, Cd("Other", {"o"})});
   const std::string before = DescribeModel(volume_.model());
