@@ -13,6 +13,16 @@ const std::vector<Command>& Commands() {
       {"remote", "remote [FUNCTION CODE] show the remote-control codes, or teach one",
        RunRemote},
       {"drivers", "drivers                list the driver modules Songlift can use", RunDrivers},
+      {"rm", "rm CD [TRACK]          delete a track, or a CD with all its tracks", RunRm},
+      {"mv", "mv CD TRACK --to CD [--at POSITION]\n"
+             "                         move a track within its CD or to another (default: last)",
+       RunMv},
+      {"rename", "rename CD [TRACK] [--artist A] [--title T]\n"
+                 "                         rename a track, or a CD (--title is its album)",
+       RunRename},
+      {"check", "check                  count the FAT's linkage errors (exit 1 when any)", RunCheck},
+      {"export", "export CD TRACK FILE   copy a track off the player into a new MP3 file",
+       RunExport},
   };
   return commands;
 }

@@ -23,5 +23,10 @@ int RunInfo(CliContext& context);
 int RunLs(CliContext& context);
 int RunRemote(CliContext& context);
 int RunDrivers(CliContext& context);
+int RunRm(CliContext& context);
+int RunMv(CliContext& context);
+int RunRename(CliContext& context);
+int RunCheck(CliContext& context);
+int RunExport(CliContext& context);
 
 }  // namespace songlift::cli

@@ -1,0 +1,40 @@
+// Copying a track back off the player as an MP3 file: its audio bytes, read
+// along its chain, followed by an ID3v1 tag rebuilt from the track and CD
+// records.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "volume/player_volume.h"
+
+namespace jukepak {
+
+inline constexpr uint32_t kId3v1Size = 128;
+using Id3v1Tag = std::array<uint8_t, kId3v1Size>;
+
+// "TAG", then title, artist and album (30 bytes each, Latin-1 as stored,
+// cut to 30 and zero-padded), an empty year and comment, the track number
+// (ID3v1.1: comment byte 28 zero, byte 29 the number; 0 leaves it out, as
+// does a number above 255) and genre 255 (none).
+Id3v1Tag BuildId3v1Tag(const std::string& title, const std::string& artist,
+                       const std::string& album, uint32_t track_number);
+
+// The track's audio bytes (its size field less the 1024 of the record),
+// read cluster by cluster along its chain into *audio. Fails with kCorrupt,
+// leaving *audio empty, when the record lacks "MPTK" or its size is below
+// 1024, or when the chain leaves the audio area, meets a free entry, ends or
+// loops before the last audio byte; with the driver's result when a read
+// fails. Reads only; the front end's thread while no job runs.
+Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio);
+
+// Writes track `slot` of `cd` to a new file at `path`: the audio bytes, then
+// the tag (title and artist from the track record, album from the CD record,
+// the track number slot + 1). Never overwrites: fails with kBusy when `path`
+// exists. A failed write removes the partial file.
+Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const std::string& path);
+
+}  // namespace jukepak

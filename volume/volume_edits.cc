@@ -1,0 +1,366 @@
+#include "volume/volume_edits.h"
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "base/latin1.h"
+#include "volume/format_constants.h"
+#include "volume/space_accounting.h"
+
+namespace jukepak {
+namespace {
+
+constexpr uint32_t kNoCluster = 0xFFFFFFFFu;
+
+Result Refuse(const std::string& why) { return Result::Error(ResultCode::kInvalidArgument, why); }
+
+// The edits run only over a loaded directory while no job runs.
+Result EditAllowed(const PlayerVolume& volume) {
+  if (volume.busyState() != BusyState::kIdle) {
+    return Result::Error(ResultCode::kBusy, "the player is busy");
+  }
+  if (volume.deviceState() != DeviceState::kReady || !volume.model().fat.loaded()) {
+    return Result::Error(ResultCode::kBusy, "the player's directory is not loaded");
+  }
+  return Result::Ok();
+}
+
+// Position of `cd` in the player list, or -1.
+int IndexOfCd(const VolumeModel& model, const CdNode* cd) {
+  for (size_t i = 0; i < model.playerCds.size(); ++i) {
+    if (model.playerCds[i].get() == cd) return int(i);
+  }
+  return -1;
+}
+
+int SlotOfTrack(const CdNode& cd, const TrackNode* track) {
+  for (size_t i = 0; i < cd.tracks.size(); ++i) {
+    if (cd.tracks[i].get() == track) return int(i);
+  }
+  return -1;
+}
+
+Result CheckCd(const PlayerVolume& volume, const CdNode* cd) {
+  if (cd == nullptr || IndexOfCd(volume.model(), cd) < 0) {
+    return Refuse("the CD is not in the player's directory");
+  }
+  return Result::Ok();
+}
+
+Result CheckSlot(const CdNode& cd, uint32_t slot) {
+  if (slot >= cd.tracks.size()) return Refuse("the CD has no track at that place");
+  return Result::Ok();
+}
+
+uint32_t TrackCount(const CdNode& cd) { return uint32_t(cd.tracks.size()); }
+
+void RelabelTracks(PlayerVolume& volume, const CdNode& cd) {
+  const std::string artist = cd.record.artist();
+  for (const auto& track : cd.tracks) {
+    volume.reporter().SetItemLabel(Tree::kPlayer, track->treeItem,
+                                   TrackLabel(track->record, artist));
+  }
+}
+
+// Takes every track whose start cluster is `first` out of the CD's record and
+// list, with its tree item. Each removed slot is looked at again, so two
+// neighbouring entries of the same cluster both go.
+void RemoveTracksStartingAt(PlayerVolume& volume, CdNode* cd, uint32_t first) {
+  uint32_t count = TrackCount(*cd);
+  for (uint32_t i = 0; i < count;) {
+    if (cd->tracks[i]->firstCluster != first) {
+      ++i;
+      continue;
+    }
+    cd->record.RemoveStartCluster(i, count);
+    volume.reporter().DeleteItem(Tree::kPlayer, cd->tracks[i]->treeItem);
+    cd->tracks.erase(cd->tracks.begin() + i);
+    --count;
+  }
+  cd->record.setTrackCount(uint8_t(count));
+}
+
+// Frees the chain from `first` and returns the lowest cluster freed, or
+// kNoCluster. A damaged FAT cannot make the walk leave the table or run for
+// ever: it stops at an end-of-chain or free entry, at a successor outside the
+// audio area, and after as many steps as the audio area has clusters.
+uint32_t FreeChain(Fat& fat, uint32_t audio_clusters, uint32_t first) {
+  const uint32_t n = std::min(audio_clusters, fat.entryCount());
+  uint32_t lowest = kNoCluster;
+  uint32_t c = first;
+  for (uint32_t steps = 0; c < n && steps < n; ++steps) {
+    const uint32_t next = fat.entry(c);
+    if (next == format::kFatFree) break;
+    fat.set(c, format::kFatFree);
+    lowest = std::min(lowest, c);
+    if (next == format::kFatEndOfChain) break;
+    c = next;
+  }
+  return lowest;
+}
+
+// The lowest free cluster in [from, limit), or limit.
+uint32_t FirstFreeFrom(const Fat& fat, uint32_t from, uint32_t limit) {
+  limit = std::min(limit, fat.entryCount());
+  for (uint32_t c = from; c < limit; ++c) {
+    if (fat.entry(c) == format::kFatFree) return c;
+  }
+  return limit;
+}
+
+// The records must lie at cdStart, cdStart + 1, ... in list order, as the
+// mount reads them; DeleteCd moves records by that rule.
+Result CheckCdRun(const VolumeModel& model) {
+  if (model.playerCds.size() != model.header.cdCount()) {
+    return Result::Error(ResultCode::kCorrupt, "the directory in memory does not match the header");
+  }
+  for (size_t i = 0; i < model.playerCds.size(); ++i) {
+    if (model.playerCds[i]->sector != model.header.cdStart() + i) {
+      return Result::Error(ResultCode::kCorrupt,
+                           "the directory in memory does not match the CD area");
+    }
+  }
+  return Result::Ok();
+}
+
+// Deletes the track and, when none is left, the CD. *cd_gone tells whether
+// the CD went.
+Result DeleteTrackAndEmptyCd(PlayerVolume& volume, CdNode* cd, TrackNode* track, bool* cd_gone) {
+  *cd_gone = false;
+  uint32_t left = 0;
+  Result r = DeleteTrack(volume, cd, track, &left);
+  if (!r.ok() || left > 0) return r;
+  r = DeleteCd(volume, cd);
+  *cd_gone = r.ok();
+  return r;
+}
+
+}  // namespace
+
+Result WriteCdRecord(PlayerVolume& volume, const CdNode& cd) {
+  const VolumeHeader& h = volume.model().header;
+  if (volume.device() == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
+  if (cd.sector < h.cdStart() || uint64_t(cd.sector) >= uint64_t(h.cdStart()) + h.cdCount() ||
+      cd.sector >= volume.model().sectorCount) {
+    return Result::Error(ResultCode::kCorrupt, "the CD record's sector lies outside the CD area");
+  }
+  return volume.device()->Write(cd.sector, 1, cd.record.data());
+}
+
+Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track) {
+  const VolumeHeader& h = volume.model().header;
+  if (volume.device() == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
+  if (track.firstCluster >= h.audioClusters()) {
+    return Result::Error(ResultCode::kCorrupt, "the track's record lies outside the audio area");
+  }
+  return volume.device()->Write(uint32_t(h.ClusterSector(track.firstCluster)),
+                                format::kTrackRecordSectors, track.record.data());
+}
+
+Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  if (SlotOfTrack(*cd, track) < 0) return Refuse("the track is not on this CD");
+
+  VolumeModel& model = volume.model();
+  const uint32_t first = track->firstCluster;
+  RemoveTracksStartingAt(volume, cd, first);  // releases `track`
+  *tracks_left = TrackCount(*cd);
+  volume.reporter().RedrawTree(Tree::kPlayer);
+
+  // The record goes first, so the disk never lists a track whose clusters
+  // are free.
+  r = WriteCdRecord(volume, *cd);
+  if (!r.ok()) return volume.ReportDriverFailure("Could not delete the track", r);
+
+  // A crosslinked directory may list the same start in another CD; that
+  // track still owns the chain.
+  if (!volume.IsTrackStart(first)) {
+    const uint32_t lowest = FreeChain(model.fat, model.header.audioClusters(), first);
+    if (lowest < model.nextFreeCluster && lowest < AllocatableClusterLimit(model.header)) {
+      model.nextFreeCluster = lowest;
+    }
+  }
+  r = volume.FlushFat();
+  if (!r.ok()) return volume.ReportDriverFailure("Could not delete the track", r);
+  volume.FreeKilobytes();
+  return Result::Ok();
+}
+
+Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  if (!cd->tracks.empty()) return Refuse("the CD still holds tracks; delete them first");
+  VolumeModel& model = volume.model();
+  r = CheckCdRun(model);
+  if (!r.ok()) return r;
+
+  const uint32_t old_limit = AllocatableClusterLimit(model.header);
+  const int index = IndexOfCd(model, cd);
+  volume.reporter().DeleteItem(Tree::kPlayer, cd->treeItem);
+  model.playerCds.erase(model.playerCds.begin() + index);  // releases `cd`
+  for (int k = index - 1; k >= 0; --k) model.playerCds[size_t(k)]->sector += 1;
+  model.header.setCdStart(model.header.cdStart() + 1);
+  model.header.setCdCount(model.header.cdCount() - 1);
+  volume.reporter().RedrawTree(Tree::kPlayer);
+
+  // The CD area may have shrunk past clusters the allocator could not reach.
+  if (model.nextFreeCluster >= old_limit) {
+    model.nextFreeCluster =
+        FirstFreeFrom(model.fat, old_limit, AllocatableClusterLimit(model.header));
+  }
+
+  // Nearest first: each record lands on the sector the one above it left.
+  for (int k = index - 1; k >= 0; --k) {
+    r = WriteCdRecord(volume, *model.playerCds[size_t(k)]);
+    if (!r.ok()) return volume.ReportDriverFailure("Could not delete the CD", r);
+  }
+  r = volume.WriteHeader();
+  if (!r.ok()) return volume.ReportDriverFailure("Could not delete the CD", r);
+  volume.FreeKilobytes();
+  volume.EstimateDownloadKilobytes();
+  return Result::Ok();
+}
+
+Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  r = CheckSlot(*cd, slot);
+  if (!r.ok()) return r;
+  bool cd_gone = false;
+  return DeleteTrackAndEmptyCd(volume, cd, cd->tracks[slot].get(), &cd_gone);
+}
+
+Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  if (cd->tracks.empty()) return DeleteCd(volume, cd);
+  // Every pass removes at least one track, and the CD goes with the last.
+  for (;;) {
+    bool cd_gone = false;
+    r = DeleteTrackAndEmptyCd(volume, cd, cd->tracks.front().get(), &cd_gone);
+    if (!r.ok() || cd_gone) return r;
+  }
+}
+
+Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
+                std::string_view album_utf8) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  cd->record.setArtist(VolumeTextFromUtf8(artist_utf8));
+  cd->record.setAlbum(VolumeTextFromUtf8(album_utf8));
+  volume.reporter().SetItemLabel(Tree::kPlayer, cd->treeItem, CdLabel(cd->record));
+  RelabelTracks(volume, *cd);
+  volume.reporter().RedrawTree(Tree::kPlayer);
+  r = WriteCdRecord(volume, *cd);
+  if (!r.ok()) return volume.ReportDriverFailure("Could not rename the CD", r);
+  return Result::Ok();
+}
+
+Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_view artist_utf8,
+                   std::string_view title_utf8) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, cd);
+  if (!r.ok()) return r;
+  r = CheckSlot(*cd, slot);
+  if (!r.ok()) return r;
+  TrackNode& track = *cd->tracks[slot];
+  if (track.firstCluster >= volume.model().header.audioClusters()) {
+    return Result::Error(ResultCode::kCorrupt,
+                         "the track's record lies outside the audio area; run volmend to check "
+                         "and repair the volume");
+  }
+  track.record.setArtist(VolumeTextFromUtf8(artist_utf8));
+  track.record.setTitle(VolumeTextFromUtf8(title_utf8));
+  volume.reporter().SetItemLabel(Tree::kPlayer, track.treeItem,
+                                 TrackLabel(track.record, cd->record.artist()));
+  volume.reporter().RedrawTree(Tree::kPlayer);
+  r = WriteTrackRecord(volume, track);
+  if (!r.ok()) return volume.ReportDriverFailure("Could not rename the track", r);
+  return Result::Ok();
+}
+
+Result MoveTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
+                 uint32_t position) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, source);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, target);
+  if (!r.ok()) return r;
+  r = CheckSlot(*source, from);
+  if (!r.ok()) return r;
+  const bool same = source == target;
+  if (same) {
+    if (position >= TrackCount(*target)) return Refuse("the CD has no track at that place");
+    if (position == from) return Result::Ok();
+  } else {
+    if (TrackCount(*target) >= format::kMaxTracksPerCd) {
+      return Result::Error(ResultCode::kLimit, kCdFullMessage);
+    }
+    if (position > TrackCount(*target)) return Refuse("the CD has no track at that place");
+  }
+
+  std::unique_ptr<TrackNode> node = std::move(source->tracks[from]);
+  source->record.RemoveStartCluster(from, TrackCount(*source));
+  source->tracks.erase(source->tracks.begin() + from);
+  source->record.setTrackCount(uint8_t(TrackCount(*source)));
+  target->record.InsertStartCluster(position, TrackCount(*target), node->firstCluster);
+  target->tracks.insert(target->tracks.begin() + position, std::move(node));
+  target->record.setTrackCount(uint8_t(TrackCount(*target)));
+
+  if (!same) FillPlayerCdTracks(volume, target);
+  FillPlayerCdTracks(volume, source);
+
+  // Target first: a cut between the writes lists the track twice, never nowhere.
+  if (!same) {
+    r = WriteCdRecord(volume, *target);
+    if (!r.ok()) return volume.ReportDriverFailure("Could not move the track", r);
+  }
+  r = WriteCdRecord(volume, *source);
+  if (!r.ok()) return volume.ReportDriverFailure("Could not move the track", r);
+  return Result::Ok();
+}
+
+Result DropTrackOntoTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
+                          uint32_t onto) {
+  return MoveTrack(volume, source, from, target, onto);
+}
+
+Result DropTrackOntoCd(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, source);
+  if (!r.ok()) return r;
+  r = CheckCd(volume, target);
+  if (!r.ok()) return r;
+  r = CheckSlot(*source, from);
+  if (!r.ok() || source == target) return r;
+  return MoveTrack(volume, source, from, target, TrackCount(*target));
+}
+
+void FillPlayerCdTracks(PlayerVolume& volume, CdNode* cd) {
+  VolumeReporter& reporter = volume.reporter();
+  reporter.DeleteChildren(Tree::kPlayer, cd->treeItem);
+  const std::string artist = cd->record.artist();
+  for (const auto& track : cd->tracks) {
+    track->treeItem = reporter.InsertTrackItem(Tree::kPlayer, cd->treeItem,
+                                               TrackLabel(track->record, artist), track.get());
+  }
+  reporter.RedrawTree(Tree::kPlayer);
+}
+
+}  // namespace jukepak
