@@ -25,6 +25,7 @@
 #include "app/dlg_options.h"
 #include "app/message_boxes.h"
 #include "app/songlift_app.h"
+#include "volume/integrity_check.h"
 
 namespace songlift {
 
@@ -75,6 +76,7 @@ void CSongliftDlg::BuildLayout() {
     tree->setExpandsOnDoubleClick(false);
     tree->setMinimumSize(220, 260);
     tree->installEventFilter(this);
+    tree->viewport()->installEventFilter(this);
     connect(tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { delete_->setEnabled(current != nullptr); });
     connect(tree, &QTreeWidget::itemDoubleClicked, this,
@@ -318,8 +320,26 @@ void CSongliftDlg::OnAbout() {
 }
 
 void CSongliftDlg::OnImport() {}
-void CSongliftDlg::OnDelete() {}
-void CSongliftDlg::OnIntegrityCheck() {}
+
+void CSongliftDlg::OnDelete() {
+  const bool confirm = app_->options().confirmDelete != 0;
+  if (focus_tree_ == player_tree_) DeletePlayerItem(player_tree_->currentItem(), confirm);
+  if (focus_tree_ == pending_tree_) DeleteProposedItem(pending_tree_->currentItem(), confirm);
+}
+
+void CSongliftDlg::OnIntegrityCheck() {
+  jukepak::IntegrityCounts counts;
+  const jukepak::Result checked = jukepak::CheckIntegrity(volume(), &counts);
+  if (!checked.ok()) return;
+  const QString text = QString::fromStdString(jukepak::IntegrityMessage(counts, true));
+  if (counts.clean()) {
+    MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kInformation,
+                                 jukepak::kIntegrityCaption, text, MessageBoxes::Buttons::kOk);
+    return;
+  }
+  MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kQuestion, jukepak::kIntegrityCaption,
+                               text, MessageBoxes::Buttons::kYesNo);
+}
 void CSongliftDlg::OnDriver() {
   DlgDrivers dialog(app_->driverInUse(), jukepak::FindUsableDrivers(), this);
   if (dialog.exec() != QDialog::Accepted) return;
@@ -339,8 +359,9 @@ void CSongliftDlg::OnLearnRemote() {
   dialog.exec();
 }
 void CSongliftDlg::DropPaths(const QStringList&) {}
-void CSongliftDlg::OnTreeKey(QTreeWidget*, int) {}
-void CSongliftDlg::OnTreeDoubleClick(QTreeWidget*) {}
+void CSongliftDlg::DeleteProposedItem(QTreeWidgetItem*, bool) {}
+void CSongliftDlg::RenameProposedItem(QTreeWidgetItem*) {}
+void CSongliftDlg::DropPendingTrack(QTreeWidgetItem*, QTreeWidgetItem*) {}
 
 // --- window events ------------------------------------------------------------
 
@@ -408,6 +429,10 @@ void CSongliftDlg::dropEvent(QDropEvent* event) {
 }
 
 bool CSongliftDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == pending_tree_->viewport() || watched == player_tree_->viewport()) {
+    auto* owner = static_cast<QTreeWidget*>(watched->parent());
+    if (HandleTreeMouse(owner, event)) return true;
+  }
   auto* tree = qobject_cast<QTreeWidget*>(watched);
   if (tree != nullptr) {
     if (event->type() == QEvent::FocusIn) focus_tree_ = tree;

@@ -73,6 +73,23 @@ class CSongliftDlg : public QDialog {
   // Files and folders dropped on the window, in the order given.
   void DropPaths(const QStringList& paths);
 
+  // --- edits of the trees (the selected item, or none) ---
+  jukepak::CdNode* FindPlayerCd(QTreeWidgetItem* item) const;
+  void DeletePlayerItem(QTreeWidgetItem* item, bool confirm);
+  void RenamePlayerItem(QTreeWidgetItem* item);
+  void DeleteProposedItem(QTreeWidgetItem* item, bool confirm);
+  void RenameProposedItem(QTreeWidgetItem* item);
+
+  // --- moving a track by drag and drop within one tree ---
+  // Starts a drag of `item` (tracks only; a CD is not moved).
+  void BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item);
+  // The pointer moved to `global` (screen coordinates) during a drag.
+  void MoveTrackDrag(const QPoint& global);
+  // The button was released at `global`: drops the track there.
+  void DropTrackDrag(const QPoint& global);
+  bool dragging() const { return drag_tree_ != nullptr; }
+  QTreeWidgetItem* dropHighlight() const { return drop_highlight_; }
+
   // --- for tests ---
   QTreeWidget* pendingTree() const { return pending_tree_; }
   QTreeWidget* playerTree() const { return player_tree_; }
@@ -97,6 +114,8 @@ class CSongliftDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,6 +128,15 @@ class CSongliftDlg : public QDialog {
   void WaitUntilIdle();
   void OnTreeKey(QTreeWidget* tree, int key);
   void OnTreeDoubleClick(QTreeWidget* tree);
+  // The track slot an item of a player CD stands for, or -1.
+  int PlayerTrackSlot(jukepak::CdNode* cd, QTreeWidgetItem* item) const;
+  // Shows a failed edit's reason.
+  void ReportEditFailure(const jukepak::Result& result);
+  void SetDropHighlight(QTreeWidgetItem* item);
+  // The drop of a pending track onto `hit` (a track or a CD of the pending tree).
+  void DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
+  void EndTrackDrag();
+  bool HandleTreeMouse(QTreeWidget* tree, QEvent* event);
 
   SongliftApp* app_;
   QTreeWidget* pending_tree_ = nullptr;
@@ -127,6 +155,14 @@ class CSongliftDlg : public QDialog {
   QTimer* size_timer_ = nullptr;
   DlgCopyProgress* copy_progress_ = nullptr;
   QTreeWidget* focus_tree_ = nullptr;
+  // The drag of a track: the tree it started in, the item, the image that
+  // follows the pointer, the item under it, and where a press may start one.
+  QTreeWidget* drag_tree_ = nullptr;
+  QTreeWidgetItem* drag_item_ = nullptr;
+  QLabel* drag_image_ = nullptr;
+  QTreeWidgetItem* drop_highlight_ = nullptr;
+  QTreeWidgetItem* press_item_ = nullptr;
+  QPoint press_pos_;
   bool started_ = false;
   uint32_t shown_download_kb_ = 0xFFFFFFFF;
   uint32_t shown_free_kb_ = 0xFFFFFFFF;

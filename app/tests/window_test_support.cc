@@ -1,6 +1,8 @@
 #include "window_test_support.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -27,6 +29,19 @@ QString MakeImage(const QString& name, uint32_t sectors) {
   QFile::remove(path);
   const jukepak::Result made = jukepak::CreateSparseImage(path.toStdString(), sectors);
   return made.ok() ? path : QString();
+}
+
+void HandleNextDialog(std::function<void(QDialog*)> handle) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, handle] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    handle(dialog);
+  });
+  timer->start();
 }
 
 QString BuiltModule(const char* file_name) { return QString(JUKEPAK_BIN_DIR "/") + file_name; }

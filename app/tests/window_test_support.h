@@ -2,9 +2,11 @@
 // images made for the test, and message boxes answered by script.
 #pragma once
 
+#include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/message_boxes.h"
@@ -20,6 +22,11 @@ QString MakeImage(const QString& name, uint32_t sectors);
 
 // The path of a module built beside the programs.
 QString BuiltModule(const char* file_name);
+
+// The next modal dialog that opens (a QDialog other than a message box) is
+// handed to `handle` once shown; `handle` answers it (accept or reject).
+// Returns at once; the timer looks for it while the caller's exec() runs.
+void HandleNextDialog(std::function<void(QDialog*)> handle);
 
 // Records every box and answers from a script (default: OK / Yes).
 class ScriptedBoxes : public MessageBoxes {

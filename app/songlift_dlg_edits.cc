@@ -1,0 +1,247 @@
+// The main window's edits of its two trees: delete, rename, and moving a
+// track by drag and drop within one tree.
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include "app/dlg_confirm_delete.h"
+#include "app/dlg_rename.h"
+#include "app/message_boxes.h"
+#include "app/songlift_app.h"
+#include "app/songlift_dlg.h"
+#include "base/latin1.h"
+#include "volume/volume_edits.h"
+
+namespace songlift {
+
+using jukepak::BusyState;
+using jukepak::CdNode;
+using jukepak::DeviceState;
+
+namespace {
+
+constexpr char kMoveRefusal[] = "You may not move a track on the player right now.";
+constexpr char kRenameRefusal[] = "You may not rename either a track nor a CD on the player right now.";
+
+QString FromVolume(const std::string& latin1) {
+  return QString::fromStdString(jukepak::Utf8FromLatin1(latin1));
+}
+
+}  // namespace
+
+CdNode* CSongliftDlg::FindPlayerCd(QTreeWidgetItem* item) const {
+  if (item == nullptr) return nullptr;
+  for (const auto& cd : app_->volume().model().playerCds) {
+    if (cd->treeItem == HandleOf(item)) return cd.get();
+  }
+  return nullptr;
+}
+
+int CSongliftDlg::PlayerTrackSlot(CdNode* cd, QTreeWidgetItem* item) const {
+  if (cd == nullptr || item == nullptr) return -1;
+  for (size_t slot = 0; slot < cd->tracks.size(); ++slot) {
+    if (cd->tracks[slot]->treeItem == HandleOf(item)) return int(slot);
+  }
+  return -1;
+}
+
+void CSongliftDlg::ReportEditFailure(const jukepak::Result& result) {
+  if (result.ok() || result.code() == jukepak::ResultCode::kBusy) return;
+  MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
+                               QString::fromStdString(result.message()),
+                               MessageBoxes::Buttons::kOk);
+}
+
+void CSongliftDlg::DeletePlayerItem(QTreeWidgetItem* item, bool confirm) {
+  auto idle = [this] {
+    return volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle;
+  };
+  if (!idle() || item == nullptr) return;  // refused silently, whatever NotifyBusy says
+  const jukepak::TreeItem handle = HandleOf(item);
+  const bool is_track = item->parent() != nullptr;
+  const jukepak::TreeItem parent_handle = is_track ? HandleOf(item->parent()) : handle;
+  if (confirm) {
+    DlgConfirmDelete dialog(1, item->text(0), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  // The dialog ran the event loop: find the target again, it may be gone.
+  if (!idle()) return;
+  CdNode* cd = FindPlayerCd(ItemOf(parent_handle));
+  if (cd == nullptr) return;
+  jukepak::Result result;
+  if (is_track) {
+    const int slot = PlayerTrackSlot(cd, ItemOf(handle));
+    if (slot < 0) return;
+    result = jukepak::DeletePlayerTrack(volume(), cd, uint32_t(slot));
+  } else {
+    result = jukepak::DeletePlayerCd(volume(), cd);
+  }
+  ReportEditFailure(result);
+  RefreshSizeLabels();
+}
+
+void CSongliftDlg::RenamePlayerItem(QTreeWidgetItem* item) {
+  if (!IsPlayerIdle(kRenameRefusal) || item == nullptr) return;
+  const bool is_track = item->parent() != nullptr;
+  const jukepak::TreeItem handle = HandleOf(item);
+  const jukepak::TreeItem cd_handle = is_track ? HandleOf(item->parent()) : handle;
+  CdNode* cd = FindPlayerCd(ItemOf(cd_handle));
+  if (cd == nullptr) return;
+  QString caption = "Change CD Information";
+  QString artist = FromVolume(cd->record.artist());
+  QString title = FromVolume(cd->record.album());
+  if (is_track) {
+    const int slot = PlayerTrackSlot(cd, item);
+    if (slot < 0) return;
+    caption = "Change Track Information";
+    artist = FromVolume(cd->tracks[size_t(slot)]->record.artist());
+    title = FromVolume(cd->tracks[size_t(slot)]->record.title());
+  }
+  DlgRename dialog(caption, artist, title, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  // Look again: a job may have started or the entry gone while the dialog was open.
+  if (!IsPlayerIdle(kRenameRefusal)) return;
+  cd = FindPlayerCd(ItemOf(cd_handle));
+  if (cd == nullptr) return;
+  const std::string new_artist = dialog.artist().toStdString();
+  const std::string new_title = dialog.title().toStdString();
+  jukepak::Result result;
+  if (is_track) {
+    const int slot = PlayerTrackSlot(cd, ItemOf(handle));
+    if (slot < 0) return;
+    result = jukepak::RenameTrack(volume(), cd, uint32_t(slot), new_artist, new_title);
+  } else {
+    result = jukepak::RenameCd(volume(), cd, new_artist, new_title);
+  }
+  ReportEditFailure(result);
+}
+
+void CSongliftDlg::OnTreeKey(QTreeWidget* tree, int key) {
+  const bool confirm = app_->options().confirmDelete != 0;
+  if (key == Qt::Key_Delete) {
+    if (tree == player_tree_) DeletePlayerItem(tree->currentItem(), confirm);
+    if (tree == pending_tree_) DeleteProposedItem(tree->currentItem(), confirm);
+  } else if (key == Qt::Key_R) {
+    if (tree == player_tree_) RenamePlayerItem(tree->currentItem());
+    if (tree == pending_tree_) RenameProposedItem(tree->currentItem());
+  }
+}
+
+void CSongliftDlg::OnTreeDoubleClick(QTreeWidget* tree) {
+  if (tree == player_tree_) RenamePlayerItem(tree->currentItem());
+  if (tree == pending_tree_) RenameProposedItem(tree->currentItem());
+}
+
+// --- drag and drop of tracks -------------------------------------------------
+
+bool CSongliftDlg::HandleTreeMouse(QTreeWidget* tree, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    press_item_ = mouse->button() == Qt::LeftButton ? tree->itemAt(mouse->position().toPoint())
+                                                    : nullptr;
+    press_pos_ = mouse->position().toPoint();
+  } else if (event->type() == QEvent::MouseMove && press_item_ != nullptr && !dragging()) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint moved = mouse->position().toPoint() - press_pos_;
+    if ((mouse->buttons() & Qt::LeftButton) &&
+        moved.manhattanLength() >= QApplication::startDragDistance()) {
+      BeginTrackDrag(tree, press_item_);
+      press_item_ = nullptr;
+      return dragging();
+    }
+  } else if (event->type() == QEvent::MouseButtonRelease) {
+    press_item_ = nullptr;
+  }
+  return false;
+}
+
+void CSongliftDlg::BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
+  if (item == nullptr || item->parent() == nullptr) return;  // CDs are not moved
+  drag_tree_ = tree;
+  drag_item_ = item;
+  // The image of the dragged item follows the pointer.
+  const QRect rect = tree->visualItemRect(item);
+  drag_image_ = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+  drag_image_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  drag_image_->setPixmap(tree->viewport()->grab(rect));
+  drag_image_->setWindowOpacity(0.7);
+  drag_image_->move(tree->viewport()->mapToGlobal(rect.topLeft()));
+  drag_image_->show();
+  grabMouse(Qt::ClosedHandCursor);
+}
+
+void CSongliftDlg::SetDropHighlight(QTreeWidgetItem* item) {
+  if (drop_highlight_ == item) return;
+  if (drop_highlight_ != nullptr) drop_highlight_->setBackground(0, QBrush());
+  drop_highlight_ = item;
+  if (item != nullptr) item->setBackground(0, palette().brush(QPalette::Highlight).color().lighter(150));
+}
+
+void CSongliftDlg::MoveTrackDrag(const QPoint& global) {
+  if (!dragging()) return;
+  if (drag_image_ != nullptr) drag_image_->move(global + QPoint(8, 8));
+  const QPoint local = drag_tree_->viewport()->mapFromGlobal(global);
+  // Over no item the last highlight stays.
+  if (QTreeWidgetItem* under = drag_tree_->itemAt(local)) SetDropHighlight(under);
+}
+
+void CSongliftDlg::DropTrackDrag(const QPoint& global) {
+  if (!dragging()) return;
+  QTreeWidget* tree = drag_tree_;
+  QTreeWidgetItem* dragged = drag_item_;
+  EndTrackDrag();
+  if (tree == player_tree_ && !IsPlayerIdle(kMoveRefusal)) return;
+  const QPoint local = tree->viewport()->mapFromGlobal(global);
+  // Only the tree the drag started in counts: a drop over the other tree, or
+  // outside, moves nothing.
+  if (!tree->viewport()->rect().contains(local)) return;
+  QTreeWidgetItem* hit = tree->itemAt(local);
+  if (hit == nullptr || dragged == nullptr || dragged->parent() == nullptr) return;
+  QTreeWidgetItem* target_item = hit->parent() != nullptr ? hit->parent() : hit;
+  if (tree == player_tree_) {
+    CdNode* source = FindPlayerCd(dragged->parent());
+    CdNode* target = FindPlayerCd(target_item);
+    const int from = PlayerTrackSlot(source, dragged);
+    if (source == nullptr || target == nullptr || from < 0) return;
+    jukepak::Result result;
+    if (hit->parent() != nullptr) {
+      const int onto = PlayerTrackSlot(target, hit);
+      if (onto < 0) return;
+      result = jukepak::DropTrackOntoTrack(volume(), source, uint32_t(from), target, uint32_t(onto));
+    } else {
+      result = jukepak::DropTrackOntoCd(volume(), source, uint32_t(from), target);
+    }
+    ReportEditFailure(result);
+  } else {
+    DropPendingTrack(dragged, hit);
+  }
+}
+
+void CSongliftDlg::EndTrackDrag() {
+  delete drag_image_;
+  drag_image_ = nullptr;
+  SetDropHighlight(nullptr);
+  releaseMouse();
+  drag_tree_ = nullptr;
+  drag_item_ = nullptr;
+}
+
+void CSongliftDlg::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging()) {
+    MoveTrackDrag(event->globalPosition().toPoint());
+    return;
+  }
+  QDialog::mouseMoveEvent(event);
+}
+
+void CSongliftDlg::mouseReleaseEvent(QMouseEvent* event) {
+  if (dragging() && event->button() == Qt::LeftButton) {
+    DropTrackDrag(event->globalPosition().toPoint());
+    return;
+  }
+  QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace songlift

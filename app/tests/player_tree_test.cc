@@ -1,0 +1,236 @@
+// The player tree's edits as a user makes them: delete, rename, drag a track,
+// the busy refusals and the integrity check's answers.
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/dlg_confirm_delete.h"
+#include "app/dlg_rename.h"
+#include "app/settings.h"
+#include "app/songlift_app.h"
+#include "app/songlift_dlg.h"
+#include "base/byte_order.h"
+#include "volume/memory_device.h"
+#include "volume/testing/volume_builder.h"
+#include "window_test_support.h"
+
+using namespace songlift;
+using jukepak::BusyState;
+using jukepak::DeviceState;
+using jukepak::testing::CdContent;
+using jukepak::testing::SongContent;
+
+namespace {
+
+SongContent Song(const char* title, const char* artist, uint32_t seed) {
+  return {title, artist, jukepak::testing::TestAudio(9000, seed)};
+}
+
+// An image holding `cds`, and the app running on it with the window shown.
+struct PlayerWindow {
+  explicit PlayerWindow(const std::vector<CdContent>& cds, Options options = {0, 1, 1}) {
+    jukepak::MemoryDevice disk(20000);
+    if (!jukepak::testing::BuildVolume(&disk, cds).ok()) qFatal("cannot build the volume");
+    image = testing::MakeImage("player.img", 1);
+    QFile::remove(image);
+    if (!jukepak::testing::SaveImage(disk, image.toStdString()).ok()) qFatal("cannot save it");
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    Settings::WriteOptions(options);
+    app = std::make_unique<SongliftApp>(testing::BuiltModule("diskimage.dld"));
+    window = app->Start();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window)) qFatal("the window never showed");
+    QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
+    QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
+    tree()->expandAll();  // tracks must be on screen to be dragged and dropped on
+  }
+  ~PlayerWindow() {
+    window->close();
+    app->volume().UnbindDriver();
+  }
+  QTreeWidget* tree() const { return window->playerTree(); }
+  QTreeWidgetItem* cd(int i) const { return tree()->topLevelItem(i); }
+  QStringList Tracks(int cd_index) const {
+    QStringList labels;
+    for (int i = 0; i < cd(cd_index)->childCount(); ++i) labels << cd(cd_index)->child(i)->text(0);
+    return labels;
+  }
+  QStringList Cds() const {
+    QStringList labels;
+    for (int i = 0; i < tree()->topLevelItemCount(); ++i) labels << cd(i)->text(0);
+    return labels;
+  }
+  QPoint Center(QTreeWidgetItem* item) const {
+    return tree()->viewport()->mapToGlobal(tree()->visualItemRect(item).center());
+  }
+  void Drag(QTreeWidgetItem* item, QTreeWidgetItem* onto) {
+    tree()->expandAll();
+    window->BeginTrackDrag(tree(), item);
+    window->MoveTrackDrag(Center(onto));
+    window->DropTrackDrag(Center(onto));
+  }
+  // The titles of a CD as a fresh mount of the image reads them.
+  QStringList RemountedTitles(int cd_index) {
+    jukepak::QuietReporter reporter;
+    jukepak::PlayerVolume fresh(&reporter);
+    app->volume().UnbindDriver();  // the image is locked while bound
+    QStringList titles;
+    if (fresh.BindDriver(testing::BuiltModule("diskimage.dld").toStdString()) == 0 &&
+        fresh.CheckVolume() && fresh.RunJobNow(jukepak::Job::kMount).ok()) {
+      for (const auto& t : fresh.model().playerCds.at(size_t(cd_index))->tracks) {
+        titles << QString::fromStdString(t->record.title());
+      }
+    }
+    return titles;
+  }
+
+  QString image;
+  std::unique_ptr<SongliftApp> app;
+  CSongliftDlg* window = nullptr;
+};
+
+CdContent FourTracks() {
+  return {"Band", "Four", {Song("1", "Band", 1), Song("2", "Band", 2), Song("3", "Band", 3),
+                           Song("4", "Band", 4)}};
+}
+
+}  // namespace
+
+class PlayerTreeTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { Settings::WriteDriver(QString()); }
+
+  void deletingTheOnlyTrackOfACdDeletesTheCd() {
+    PlayerWindow w({{"Solo", "Single", {Song("Only", "Solo", 1)}}, FourTracks()});
+    QCOMPARE(w.Cds(), (QStringList{"Solo / Single", "Band / Four"}));
+    w.tree()->setFocus();
+    w.tree()->setCurrentItem(w.cd(0)->child(0));
+    QVERIFY(w.window->deleteButton()->isEnabled());
+    w.window->deleteButton()->click();
+    QCOMPARE(w.Cds(), QStringList{"Band / Four"});
+    QCOMPARE(w.app->volume().model().header.cdCount(), 1u);
+  }
+
+  void aCdWithThreeTracksGoesWithOneConfirmation() {
+    PlayerWindow w({{"Band", "Three", {Song("a", "Band", 1), Song("b", "Band", 2),
+                                       Song("c", "Band", 3)}}},
+                   Options{1, 1, 1});
+    int confirmations = 0;
+    QString shown;
+    testing::HandleNextDialog([&](QDialog* dialog) {
+      ++confirmations;
+      shown = static_cast<DlgConfirmDelete*>(dialog)->secondLine();
+      dialog->accept();
+    });
+    w.tree()->setFocus();
+    w.tree()->setCurrentItem(w.cd(0));
+    QTest::keyClick(w.tree(), Qt::Key_Delete);
+    QCOMPARE(confirmations, 1);
+    QCOMPARE(shown, QString("Band / Three"));
+    QCOMPARE(w.tree()->topLevelItemCount(), 0);
+    QCOMPARE(w.app->volume().model().header.cdCount(), 0u);
+  }
+
+  void cancellingTheConfirmationDeletesNothing() {
+    PlayerWindow w({FourTracks()}, Options{1, 1, 1});
+    testing::HandleNextDialog([](QDialog* dialog) { dialog->reject(); });
+    w.tree()->setCurrentItem(w.cd(0)->child(1));
+    w.window->DeletePlayerItem(w.cd(0)->child(1), true);
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+  }
+
+  void renamingTheCdArtistToTheTracksArtistShowsBareTitles() {
+    PlayerWindow w({{"Various", "Mix", {Song("Song", "Band", 1), Song("Other", "Band", 2)}}});
+    QCOMPARE(w.Tracks(0), (QStringList{"Band / Song", "Band / Other"}));
+    testing::HandleNextDialog([](QDialog* dialog) {
+      auto* rename = static_cast<DlgRename*>(dialog);
+      QCOMPARE(rename->windowTitle(), QString("Change CD Information"));
+      QCOMPARE(rename->title(), QString("Mix"));
+      rename->artistEdit()->setText("Band");
+      rename->accept();
+    });
+    w.tree()->setCurrentItem(w.cd(0));
+    QTest::keyClick(w.tree(), Qt::Key_R);
+    QCOMPARE(w.cd(0)->text(0), QString("Band / Mix"));
+    QCOMPARE(w.Tracks(0), (QStringList{"Song", "Other"}));
+  }
+
+  void draggingATrackReordersTheCdOnDisk() {
+    PlayerWindow w({FourTracks()});
+    w.Drag(w.cd(0)->child(0), w.cd(0)->child(2));  // 1 onto 3
+    QCOMPARE(w.Tracks(0), (QStringList{"2", "3", "1", "4"}));
+    w.Drag(w.cd(0)->child(3), w.cd(0)->child(1));  // 4 onto 3 (now second)
+    QCOMPARE(w.Tracks(0), (QStringList{"2", "4", "3", "1"}));
+    QVERIFY(!w.window->dragging());
+    QCOMPARE(w.window->dropHighlight(), nullptr);
+    QCOMPARE(w.RemountedTitles(0), (QStringList{"2", "4", "3", "1"}));
+  }
+
+  void draggingOntoTheFourthOfFourGivesTheSecondExample() {
+    PlayerWindow w({FourTracks()});
+    w.Drag(w.cd(0)->child(3), w.cd(0)->child(1));  // 4 onto 2: [1, 4, 2, 3]
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "4", "2", "3"}));
+    QCOMPARE(w.RemountedTitles(0), (QStringList{"1", "4", "2", "3"}));
+  }
+
+  void aDropOverTheOtherTreeOrOutsideMovesNothing() {
+    PlayerWindow w({FourTracks()});
+    w.window->BeginTrackDrag(w.tree(), w.cd(0)->child(0));
+    const QPoint over_pending = w.window->pendingTree()->viewport()->mapToGlobal(QPoint(10, 10));
+    w.window->DropTrackDrag(over_pending);
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+    w.window->BeginTrackDrag(w.tree(), w.cd(0)->child(0));
+    w.window->DropTrackDrag(w.window->statusLabel()->mapToGlobal(QPoint(1, 1)));
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+    w.window->BeginTrackDrag(w.tree(), w.cd(0));  // CDs are not dragged
+    QVERIFY(!w.window->dragging());
+  }
+
+  void aMoveWhileBusyIsRefusedWithOrWithoutANotice() {
+    PlayerWindow w({FourTracks()});
+    testing::ScriptedBoxes boxes;
+    w.window->SetBusyState(BusyState::kSync);  // as while a sync runs
+    w.Drag(w.cd(0)->child(0), w.cd(0)->child(2));
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].caption, QString("Player Busy"));
+    QCOMPARE(boxes.shown[0].text, QString("You may not move a track on the player right now."));
+    w.app->options().notifyBusy = 0;
+    w.Drag(w.cd(0)->child(0), w.cd(0)->child(2));
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+    QVERIFY(!w.window->dragging());
+    w.window->SetBusyState(BusyState::kIdle);
+  }
+
+  void theIntegrityCheckAnswersWithItsTwoBoxes() {
+    PlayerWindow w({FourTracks()});
+    testing::ScriptedBoxes boxes;
+    w.window->checkButton()->click();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].caption, QString("Integrity Check"));
+    QCOMPARE(boxes.shown[0].text, QString("No errors were detected in the file system"));
+    // A cluster in use that no chain leads into and no track starts at.
+    w.app->volume().model().fat.set(500, 0x00FFFFFE);
+    boxes.AnswerNext(MessageBoxes::Answer::kNo);
+    w.window->checkButton()->click();
+    QCOMPARE(boxes.shown.size(), size_t(2));
+    QCOMPARE(boxes.shown[1].text,
+             QString("The filesystem has errors: \nNull-Linkages: 1\nMultiple-Linkages:0\n"
+                     "Free-Linkages: 0\n\nWould you like to fix them now?"));
+  }
+};
+
+int main(int argc, char** argv) {
+  testing::IsolateUserFolders();
+  QApplication application(argc, argv);
+  PlayerTreeTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "player_tree_test.moc"
