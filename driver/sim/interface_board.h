@@ -83,6 +83,8 @@ class InterfaceBoard {
   // When set, every word received (command, address or value) is appended to *log.
   void set_word_log(std::vector<uint16_t>* log) { word_log_ = log; }
   uint8_t sramByte(uint16_t address) const { return sram_[address & 0x7FFF]; }
+  // The PC port's EPP timeout bit (status bit 0), without a port read.
+  bool eppTimeoutBit() const { return epp_timeout_; }
   // EPP sector blocks begun (0x0B00 words) since the board was made.
   uint32_t eppBlocks() const { return epp_blocks_; }
 
