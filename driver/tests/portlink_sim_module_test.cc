@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -137,7 +139,10 @@ TEST_P(PortlinkSimTransferTest, SectorsRoundTripForEveryCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWriteModes, PortlinkSimTransferTest,
-                         ::testing::Values("", "epp-broken"));
+                         ::testing::Values("", "epp-broken"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param[0] == '\0' ? "Epp" : "StandardPort");
+                         });
 
 TEST_F(PortlinkSimModuleTest, SectorNumbersAbove27BitsAreRefused) {
   ASSERT_EQ(OpenWith(nullptr), 0);
@@ -214,6 +219,8 @@ struct OpenFault {
   const char* text;
 };
 
+void PrintTo(const OpenFault& fault, std::ostream* out) { *out << '"' << fault.faults << '"'; }
+
 class PortlinkSimOpenFaultTest : public PortlinkSimModuleTest,
                                  public ::testing::WithParamInterface<OpenFault> {};
 
@@ -242,7 +249,12 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFault{"epp-broken", 0, "EPP disabled\n"},
         OpenFault{"epp-timeout-at=1", 0, "EPP timeout misery\n"},
         OpenFault{"busy-reads=5000", 0, "IDE status timeout\n"},
-        OpenFault{"cable-puled", 1, "simulator fault \"cable-puled\": unknown switch"}));
+        OpenFault{"cable-puled", 1, "simulator fault \"cable-puled\": unknown switch"}),
+    [](const ::testing::TestParamInfo<OpenFault>& info) {
+      std::string name = info.param.faults;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
 
 TEST_F(PortlinkSimModuleTest, PulledCableFailsOpenAndEveryLaterCall) {
   std::string texts;
