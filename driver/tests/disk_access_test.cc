@@ -171,15 +171,6 @@ TEST_F(DiskAccessTest, EppTimeoutKeepsEarlierSectorsAndPutsTheLinkOutOfStep) {
   EXPECT_EQ(MediumSectors(50, 5), data);
 }
 
-TEST_F(DiskAccessTest, EppTimeoutDuringOpensTestFallsBackToTheStandardPort) {
-  SimFaults faults;
-  faults.epp_timeout_at = 1;
-  ASSERT_EQ(OpenWith(faults), 0);
-  EXPECT_FALSE(disk().eppEnabled());
-  EXPECT_TRUE(sink_.Said("EPP timeout misery\n"));
-  EXPECT_EQ(sink_.debug.back(), "EPP disabled\n");
-}
-
 TEST_F(DiskAccessTest, BrokenEppFallsBackAndWritesGoThroughTheStandardPort) {
   SimFaults faults;
   faults.epp_broken = true;
@@ -224,29 +215,6 @@ TEST_F(DiskAccessTest, CablePulledAfterOpenFailsTransfersWithinTheBound) {
   EXPECT_EQ(disk().WriteSectors(0, 1, buffer.data()), 1);
   EXPECT_LE(board().clock().shown() - t0, portlink::kHandshakeTimeoutMs + 10);
   EXPECT_TRUE(sink_.Said("handshake timeout: the player does not answer\n"));
-}
-
-TEST_F(DiskAccessTest, CablePulledBeforeOpenFailsOpen) {
-  SimFaults faults;
-  faults.cable_pulled = true;
-  sink_.debug.clear();
-  EXPECT_EQ(OpenWith(faults), 1);
-  EXPECT_EQ(sink_.debug.back(), "error resetting unit\n");
-  EXPECT_LT(board().clock().shown(), 2000u);
-}
-
-TEST_F(DiskAccessTest, QueryNumSectorsReportsIdentifyWords60And61) {
-  uint32_t sectors = 0;
-  ASSERT_EQ(disk().QueryNumSectors(&sectors), 0);
-  EXPECT_EQ(sectors, kDiskSectors);
-  EXPECT_EQ(board().disk().counts().identify_commands, 1u);
-}
-
-TEST_F(DiskAccessTest, ReadIrStoresLowByteFirstCode) {
-  board().SetRemoteSource([] { return uint16_t(0x1234); });
-  int32_t code = 0;
-  EXPECT_EQ(disk().ReadIR(&code), 0);
-  EXPECT_EQ(code, 0x1234);
 }
 
 }  // namespace

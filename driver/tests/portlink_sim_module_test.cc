@@ -320,19 +320,5 @@ TEST_F(PortlinkSimModuleTest, DiskErrorBitFailsReadsAndWritesOfThatSector) {
   EXPECT_EQ(e().ReadSectors(301, 4, buffer.data()), 0);
 }
 
-TEST_F(PortlinkSimModuleTest, DriveBusyPastTheBoundFailsTheReadThenEveryTransfer) {
-  ASSERT_EQ(OpenWith("busy-reads=5000"), 0);
-  std::vector<uint8_t> buffer(512);
-  std::string texts;
-  {
-    FdCapture err(2);
-    EXPECT_EQ(e().ReadSectors(0, 1, buffer.data()), 1);
-    EXPECT_EQ(e().ReadSectors(0, 1, buffer.data()), 1);
-    texts = err.Finish();
-  }
-  EXPECT_EQ(CountLines(texts, "IDE status timeout\n"), 1);
-  EXPECT_EQ(CountLines(texts, "link out of step; the driver must be opened again\n"), 1);
-}
-
 }  // namespace
 }  // namespace jukepak
