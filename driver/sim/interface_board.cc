@@ -17,7 +17,7 @@ void InterfaceBoard::PortWrite(PortRegister reg, uint8_t value) {
       ++ops_.control_writes;
       const uint8_t previous = control_;
       control_ = value;
-      if (value != previous && !faults_.cable_pulled) OnControl(previous, value);
+      if (value != previous && !faults_.cable_pulled) OnControl(value);
       break;
     }
     case PortRegister::kStatus:
@@ -68,7 +68,7 @@ void InterfaceBoard::ShowAfterEdge(bool handshake, uint8_t nibble) {
   settling_ = true;
 }
 
-void InterfaceBoard::OnControl(uint8_t /*previous*/, uint8_t value) {
+void InterfaceBoard::OnControl(uint8_t value) {
   if ((value & 0x04) == 0) {
     HoldInReset();
     return;

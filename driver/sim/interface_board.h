@@ -92,7 +92,7 @@ class InterfaceBoard {
   enum class Expect { kCommand, kStoreAddress, kFetchAddress, kRegisterValue };
   enum class Block { kNone, kRead, kSppWrite, kEppWrite };
 
-  void OnControl(uint8_t previous, uint8_t value);
+  void OnControl(uint8_t value);
   void OnCommandHalf(bool first);
   void OnDataHalf(bool first);
   void OnEppByte(uint8_t value);
