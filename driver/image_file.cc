@@ -71,6 +71,18 @@ Result CreateSparseImage(const std::string& path, uint64_t sectors) {
   return Result::Ok();
 }
 
+Result OpenImageFromEnvironment(std::unique_ptr<ImageFile>* image) {
+  bool is_default = false;
+  const std::string path = ImagePathFromEnvironment(&is_default);
+  Result result = ImageFile::Open(path, image);
+  if (result.code() == ResultCode::kNotFound && is_default) {
+    result = CreateParentFolders(path);
+    if (result.ok()) result = CreateSparseImage(path, kBuiltInPlayerSectors);
+    if (result.ok()) result = ImageFile::Open(path, image);
+  }
+  return result;
+}
+
 ImageFile::ImageFile(std::string path, int fd, uint32_t sector_count)
     : path_(std::move(path)), fd_(fd), sector_count_(sector_count) {}
 

@@ -29,6 +29,15 @@ Result CreateSparseImage(const std::string& path, uint64_t sectors);
 // Creates the folders leading to `path` (like mkdir -p of its parent).
 Result CreateParentFolders(const std::string& path);
 
+class ImageFile;
+
+// Opens the image a module should use (see ImagePathFromEnvironment). An
+// image named in JUKEPAK_IMAGE must exist: a missing one fails with kNotFound
+// and nothing is created, so that a typing mistake never makes a new player.
+// The default image is created (sparse, kBuiltInPlayerSectors sectors, with
+// its folders) the first time it is opened. Errors as ImageFile::Open.
+Result OpenImageFromEnvironment(std::unique_ptr<ImageFile>* image);
+
 class ImageFile {
  public:
   // Opens an existing image for reading and writing. Fails with kNotFound

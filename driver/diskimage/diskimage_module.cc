@@ -18,15 +18,8 @@ namespace {
 std::unique_ptr<jukepak::ImageFile> g_image;
 
 jukepak::Result OpenImage() {
-  bool is_default = false;
-  const std::string path = jukepak::ImagePathFromEnvironment(&is_default);
   std::unique_ptr<jukepak::ImageFile> image;
-  jukepak::Result result = jukepak::ImageFile::Open(path, &image);
-  if (result.code() == jukepak::ResultCode::kNotFound && is_default) {
-    result = jukepak::CreateParentFolders(path);
-    if (result.ok()) result = jukepak::CreateSparseImage(path, jukepak::kBuiltInPlayerSectors);
-    if (result.ok()) result = jukepak::ImageFile::Open(path, &image);
-  }
+  const jukepak::Result result = jukepak::OpenImageFromEnvironment(&image);
   if (result.ok()) g_image = std::move(image);
   return result;
 }

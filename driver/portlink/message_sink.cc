@@ -1,0 +1,16 @@
+#include "driver/portlink/message_sink.h"
+
+#include <cstdio>
+
+#include "base/debug_channel.h"
+
+namespace jukepak::portlink {
+
+void ChannelSink::Debug(const char* text) { DebugPrint("%s", text); }
+
+void ChannelSink::Console(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace jukepak::portlink

@@ -1,0 +1,48 @@
+// SimFaults: the fault switches of the simulated interface board, and how
+// they are spelled in JUKEPAK_SIM_FAULTS (read when portlink-sim.dld opens):
+// a comma-separated list such as "cable-pulled" or
+// "epp-timeout-at=3,ready-after-ms=500". Numbers are decimal or 0x-hex.
+//
+//   cable-pulled         nothing reaches the board; no handshake ever answers
+//   echo-errors          echo words (0x00nn, nn != 0) are answered with bit 0 flipped
+//   bad-sram=A           the SRAM byte at address A reads back with bit 0 flipped
+//   never-ready          the disk stays busy for good
+//   ready-after-ms=N     after its reset the disk stays busy for N ms
+//   epp-broken           bytes through the EPP data port arrive inverted
+//   epp-timeout-at=K     the K-th EPP sector block (counted from 1 since the
+//                        board was made, the open-time test included) times out
+//   disk-error-at=S      reading or writing sector S ends with the error bit
+//   register-error-at=K  the K-th read of the sector-count register after a
+//                        disk reset returns the value inverted
+//   busy-reads=N         status reads that show BSY after each command (default 2)
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "base/result.h"
+
+namespace jukepak::sim {
+
+inline constexpr char kSimFaultsVariable[] = "JUKEPAK_SIM_FAULTS";
+
+struct SimFaults {
+  bool cable_pulled = false;
+  bool echo_errors = false;
+  std::optional<uint16_t> bad_sram_address;
+  bool never_ready = false;
+  uint32_t ready_after_ms = 0;
+  bool epp_broken = false;
+  uint32_t epp_timeout_at = 0;  // 0: never
+  std::optional<uint32_t> disk_error_sector;
+  uint32_t register_error_at = 0;  // 0: never
+  uint32_t busy_reads = 2;
+};
+
+// Parses `text` (null or empty: no faults) into *faults. An unknown switch, a
+// missing or malformed number, or an SRAM address above 0x7FFF fails with
+// kInvalidArgument naming the item, so a typing mistake never runs a test
+// without its fault.
+Result ParseSimFaults(const char* text, SimFaults* faults);
+
+}  // namespace jukepak::sim
