@@ -10,6 +10,8 @@ const std::vector<Command>& Commands() {
       {"info", "info                   show the volume's geometry, free space and CD count",
        RunInfo},
       {"ls", "ls                     list every CD with its tracks", RunLs},
+      {"sync", "sync [--dry-run] PATH... add files and folders' MP3s and write them to the player",
+       RunSync},
   };
   return commands;
 }
