@@ -480,5 +480,40 @@ TEST(SyncJob, SongsAddedDuringASyncWaitForTheNext) {
   ExpectSound(AuditVolume(p.disk));
 }
 
+// No gate here: the window thread adds songs and refreshes the labels while
+// the worker writes, so a thread checker sees the two really overlap.
+TEST(SyncJob, AdditionsRaceTheWorkerSafely) {
+  TempDir dir;
+  Player p(20000);
+  std::vector<std::string> first, later;
+  for (int i = 0; i < 30; ++i) {
+    first.push_back(dir / ("f" + std::to_string(i) + ".mp3"));
+    WriteBytes(first.back(), TaggedMp3(0.6, "F" + std::to_string(i), "A", i % 2 ? "B" : "C", 0));
+    ASSERT_TRUE(p.Add(first.back()).ok());
+  }
+  for (int i = 0; i < 20; ++i) {
+    later.push_back(dir / ("l" + std::to_string(i) + ".mp3"));
+    WriteBytes(later.back(), TaggedMp3(0.3, "L" + std::to_string(i), "A", i % 2 ? "B" : "E", i));
+  }
+  size_t idle = 0;
+  for (BusyState s : p.reporter.busyStates()) idle += s == BusyState::kIdle;
+  p.volume.SetBusyState(BusyState::kSync);
+  p.volume.SignalJob(Job::kSync);
+  SizeLabels labels;
+  for (const std::string& path : later) {
+    EXPECT_TRUE(p.Add(path).ok());
+    (void)labels.Refresh(p.volume);
+  }
+  while (p.volume.busyState() != BusyState::kIdle) (void)labels.Refresh(p.volume);
+  ASSERT_TRUE(p.reporter.WaitForIdleReports(idle + 1, std::chrono::seconds(20)));
+  size_t written = 0;
+  for (const auto& cd : p.volume.model().playerCds) written += cd->tracks.size();
+  EXPECT_EQ(written, 30u);
+  EXPECT_EQ(p.PendingSongs(), 20u);
+  ASSERT_TRUE(p.Sync().ok());
+  ExpectSound(AuditVolume(p.disk));
+  EXPECT_EQ(AuditVolume(p.disk).cds.size(), 3u);
+}
+
 }  // namespace
 }  // namespace jukepak
