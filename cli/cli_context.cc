@@ -38,7 +38,9 @@ int CliContext::Usage(std::string_view message) const {
 }
 
 std::string CliContext::lastStatus() const {
-  return reporter_ == &own_reporter_ ? own_reporter_.lastStatus() : std::string();
+  // A command that brings its own reporter derives it from CliReporter.
+  const auto* cli = dynamic_cast<const CliReporter*>(reporter_);
+  return cli != nullptr ? cli->lastStatus() : std::string();
 }
 
 std::string CliContext::ResolveDriverPath(std::string* error) const {

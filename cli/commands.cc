@@ -23,6 +23,8 @@ const std::vector<Command>& Commands() {
       {"check", "check                  count the FAT's linkage errors (exit 1 when any)", RunCheck},
       {"export", "export CD TRACK FILE   copy a track off the player into a new MP3 file",
        RunExport},
+      {"sync", "sync [--dry-run] PATH... add files and folders' MP3s and write them to the player",
+       RunSync},
   };
   return commands;
 }

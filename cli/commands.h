@@ -28,5 +28,6 @@ int RunMv(CliContext& context);
 int RunRename(CliContext& context);
 int RunCheck(CliContext& context);
 int RunExport(CliContext& context);
+int RunSync(CliContext& context);
 
 }  // namespace songlift::cli

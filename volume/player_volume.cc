@@ -94,12 +94,13 @@ Result PlayerVolume::RunJobNow(Job job) {
   return Result::Error(ResultCode::kInvalidArgument, "unknown job");
 }
 
-void PlayerVolume::RequestCancel() {
-  if (worker_ != nullptr) worker_->SetCancel();
-}
+void PlayerVolume::RequestCancel() { cancel_requested_.store(true); }
 
-bool PlayerVolume::CancelRequested() const {
-  return worker_ != nullptr && worker_->CancelRequested();
+bool PlayerVolume::CancelRequested() const { return cancel_requested_.load(); }
+
+void PlayerVolume::ClearCancel() {
+  cancel_requested_.store(false);
+  if (worker_ != nullptr) worker_->ClearCancel();
 }
 
 void PlayerVolume::SetDeviceState(DeviceState state) {

@@ -66,9 +66,12 @@ class PlayerVolume {
   // Sets busyState for the job and runs it on the calling thread; for the
   // command-line tool and tests. Returns the job's result.
   Result RunJobNow(Job job);
-  // Asks a running sync to stop after the cluster in hand.
+  // Asks a running sync to stop after the cluster in hand. Only stores an
+  // atomic flag, so any thread and a signal handler may call it.
   void RequestCancel();
   bool CancelRequested() const;
+  // Withdraws a cancel request; the sync calls it at its end.
+  void ClearCancel();
 
   // The jobs. Each ends with the states the job leaves behind and returns
   // what happened (already reported through the reporter).
@@ -125,6 +128,9 @@ class PlayerVolume {
   std::string bind_error_;
   std::atomic<DeviceState> device_state_{DeviceState::kStartUp};
   std::atomic<BusyState> busy_state_{BusyState::kIdle};
+  // The cancel request, set from the window, the worker or a signal handler.
+  std::atomic<bool> cancel_requested_{false};
+  static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the cancel flag");
 };
 
 }  // namespace jukepak

@@ -41,18 +41,19 @@ uint32_t PlayerVolume::FreeKilobytes() {
 }
 
 uint32_t PlayerVolume::EstimateDownloadKilobytes() {
+  // The sync changes the CD count under the pending lock while the window
+  // asks for the estimate, so both are read under it.
+  std::lock_guard<std::mutex> lock(model_.pendingMutex);
   uint64_t kb = 0;
   uint32_t pending_cds = 0;
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    for (const auto& cd : model_.pendingCds) {
-      ++pending_cds;
-      for (const auto& track : cd->pendingTracks) kb += SongKilobytes(track->record.size());
-    }
+  for (const auto& cd : model_.pendingCds) {
+    ++pending_cds;
+    for (const auto& track : cd->pendingTracks) kb += SongKilobytes(track->record.size());
   }
   kb += CdAreaGrowthKilobytes(model_.header.cdCount(), pending_cds);
-  model_.downloadKilobytes = uint32_t(std::min<uint64_t>(kb, 0xFFFFFFFFu));
-  return model_.downloadKilobytes;
+  const uint32_t estimate = uint32_t(std::min<uint64_t>(kb, 0xFFFFFFFFu));
+  model_.downloadKilobytes = estimate;
+  return estimate;
 }
 
 }  // namespace jukepak

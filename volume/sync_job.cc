@@ -1,19 +1,464 @@
 // The sync: writes the pending additions to the player.
+//
+// The job takes the pending CDs that have work when it starts (their songs
+// at that moment); songs added meanwhile wait for the next sync. For each
+// taken CD it finds or creates the player CD of the same (artist, album) and
+// writes the CD's songs in order: the file is read whole, its frames are
+// scanned for the index marks, its clusters are taken from the in-memory
+// FAT, the track record and the audio go out cluster by cluster, then the
+// dirty FAT sectors, the CD record and the header. Only then does the song
+// count as written: it moves from the pending list into the player CD.
+//
+// A song that cannot be written stays pending: an unreadable file is passed
+// over, a CD without room keeps the songs past its 100th track, and a full
+// player, a cancel or a failed driver write stop the job. Whatever stops a
+// track half-way is undone in memory, so the FAT, CD record and header that
+// are written later never store a half-written track.
+//
+// Locking: the window adds to the pending list while the job runs. The job
+// changes the list, the player list, the player CDs' track counts and the
+// header's CD fields only under the model's pendingMutex, and never calls
+// the reporter while it holds it (a window reporter runs the call on the
+// window thread, which may be waiting for that lock).
 
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/latin1.h"
+#include "volume/cluster_allocator.h"
+#include "volume/format_constants.h"
+#include "volume/index_marks.h"
+#include "volume/layout.h"
+#include "volume/mpeg_frame_scanner.h"
+#include "volume/pending_list.h"
 #include "volume/player_volume.h"
+#include "volume/source_file.h"
+#include "volume/space_accounting.h"
 
 namespace jukepak {
+namespace {
+
+inline constexpr char kPlayerFull[] = "The player is full.";
+
+// A pending CD the job took, with the songs it held when the job started.
+struct TakenCd {
+  CdNode* pending = nullptr;  // owned by the pending list until released
+  std::vector<TrackNode*> songs;
+  bool released = false;  // every song written; the node is gone
+};
+
+// A track read and prepared for writing.
+struct PreparedTrack {
+  std::unique_ptr<uint8_t[]> audio;  // clusterCount * 8192 bytes, zero past the audio
+  std::vector<uint32_t> chain;
+  std::vector<double> times;
+  TrackRecord record;
+};
+
+class SyncRun {
+ public:
+  explicit SyncRun(PlayerVolume& volume)
+      : volume_(volume), model_(volume.model()), reporter_(volume.reporter()) {}
+
+  Result Run();
+
+ private:
+  void TakePendingWork();
+  void ReturnPendingWork();
+  bool ReserveCdArea();
+  void WriteCd(TakenCd& taken);
+  CdNode* FindPlayerCd(const CdRecord& record) const;
+  CdNode* CreatePlayerCd(const TakenCd& taken);
+  void RollBackNewCd(CdNode* cd, uint32_t old_start, uint32_t old_count);
+  // True when the song was written; false when it stays pending.
+  // *cd_on_disk tells whether the header on the disk counts the target CD.
+  bool WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk);
+  bool ReadSong(const TrackNode& song, uint32_t clusters, PreparedTrack* track);
+  // Sends the record and the audio clusters. False when the job must stop
+  // (cancel or driver failure); the clusters are freed again then.
+  bool WriteClusters(const TrackNode& song, PreparedTrack& track);
+  // Writes the FAT, the CD record and the header. True when the track is
+  // reachable on the disk afterwards (a failed header write of a CD the
+  // disk already counts still leaves it so); the track is undone otherwise.
+  bool StoreDirectory(TrackNode& song, CdNode& target, PreparedTrack& track, bool* cd_on_disk);
+  void MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, PreparedTrack& track);
+  void Fail(ResultCode code, const std::string& text);
+  void DriverFailed(const std::string& what, const Result& failure);
+  Result Finish();
+
+  PlayerVolume& volume_;
+  VolumeModel& model_;
+  VolumeReporter& reporter_;
+  std::vector<TakenCd> taken_;
+  uint32_t limit_ = 0;  // no track takes a cluster at or above this
+  bool stop_ = false;
+  bool cancelled_ = false;
+  bool full_ = false;
+  bool driver_failed_ = false;
+  std::string driver_what_;
+  Result driver_failure_;
+  ResultCode first_code_ = ResultCode::kOk;
+  std::vector<std::string> failures_;
+  size_t songs_ = 0;
+  size_t written_ = 0;
+};
+
+std::string FromLastSlash(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash);
+}
+
+bool SameKey(const CdRecord& a, const CdRecord& b) {
+  return a.artist() == b.artist() && a.album() == b.album();
+}
+
+Result SyncRun::Run() {
+  reporter_.ShowStatus("Writing new tracks...");
+  if (volume_.device() == nullptr || !model_.fat.loaded()) {
+    Fail(ResultCode::kInvalidArgument, "The player's directory is not loaded.");
+    return Finish();
+  }
+  TakePendingWork();
+  if (taken_.empty()) return Finish();
+  reporter_.BeginAll(int(taken_.size()));
+  if (!ReserveCdArea()) {
+    full_ = true;
+    Fail(ResultCode::kNoSpace, kPlayerFull);
+    return Finish();
+  }
+  for (TakenCd& taken : taken_) {
+    if (stop_) break;
+    WriteCd(taken);
+  }
+  return Finish();
+}
+
+void SyncRun::TakePendingWork() {
+  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  for (const auto& cd : model_.pendingCds) {
+    if (!cd->hasWork) continue;
+    // Off the list of CDs that take additions: songs added from now on go
+    // to a new pending CD and wait for the next sync.
+    cd->hasWork = false;
+    TakenCd taken;
+    taken.pending = cd.get();
+    for (const auto& song : cd->pendingTracks) taken.songs.push_back(song.get());
+    songs_ += taken.songs.size();
+    taken_.push_back(std::move(taken));
+  }
+}
+
+void SyncRun::ReturnPendingWork() {
+  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  for (TakenCd& taken : taken_) {
+    if (!taken.released) taken.pending->hasWork = true;
+  }
+}
+
+// Keeps the clusters that the CD records of this sync's new CDs will lie in
+// from the allocator. Fails when a track already uses one of them.
+bool SyncRun::ReserveCdArea() {
+  const VolumeHeader& header = model_.header;
+  std::vector<const CdRecord*> new_keys;
+  for (const TakenCd& taken : taken_) {
+    const CdRecord& record = taken.pending->record;
+    if (FindPlayerCd(record) != nullptr) continue;
+    const bool seen = std::any_of(new_keys.begin(), new_keys.end(),
+                                  [&](const CdRecord* other) { return SameKey(*other, record); });
+    if (!seen) new_keys.push_back(&record);
+  }
+  limit_ = AllocatableClusterLimit(header);
+  if (new_keys.empty()) return true;
+  const uint64_t records = uint64_t(header.cdCount()) + new_keys.size();
+  const uint64_t audio_end = header.AudioEndSector();
+  // The placeholder keeps clusters 0 and 1; the CD area may not reach them.
+  if (records + 2 * format::kSectorsPerCluster > audio_end - header.ClusterSector(0)) return false;
+  const uint64_t lowest_cluster =
+      (audio_end - records) / format::kSectorsPerCluster - header.audioStart();
+  for (uint64_t c = lowest_cluster; c < limit_; ++c) {
+    if (model_.fat.entry(uint32_t(c)) != format::kFatFree) return false;
+  }
+  limit_ = uint32_t(std::min<uint64_t>(limit_, lowest_cluster));
+  return true;
+}
+
+CdNode* SyncRun::FindPlayerCd(const CdRecord& record) const {
+  for (const auto& cd : model_.playerCds) {
+    if (SameKey(cd->record, record)) return cd.get();
+  }
+  return nullptr;
+}
+
+CdNode* SyncRun::CreatePlayerCd(const TakenCd& taken) {
+  auto node = std::make_unique<CdNode>();
+  node->record = taken.pending->record;  // its own copy: the pending CD may go first
+  node->record.StampSignature();
+  node->record.setTrackCount(0);
+  CdNode* cd = node.get();
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    VolumeHeader& header = model_.header;
+    if (header.cdCount() == 0) header.setCdStart(uint32_t(header.AudioEndSector()));
+    header.setCdCount(header.cdCount() + 1);
+    header.setCdStart(header.cdStart() - 1);
+    cd->sector = header.cdStart();
+    taken.pending->sector = cd->sector;
+    model_.playerCds.insert(model_.playerCds.begin(), std::move(node));
+  }
+  cd->treeItem = reporter_.InsertCdItem(Tree::kPlayer, CdLabel(cd->record), cd, true);
+  reporter_.RedrawTree(Tree::kPlayer);
+  return cd;
+}
+
+// A new CD none of whose songs was written: nothing of it reached the disk,
+// so it leaves the model as if it had never been made.
+void SyncRun::RollBackNewCd(CdNode* cd, uint32_t old_start, uint32_t old_count) {
+  const TreeItem item = cd->treeItem;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    model_.header.setCdStart(old_start);
+    model_.header.setCdCount(old_count);
+    auto& cds = model_.playerCds;
+    cds.erase(std::remove_if(cds.begin(), cds.end(),
+                             [&](const std::unique_ptr<CdNode>& c) { return c.get() == cd; }),
+              cds.end());
+  }
+  reporter_.DeleteItem(Tree::kPlayer, item);
+  reporter_.RedrawTree(Tree::kPlayer);
+}
+
+void SyncRun::WriteCd(TakenCd& taken) {
+  CdNode* target = FindPlayerCd(taken.pending->record);
+  const uint32_t old_start = model_.header.cdStart();
+  const uint32_t old_count = model_.header.cdCount();
+  const bool created = target == nullptr;
+  if (created) {
+    target = CreatePlayerCd(taken);
+  } else {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    taken.pending->sector = target->sector;
+  }
+  reporter_.BeginCd(int(taken.songs.size()));
+
+  size_t written_here = 0;
+  bool limit_reported = false;
+  bool on_disk = !created;
+  for (TrackNode* song : taken.songs) {
+    if (stop_) break;
+    if (volume_.CancelRequested()) {
+      cancelled_ = stop_ = true;
+      break;
+    }
+    if (target->record.trackCount() >= format::kMaxTracksPerCd) {
+      if (!limit_reported) Fail(ResultCode::kLimit, kNoMoreTracks);
+      limit_reported = true;
+      continue;
+    }
+    if (WriteTrack(*song, taken, *target, &on_disk)) ++written_here;
+  }
+
+  if (created && written_here == 0) RollBackNewCd(target, old_start, old_count);
+  bool empty = false;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    empty = taken.pending->pendingTracks.empty();
+  }
+  if (!empty) return;
+  reporter_.DeleteItem(Tree::kPending, taken.pending->treeItem);
+  reporter_.RedrawTree(Tree::kPending);
+  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  auto& cds = model_.pendingCds;
+  cds.erase(
+      std::remove_if(cds.begin(), cds.end(),
+                     [&](const std::unique_ptr<CdNode>& c) { return c.get() == taken.pending; }),
+      cds.end());
+  taken.released = true;
+}
+
+bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk) {
+  const uint32_t audio_bytes = song.record.size();
+  const uint32_t clusters = uint32_t(ClustersForAudio(audio_bytes));
+  reporter_.ShowStatus(FromLastSlash(song.sourcePath));
+  reporter_.BeginTrack(Utf8FromLatin1(song.record.title()), clusters);
+
+  PreparedTrack track;
+  if (!ReadSong(song, clusters, &track)) return false;
+  const std::span<const uint8_t> audio(track.audio.get(), audio_bytes);
+  track.times.assign(clusters, 0.0);
+  const double time = ScanMpegFrames(audio, track.times);
+
+  const Result allocated =
+      AllocateChain(model_.fat, limit_, clusters, &model_.nextFreeCluster, &track.chain);
+  if (!allocated.ok()) {
+    full_ = stop_ = true;
+    Fail(ResultCode::kNoSpace, kPlayerFull);
+    return false;
+  }
+  track.record = song.record;
+  track.record.StampSignature();
+  track.record.setSize(audio_bytes + format::kTrackRecordSize);
+  PlaceIndexMarks(time, track.times, track.chain, &track.record);
+
+  if (!WriteClusters(song, track)) return false;
+  if (!StoreDirectory(song, target, track, cd_on_disk)) return false;
+  MoveToPlayer(song, taken, target, track);
+  return true;
+}
+
+bool SyncRun::ReadSong(const TrackNode& song, uint32_t clusters, PreparedTrack* track) {
+  const std::string name = " (" + song.sourcePath + ")";
+  SourceFile file;
+  Result r = file.Open(song.sourcePath, kCouldNotOpenFile);
+  if (r.ok()) {
+    track->audio.reset(new (std::nothrow) uint8_t[size_t(clusters) * format::kClusterSize]());
+    if (track->audio == nullptr) {
+      r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
+    } else {
+      r = file.ReadAt(0, song.record.size(), track->audio.get(), kCouldNotReadFile);
+    }
+  }
+  if (!r.ok()) Fail(r.code(), r.message() + name);
+  return r.ok();
+}
+
+bool SyncRun::WriteClusters(const TrackNode& song, PreparedTrack& track) {
+  SectorDevice& device = *volume_.device();
+  const VolumeHeader& header = model_.header;
+  const uint32_t first = uint32_t(header.ClusterSector(track.chain[0]));
+  const uint32_t first_audio_sectors = format::kSectorsPerCluster - format::kTrackRecordSectors;
+  Result r = device.Write(first, format::kTrackRecordSectors, track.record.data());
+  if (r.ok())
+    r = device.Write(first + format::kTrackRecordSectors, first_audio_sectors, track.audio.get());
+  for (size_t i = 1; r.ok() && i < track.chain.size(); ++i) {
+    const uint8_t* bytes = track.audio.get() + i * format::kClusterSize - format::kTrackRecordSize;
+    r = device.Write(uint32_t(header.ClusterSector(track.chain[i])), format::kSectorsPerCluster,
+                     bytes);
+    if (!r.ok()) break;
+    reporter_.TrackPosition(uint32_t(i));
+    if (i + 1 < track.chain.size() && volume_.CancelRequested()) {
+      FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
+      cancelled_ = stop_ = true;
+      return false;
+    }
+  }
+  if (r.ok()) return true;
+  FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
+  DriverFailed("Could not write " + Utf8FromLatin1(song.record.title()), r);
+  return false;
+}
+
+bool SyncRun::StoreDirectory(TrackNode& song, CdNode& target, PreparedTrack& track,
+                             bool* cd_on_disk) {
+  uint32_t slot = 0;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    slot = target.record.trackCount();
+    target.record.setStartCluster(slot, track.chain[0]);
+    target.record.setTrackCount(uint8_t(slot + 1));
+  }
+  Result r = volume_.FlushFat();
+  if (r.ok()) r = volume_.device()->Write(target.sector, 1, target.record.data());
+  if (r.ok()) {
+    r = volume_.WriteHeader();
+    if (r.ok()) *cd_on_disk = true;
+    if (*cd_on_disk) {
+      if (!r.ok()) DriverFailed("Could not write the volume header", r);
+      return true;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    target.record.setStartCluster(slot, 0);
+    target.record.setTrackCount(uint8_t(slot));
+  }
+  FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
+  DriverFailed("Could not write the directory for " + Utf8FromLatin1(song.record.title()), r);
+  return false;
+}
+
+void SyncRun::MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, PreparedTrack& track) {
+  const TreeItem pending_item = song.treeItem;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    auto& slots = taken.pending->pendingTracks;
+    auto found = std::find_if(slots.begin(), slots.end(), [&](const std::unique_ptr<TrackNode>& s) {
+      return s.get() == &song;
+    });
+    if (found == slots.end()) return;  // cannot happen: taken CDs change only here
+    song.clusterCount = uint32_t(track.chain.size());
+    song.firstCluster = track.chain[0];
+    song.clusterList = std::move(track.chain);
+    song.clusterTimes = std::move(track.times);
+    song.record = track.record;
+    target.tracks.push_back(std::move(*found));
+    slots.erase(found);
+  }
+  reporter_.DeleteItem(Tree::kPending, pending_item);
+  reporter_.RedrawTree(Tree::kPending);
+  song.treeItem =
+      reporter_.InsertTrackItem(Tree::kPlayer, target.treeItem,
+                                TrackLabel(song.record, taken.pending->record.artist()), &song);
+  reporter_.RedrawTree(Tree::kPlayer);
+  ++written_;
+  volume_.FreeKilobytes();
+  volume_.EstimateDownloadKilobytes();
+}
+
+void SyncRun::Fail(ResultCode code, const std::string& text) {
+  if (first_code_ == ResultCode::kOk) first_code_ = code;
+  failures_.push_back(text);
+  reporter_.ShowStatus(text);
+}
+
+void SyncRun::DriverFailed(const std::string& what, const Result& failure) {
+  stop_ = driver_failed_ = true;
+  driver_what_ = what;
+  driver_failure_ = failure;
+  if (first_code_ == ResultCode::kOk) first_code_ = failure.code();
+  failures_.push_back(what + ": " + failure.message());
+}
+
+Result SyncRun::Finish() {
+  ReturnPendingWork();
+  reporter_.EndAll();
+  volume_.ClearCancel();
+  const size_t pending = songs_ - written_;
+  if (cancelled_) {
+    if (first_code_ == ResultCode::kOk) first_code_ = ResultCode::kCancelled;
+    failures_.push_back("The sync was cancelled; " + std::to_string(pending) +
+                        " song(s) stay pending.");
+  }
+  std::string message;
+  for (const std::string& failure : failures_) message += (message.empty() ? "" : "\n") + failure;
+  const Result outcome = failures_.empty() ? Result::Ok() : Result::Error(first_code_, message);
+
+  if (driver_failed_) {
+    (void)volume_.ReportDriverFailure(driver_what_, driver_failure_);
+    return outcome;
+  }
+  if (model_.fat.loaded()) volume_.FreeKilobytes();
+  volume_.EstimateDownloadKilobytes();
+  if (full_) {
+    reporter_.ShowStatus(kPlayerFull);
+  } else if (!failures_.empty() && !cancelled_) {
+    reporter_.ShowStatus(failures_.front());
+  } else {
+    reporter_.ShowStatus("Ready");
+  }
+  if (model_.fat.loaded()) volume_.SetDeviceState(DeviceState::kReady);
+  volume_.SetBusyState(BusyState::kIdle);
+  return outcome;
+}
+
+}  // namespace
 
 Result PlayerVolume::SyncJob() {
-  reporter_->ShowStatus("Writing new tracks...");
-  // Pending songs enter the list through the pending-additions engine, which
-  // does not exist yet; with nothing pending the job only reports its end.
-  reporter_->EndAll();
-  if (worker_ != nullptr) worker_->ClearCancel();
-  reporter_->ShowStatus("Ready");
-  SetDeviceState(DeviceState::kReady);
-  SetBusyState(BusyState::kIdle);
-  return Result::Ok();
+  SyncRun run(*this);
+  return run.Run();
 }
 
 }  // namespace jukepak

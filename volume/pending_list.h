@@ -1,0 +1,123 @@
+// The pending additions: MP3 files collected on the PC, grouped into pending
+// CDs by (album, artist) from their ID3v1 tags and ordered by track number,
+// until the sync writes them to the player (sync_job.cc).
+//
+// Threads: these run on the front end's thread. They take the model's
+// pendingMutex for every look at the list, so they may run while the sync
+// job consumes it on the worker; the job never changes a pending CD that
+// has work under them and moves nothing in the list without that lock.
+// Tree edits go to the reporter's pending tree (Tree::kPending).
+//
+// Messages: the Result texts are the messages the window shows in a message
+// box and the command-line tool prints on stderr.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "volume/player_volume.h"
+#include "volume/volume_model.h"
+
+namespace jukepak {
+
+inline constexpr char kCouldNotOpenFile[] = "Could not open file!";
+inline constexpr char kCouldNotReadFile[] = "Could not read file!";
+inline constexpr char kNoMoreTracks[] = "No more tracks allowed on this CD";
+inline constexpr char kFileTooLarge[] = "The file is too large for the player!";
+inline constexpr char kFileEmpty[] = "The file is empty!";
+inline constexpr char kPendingBusy[] = "Pending songs cannot be changed while a sync runs.";
+inline constexpr char kNewCdAlbum[] = "New CD";
+inline constexpr char kUnknownArtist[] = "Unknown";
+
+// The largest audio size a track may have: its record's 32-bit size field
+// holds the audio bytes plus the 1024-byte record.
+inline constexpr uint64_t kMaxSongAudioBytes = 0xFFFFFFFFull - 1024;
+
+// Reads `path` into a new pending song: the sourcePath, the size (the file's
+// length less a trailing 128-byte "TAG" block), title, artist and tag track
+// number. A tagged file's album is its trimmed tag album, or
+// `default_album_latin1` when that is blank and one is given, else "New CD";
+// an untagged file gets artist "Unknown", its file name (extension kept,
+// shortened to 47 characters keeping the extension) as title and "New CD".
+// Fails with "Could not open file!" (kNotFound), "Could not read file!"
+// (kIoError), "The file is empty!" or "The file is too large for the
+// player!" (kLimit); *song is untouched then.
+Result PrepareSong(const std::string& path, const std::optional<std::string>& default_album_latin1,
+                   std::unique_ptr<TrackNode>* song, std::string* album_latin1);
+
+// Adds one file (PrepareSong, then AddToPendingCd) and recomputes the
+// download estimate. `default_album` is UTF-8 (a folder name); it is
+// converted to Latin-1 and cut to 47 characters.
+Result AddFile(PlayerVolume& volume, const std::string& path,
+               const std::optional<std::string>& default_album);
+
+// Places `song` into the pending CD with work keyed by (album, song artist),
+// creating it (its tree entry last) when there is none, in front of the first
+// song with a larger track number when its number is non-zero, else last.
+// A song whose path is already pending under the same key is dropped
+// silently (Ok). A song that would take the CD past 100 tracks (pending songs
+// of that key plus the tracks of the player's CD of that key) is dropped
+// with "No more tracks allowed on this CD" (kLimit). Rebuilds the CD's tree
+// entries in slot order.
+Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
+                      std::unique_ptr<TrackNode> song);
+
+struct AddFailure {
+  std::string path;
+  Result result;
+};
+
+// Adds dropped paths in the order given: a folder adds its "*.mp3" files
+// (any case, not in sub-folders, sorted by name) with the folder's name as
+// default album; anything else is added as a file whatever its extension.
+// Returns every failure, one per file (the caller then refreshes the size
+// labels). A folder without MP3 files adds nothing and reports nothing.
+std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::string>& paths);
+
+// False while a sync runs: the pending tree's edits (delete, rename, move)
+// are refused then, so that no edit touches a song the job is writing.
+bool PendingEditsAllowed(const PlayerVolume& volume);
+
+// Takes the song shown by tree entry `item` out of its pending CD (later
+// songs move up) and deletes the entry; a CD left without songs goes too.
+// kBusy while a sync runs, kNotFound when no pending song has that entry.
+Result RemovePendingSong(PlayerVolume& volume, TreeItem item);
+// Takes the pending CD shown by `item` out of the list with all its songs
+// and deletes its tree entry. kBusy while a sync runs, kNotFound when no
+// pending CD has that entry.
+Result RemovePendingCd(PlayerVolume& volume, TreeItem item);
+
+// Rebuilds the children of a pending CD's tree entry in slot order, labelled
+// as TrackLabel does, and stores the new handles. The caller holds the
+// model's pendingMutex.
+void FillProposedCdTracks(VolumeReporter& reporter, CdNode& cd);
+
+// "M.hh Mb": whole megabytes, a point and the hundredths, truncated.
+std::string SizeLabelText(uint32_t kilobytes);
+
+struct SizeLabelUpdate {
+  std::string download;  // the "Download Size:" text
+  std::string free;      // the "Free Space:" text
+  bool downloadChanged = false;
+  bool freeChanged = false;
+};
+
+// What the two size labels show. Refresh recomputes the download estimate
+// and, only while the player is ready and idle, the free space (otherwise
+// the value it computed last stands), and says which text differs from the
+// one shown before. The first refresh changes both. Front end's thread.
+class SizeLabels {
+ public:
+  SizeLabelUpdate Refresh(PlayerVolume& volume);
+
+ private:
+  uint32_t shown_download_ = 0xFFFFFFFF;
+  uint32_t shown_free_ = 0xFFFFFFFF;
+  uint32_t free_kilobytes_ = 0;
+};
+
+}  // namespace jukepak

@@ -1,0 +1,278 @@
+// The pending additions: how files become songs, how songs group into CDs and
+// order inside them, the limits, folder drops, removal and the size labels.
+
+#include "volume/pending_list.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "volume/space_accounting.h"
+#include "volume/tests/test_media.h"
+
+namespace jukepak {
+namespace {
+
+using testing::Append;
+using testing::MountedVolume;
+using testing::TaggedMp3;
+using testing::TempDir;
+using testing::WriteBytes;
+
+class PendingListTest : public ::testing::Test {
+ protected:
+  PendingListTest() : player_(20000) {}
+
+  void SetUp() override { ASSERT_TRUE(player_.ready()); }
+
+  PlayerVolume& volume() { return player_.volume(); }
+  testing::RecordingReporter& reporter() { return player_.reporter(); }
+  std::vector<std::unique_ptr<CdNode>>& pending() { return volume().model().pendingCds; }
+
+  std::string Tagged(const std::string& name, const std::string& title, const std::string& artist,
+                     const std::string& album, int track) {
+    const std::string path = dir_ / name;
+    WriteBytes(path, TaggedMp3(0.5, title, artist, album, track));
+    return path;
+  }
+  std::string Untagged(const std::string& name, size_t bytes = 1000) {
+    const std::string path = dir_ / name;
+    WriteBytes(path, std::vector<uint8_t>(bytes, 0x42));
+    return path;
+  }
+  std::string Tree() { return player_.reporter().TreeText(Tree::kPending); }
+
+  TempDir dir_;
+  MountedVolume player_;
+};
+
+TEST_F(PendingListTest, TaggedFileBecomesASongOfItsAlbum) {
+  const std::string path = Tagged("a.mp3", "Song A", "Artist", "Album", 2);
+  ASSERT_TRUE(AddFile(volume(), path, std::nullopt).ok());
+  ASSERT_EQ(pending().size(), 1u);
+  const CdNode& cd = *pending()[0];
+  EXPECT_TRUE(cd.hasWork);
+  EXPECT_EQ(cd.record.album(), "Album");
+  EXPECT_EQ(cd.record.artist(), "Artist");
+  ASSERT_EQ(cd.pendingTracks.size(), 1u);
+  const TrackNode& song = *cd.pendingTracks[0];
+  EXPECT_EQ(song.sourcePath, path);
+  EXPECT_EQ(song.record.title(), "Song A");
+  EXPECT_EQ(song.tagTrackNumber, 2);
+  EXPECT_EQ(song.record.size(), std::filesystem::file_size(path) - 128);
+  EXPECT_EQ(Tree(), "Artist / Album\n  Song A\n");
+  EXPECT_EQ(volume().model().downloadKilobytes,
+            SongKilobytes(song.record.size()) + CdAreaGrowthKilobytes(0, 1));
+}
+
+TEST_F(PendingListTest, BlankAlbumTakesTheFolderNameOnlyInAFolderDrop) {
+  std::filesystem::create_directory(dir_ / "My Folder");
+  const std::string tagged = Tagged("My Folder/t.mp3", "T", "Band", "   ", 0);
+  Untagged("My Folder/plain.mp3");
+  EXPECT_TRUE(DropFiles(volume(), {dir_ / "My Folder"}).empty());
+  ASSERT_TRUE(AddFile(volume(), Tagged("u.mp3", "U", "Band", "", 0), std::nullopt).ok());
+  EXPECT_EQ(Tree(),
+            "Unknown / New CD\n  plain.mp3\n"
+            "Band / My Folder\n  T\n"
+            "Band / New CD\n  U\n");
+}
+
+TEST_F(PendingListTest, SameAlbumOfTwoArtistsMakesTwoCdsNewestFirstInTheList) {
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "One", "X", "Same", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "Two", "Y", "Same", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "Three", "X", "same", 0), std::nullopt).ok());
+  ASSERT_EQ(pending().size(), 3u);
+  EXPECT_EQ(pending()[0]->record.album(), "same");  // case counts
+  EXPECT_EQ(pending()[2]->record.artist(), "X");
+  EXPECT_EQ(reporter().TopLabels(Tree::kPending),
+            (std::vector<std::string>{"X / Same", "Y / Same", "X / same"}));
+}
+
+TEST_F(PendingListTest, TrackNumbersOrderTheSongs) {
+  int file = 0;
+  auto add = [&](int track) {
+    const std::string title = "n" + std::to_string(track) + "-" + std::to_string(file);
+    ASSERT_TRUE(AddFile(volume(), Tagged(std::to_string(file++) + ".mp3", title, "A", "B", track),
+                        std::nullopt)
+                    .ok());
+  };
+  add(3);
+  add(0);
+  add(5);
+  add(4);
+  EXPECT_EQ(Tree(), "A / B\n  n3-0\n  n0-1\n  n4-3\n  n5-2\n");
+  add(-1);  // tag byte 0xFF goes before the first larger number, 0 included
+  add(0);
+  EXPECT_EQ(Tree(), "A / B\n  n-1-4\n  n3-0\n  n0-1\n  n4-3\n  n5-2\n  n0-5\n");
+}
+
+TEST_F(PendingListTest, SameFileTwiceIsKeptOnceSilently) {
+  const std::string path = Tagged("a.mp3", "A", "B", "C", 1);
+  ASSERT_TRUE(AddFile(volume(), path, std::nullopt).ok());
+  EXPECT_TRUE(AddFile(volume(), path, std::nullopt).ok());
+  EXPECT_EQ(pending()[0]->pendingTracks.size(), 1u);
+}
+
+TEST_F(PendingListTest, FolderOf120UntaggedFilesFillsNewCdWith100) {
+  std::filesystem::create_directory(dir_ / "many");
+  for (int i = 0; i < 120; ++i) Untagged("many/" + std::to_string(1000 + i) + ".mp3", 200);
+  const std::vector<AddFailure> failures = DropFiles(volume(), {dir_ / "many"});
+  ASSERT_EQ(failures.size(), 20u);
+  for (const AddFailure& failure : failures) {
+    EXPECT_EQ(failure.result.code(), ResultCode::kLimit);
+    EXPECT_EQ(failure.result.message(), "No more tracks allowed on this CD");
+  }
+  EXPECT_EQ(failures[0].path, dir_ / "many/1100.mp3");
+  ASSERT_EQ(pending().size(), 1u);
+  EXPECT_EQ(pending()[0]->pendingTracks.size(), 100u);
+  // Sorted by name, the first hundred got in.
+  EXPECT_EQ(pending()[0]->pendingTracks[99]->record.title(), "1099.mp3");
+}
+
+TEST_F(PendingListTest, HundredFirstSongIsRefusedEvenWithALowerTrackNumber) {
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(
+        AddFile(volume(), Tagged(std::to_string(i) + ".mp3", "t", "A", "B", 10 + i), std::nullopt)
+            .ok());
+  }
+  const Result r = AddFile(volume(), Tagged("low.mp3", "low", "A", "B", 1), std::nullopt);
+  EXPECT_EQ(r.code(), ResultCode::kLimit);
+  EXPECT_EQ(r.message(), "No more tracks allowed on this CD");
+  EXPECT_EQ(pending()[0]->pendingTracks.size(), 100u);
+  EXPECT_EQ(pending()[0]->pendingTracks[0]->tagTrackNumber, 10);
+}
+
+TEST_F(PendingListTest, LimitCountsTheTracksOfThePlayersCd) {
+  auto cd = std::make_unique<CdNode>();
+  cd->record.setAlbum("B");
+  cd->record.setArtist("A");
+  cd->record.setTrackCount(98);
+  volume().model().playerCds.push_back(std::move(cd));
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "1", "A", "B", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "2", "A", "B", 0), std::nullopt).ok());
+  EXPECT_EQ(AddFile(volume(), Tagged("3.mp3", "3", "A", "B", 0), std::nullopt).code(),
+            ResultCode::kLimit);
+  EXPECT_TRUE(AddFile(volume(), Tagged("4.mp3", "4", "A", "Other", 0), std::nullopt).ok());
+}
+
+TEST_F(PendingListTest, FilesThatCannotBeOpenedAddNothing) {
+  std::filesystem::create_directory(dir_ / "sub.mp3");
+  ASSERT_EQ(mkfifo((dir_ / "pipe.mp3").c_str(), 0600), 0);
+  for (const std::string& path : {dir_ / "missing.mp3", dir_ / "sub.mp3", dir_ / "pipe.mp3"}) {
+    const Result r = AddFile(volume(), path, std::nullopt);
+    EXPECT_EQ(r.code(), ResultCode::kNotFound) << path;
+    EXPECT_EQ(r.message(), "Could not open file!") << path;
+  }
+  EXPECT_TRUE(pending().empty());
+  // A folder drop passes over sub-folders and FIFOs are refused, not waited on.
+  const std::vector<AddFailure> failures = DropFiles(volume(), {dir_.path()});
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].path, dir_ / "pipe.mp3");
+  EXPECT_EQ(DropFiles(volume(), {dir_ / "no-such-folder"})[0].result.message(),
+            "Could not open file!");
+}
+
+TEST_F(PendingListTest, ShortEmptyAndHugeFiles) {
+  const std::string short_file = Untagged("short.mp3", 100);  // no room for a tag
+  ASSERT_TRUE(AddFile(volume(), short_file, std::nullopt).ok());
+  EXPECT_EQ(pending()[0]->pendingTracks[0]->record.size(), 100u);
+
+  const Result empty = AddFile(volume(), Untagged("empty.mp3", 0), std::nullopt);
+  EXPECT_EQ(empty.message(), "The file is empty!");
+
+  const std::string huge = dir_ / "huge.mp3";
+  WriteBytes(huge, {});
+  std::filesystem::resize_file(huge, (uint64_t(1) << 32) + 5);  // sparse
+  const Result too_large = AddFile(volume(), huge, std::nullopt);
+  EXPECT_EQ(too_large.code(), ResultCode::kLimit);
+  EXPECT_EQ(too_large.message(), "The file is too large for the player!");
+  EXPECT_EQ(pending()[0]->pendingTracks.size(), 1u);
+}
+
+TEST_F(PendingListTest, UntaggedTitlesAreTheFileNameShortenedKeepingTheExtension) {
+  const std::string long_name = std::string(60, 'n') + ".mp3";
+  ASSERT_TRUE(AddFile(volume(), Untagged(long_name), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Untagged("Bj\xC3\xB6rk \xE2\x82\xAC live.mp3"), std::nullopt).ok());
+  const auto& songs = pending()[0]->pendingTracks;
+  EXPECT_EQ(songs[0]->record.title(), std::string(43, 'n') + ".mp3");
+  EXPECT_EQ(songs[1]->record.title(), "Bj\xF6rk ? live.mp3");  // Latin-1; the euro sign is not
+  EXPECT_EQ(songs[1]->record.artist(), "Unknown");
+  EXPECT_EQ(reporter().ChildLabels(Tree::kPending, pending()[0]->treeItem)[1],
+            "Bj\xC3\xB6rk ? live.mp3");
+}
+
+TEST_F(PendingListTest, FolderDropMatchesMp3InAnyCaseAndAddsDroppedFilesWhateverTheirName) {
+  std::filesystem::create_directory(dir_ / "Mixed");
+  Untagged("Mixed/b.MP3");
+  Untagged("Mixed/a.Mp3");
+  Untagged("Mixed/notes.txt");
+  Untagged("Mixed/c.mp3.bak");
+  std::filesystem::create_directory(dir_ / "Mixed/inner");
+  Untagged("Mixed/inner/deep.mp3");
+  std::filesystem::create_directory(dir_ / "Empty");
+  const std::string text = Untagged("readme.txt");
+  EXPECT_TRUE(DropFiles(volume(), {dir_ / "Mixed", dir_ / "Empty", text}).empty());
+  EXPECT_EQ(Tree(), "Unknown / New CD\n  a.Mp3\n  b.MP3\n  readme.txt\n");
+}
+
+TEST_F(PendingListTest, RemovingSongsAndCds) {
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "One", "A", "B", 1), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "Two", "A", "B", 2), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "Three", "C", "D", 0), std::nullopt).ok());
+  CdNode* ab = pending()[1].get();
+  const TreeItem one = ab->pendingTracks[0]->treeItem;
+  const TreeItem two = ab->pendingTracks[1]->treeItem;
+
+  volume().SetBusyState(BusyState::kSync);
+  EXPECT_EQ(RemovePendingSong(volume(), one).code(), ResultCode::kBusy);
+  EXPECT_EQ(RemovePendingCd(volume(), pending()[0]->treeItem).code(), ResultCode::kBusy);
+  volume().SetBusyState(BusyState::kIdle);
+
+  ASSERT_TRUE(RemovePendingSong(volume(), one).ok());
+  EXPECT_EQ(ab->pendingTracks.size(), 1u);
+  EXPECT_EQ(Tree(), "A / B\n  Two\nC / D\n  Three\n");
+  ASSERT_TRUE(RemovePendingSong(volume(), two).ok());  // the last song takes its CD along
+  EXPECT_EQ(Tree(), "C / D\n  Three\n");
+  ASSERT_EQ(pending().size(), 1u);
+  EXPECT_EQ(RemovePendingSong(volume(), two).code(), ResultCode::kNotFound);
+  ASSERT_TRUE(RemovePendingCd(volume(), pending()[0]->treeItem).ok());
+  EXPECT_EQ(Tree(), "");
+  EXPECT_TRUE(pending().empty());
+  EXPECT_EQ(volume().EstimateDownloadKilobytes(), 0u);
+}
+
+TEST(SizeLabelText, WholeMegabytesAndTruncatedHundredths) {
+  EXPECT_EQ(SizeLabelText(1075), "1.04 Mb");
+  EXPECT_EQ(SizeLabelText(0), "0.00 Mb");
+  EXPECT_EQ(SizeLabelText(1023), "0.99 Mb");
+  EXPECT_EQ(SizeLabelText(500720), "488.98 Mb");
+}
+
+TEST_F(PendingListTest, SizeLabelsChangeOnlyWithTheirValues) {
+  SizeLabels labels;
+  SizeLabelUpdate first = labels.Refresh(volume());
+  EXPECT_TRUE(first.downloadChanged);
+  EXPECT_TRUE(first.freeChanged);
+  EXPECT_EQ(first.download, "0.00 Mb");
+  EXPECT_EQ(first.free, SizeLabelText(volume().FreeKilobytes()));
+  SizeLabelUpdate again = labels.Refresh(volume());
+  EXPECT_FALSE(again.downloadChanged);
+  EXPECT_FALSE(again.freeChanged);
+
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "One", "A", "B", 1), std::nullopt).ok());
+  // While a job runs the free space is not recomputed: the last value stands.
+  volume().model().fat.set(100, format::kFatEndOfChain);
+  volume().SetBusyState(BusyState::kSync);
+  SizeLabelUpdate busy = labels.Refresh(volume());
+  EXPECT_TRUE(busy.downloadChanged);
+  EXPECT_EQ(busy.download, "0.02 Mb");  // 2 clusters for 8340 audio bytes + 8 KB for the CD
+  EXPECT_FALSE(busy.freeChanged);
+  volume().SetBusyState(BusyState::kIdle);
+  EXPECT_TRUE(labels.Refresh(volume()).freeChanged);
+}
+
+}  // namespace
+}  // namespace jukepak

@@ -1,0 +1,525 @@
+// The sync job on an in-memory disk: what it writes (checked by an
+// independent reading of the disk and by a fresh mount), the progress feed,
+// and how cancel, a full player, unreadable files, the 100-track limit and
+// failed driver writes leave a volume the next sync continues on.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "volume/index_marks.h"
+#include "volume/pending_list.h"
+#include "volume/player_volume.h"
+#include "volume/tests/test_media.h"
+#include "volume/tests/volume_audit.h"
+
+namespace jukepak {
+namespace {
+
+using testing::Append;
+using testing::Audit;
+using testing::AuditVolume;
+using testing::Mp3Audio;
+using testing::ReadBytes;
+using testing::RecordingReporter;
+using testing::TaggedMp3;
+using testing::TempDir;
+using testing::TrackAudio;
+using testing::WriteBytes;
+
+// Runs a hook before each write; the hook may fail the write.
+class ScriptedDevice : public ForwardingDevice {
+ public:
+  using ForwardingDevice::ForwardingDevice;
+  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
+    ++writes;
+    if (beforeWrite) {
+      Result r = beforeWrite(writes);
+      if (!r.ok()) return r;
+    }
+    return ForwardingDevice::Write(sector, count, in);
+  }
+  std::function<Result(uint64_t)> beforeWrite;
+  uint64_t writes = 0;
+};
+
+struct Player {
+  explicit Player(uint32_t sectors) : disk(sectors), volume(&reporter) {
+    Rebind();
+    EXPECT_TRUE(volume.RunJobNow(Job::kInit).ok());
+  }
+  void Rebind() {
+    auto scripted = std::make_unique<ScriptedDevice>(&disk);
+    device = scripted.get();
+    volume.BindDevice(std::move(scripted));
+    volume.SetDeviceState(DeviceState::kStartUp);
+  }
+  Result Add(const std::string& path) { return AddFile(volume, path, std::nullopt); }
+  Result Sync() { return volume.RunJobNow(Job::kSync); }
+  size_t PendingSongs() {
+    size_t n = 0;
+    for (const auto& cd : volume.model().pendingCds) n += cd->pendingTracks.size();
+    return n;
+  }
+
+  MemoryDevice disk;
+  RecordingReporter reporter;
+  PlayerVolume volume;
+  ScriptedDevice* device = nullptr;
+};
+
+// A second engine that mounts the same disk from scratch.
+struct Remount {
+  explicit Remount(MemoryDevice& disk) : volume(&reporter) {
+    volume.BindDevice(std::make_unique<ForwardingDevice>(&disk));
+    EXPECT_TRUE(volume.CheckVolume());
+    EXPECT_TRUE(volume.RunJobNow(Job::kMount).ok());
+  }
+  RecordingReporter reporter;
+  PlayerVolume volume;
+};
+
+std::vector<uint8_t> WithoutId3v1(std::vector<uint8_t> bytes) {
+  bytes.resize(bytes.size() - 128);
+  return bytes;
+}
+
+void ExpectSound(const Audit& audit, size_t leaked = 0) {
+  EXPECT_TRUE(audit.errors.empty()) << ::testing::PrintToString(audit.errors);
+  EXPECT_EQ(audit.leakedClusters, leaked);
+}
+
+TEST(SyncJob, WritesEveryPendingCdAsAFreshMountReadsIt) {
+  TempDir dir;
+  Player p(8000);
+  const std::string a1 = dir / "a1.mp3", a2 = dir / "a2.mp3", b1 = dir / "b1.mp3";
+  WriteBytes(a1, TaggedMp3(10.0, "First", "Band", "Album", 1));
+  // An ID3v2 tag at the start stays part of the audio bytes.
+  std::vector<uint8_t> second = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};
+  second.resize(30, 0);
+  Append(&second, TaggedMp3(4.0, "Second", "Band", "Album", 2));
+  WriteBytes(a2, second);
+  WriteBytes(b1, Mp3Audio(1.0));
+  ASSERT_TRUE(p.Add(a2).ok());
+  ASSERT_TRUE(p.Add(b1).ok());
+  ASSERT_TRUE(p.Add(a1).ok());
+  const uint32_t free_before = p.volume.FreeKilobytes();
+  const uint32_t estimate = p.volume.EstimateDownloadKilobytes();
+
+  ASSERT_TRUE(p.Sync().ok());
+
+  EXPECT_EQ(p.volume.FreeKilobytes(), free_before - estimate);  // every CD is new
+  EXPECT_TRUE(p.volume.model().pendingCds.empty());
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "");
+  const std::string player_tree = "Band / Album\n  First\n  Second\nUnknown / New CD\n  b1.mp3\n";
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), player_tree);
+  const std::vector<std::string> statuses = p.reporter.statuses();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Writing new tracks..."), statuses.end());
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "/a1.mp3"), statuses.end());
+  EXPECT_EQ(statuses.back(), "Ready");
+  EXPECT_EQ(p.volume.deviceState(), DeviceState::kReady);
+  EXPECT_EQ(p.volume.busyState(), BusyState::kIdle);
+
+  Remount fresh(p.disk);
+  EXPECT_EQ(fresh.reporter.TreeText(Tree::kPlayer), player_tree);
+
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  const VolumeHeader& h = audit.header;
+  EXPECT_EQ(h.cdCount(), 2u);
+  EXPECT_EQ(h.cdStart(), h.AudioEndSector() - 2);
+  ASSERT_EQ(audit.cds.size(), 2u);
+  EXPECT_EQ(audit.cds[1].sector, h.AudioEndSector() - 1);  // the first CD written
+  EXPECT_EQ(audit.cds[1].record.album(), "New CD");
+  ASSERT_EQ(audit.cds[0].tracks.size(), 2u);
+  const std::vector<std::vector<uint8_t>> files = {WithoutId3v1(ReadBytes(a1)),
+                                                   WithoutId3v1(ReadBytes(a2))};
+  for (size_t t = 0; t < 2; ++t) {
+    bool zero_tail = false;
+    const auto& track = audit.cds[0].tracks[t];
+    EXPECT_EQ(TrackAudio(p.disk, audit, track, &zero_tail), files[t]) << t;
+    EXPECT_TRUE(zero_tail);
+    EXPECT_EQ(track.record.size(), files[t].size() + 1024);
+    EXPECT_EQ(track.record.artist(), "Band");
+  }
+  // 10 s of 128 kbit/s frames: 5 marks, the first at 0:00.0 in the first cluster.
+  const auto& first = audit.cds[0].tracks[0];
+  const double seconds = double(files[0].size() / 417) * 1152.0 / 44100.0;
+  EXPECT_EQ(first.record.CountIndexMarks(), int(IndexMarkCount(seconds)));
+  EXPECT_EQ(LoadLe24(first.record.indexSlot(0)), first.chain[0]);
+  EXPECT_EQ(first.record.indexSlot(0)[3], 0);
+}
+
+TEST(SyncJob, ProgressFeedFollowsTheCdsAndClusters) {
+  TempDir dir;
+  Player p(8000);
+  WriteBytes(dir / "x.mp3",
+             TaggedMp3(2.0, "X", "A", "B", 1));  // 77 frames, 32109 bytes: 5 clusters
+  WriteBytes(dir / "y.mp3", TaggedMp3(0.1, "Y", "A", "B", 2));  // 1 cluster
+  ASSERT_TRUE(p.Add(dir / "x.mp3").ok());
+  ASSERT_TRUE(p.Add(dir / "y.mp3").ok());
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.reporter.progress(),
+            (std::vector<std::string>{"beginAll 1", "beginCd 2", "track X 5", "pos 1", "pos 2",
+                                      "pos 3", "pos 4", "track Y 1", "endAll"}));
+}
+
+TEST(SyncJob, EmptyListStillShowsAndEndsTheProgress) {
+  Player p(2000);
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.reporter.progress(), (std::vector<std::string>{"endAll"}));
+  EXPECT_EQ(p.reporter.lastStatus(), "Ready");
+  EXPECT_EQ(p.volume.busyState(), BusyState::kIdle);
+}
+
+TEST(SyncJob, SongsForAPlayerCdAreAppendedToIt) {
+  TempDir dir;
+  Player p(8000);
+  WriteBytes(dir / "1.mp3", TaggedMp3(1.0, "One", "A", "B", 5));
+  WriteBytes(dir / "2.mp3", TaggedMp3(1.0, "Two", "Guest", "B", 1));
+  WriteBytes(dir / "3.mp3", TaggedMp3(1.0, "Three", "A", "B", 1));
+  ASSERT_TRUE(p.Add(dir / "1.mp3").ok());
+  ASSERT_TRUE(p.Sync().ok());
+  const uint32_t sector = p.volume.model().playerCds[0]->sector;
+  const TreeItem item = p.volume.model().playerCds[0]->treeItem;
+  ASSERT_TRUE(p.Add(dir / "3.mp3").ok());  // a lower track number still comes after
+  ASSERT_TRUE(p.Add(dir / "2.mp3").ok());  // same album, other artist: another CD
+  const uint32_t free_before = p.volume.FreeKilobytes();
+  const uint32_t estimate = p.volume.EstimateDownloadKilobytes();
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_LE(free_before - p.volume.FreeKilobytes(), estimate);
+  ASSERT_EQ(p.volume.model().playerCds.size(), 2u);
+  const CdNode& ab = *p.volume.model().playerCds[1];
+  EXPECT_EQ(ab.sector, sector);
+  EXPECT_EQ(ab.treeItem, item);
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "Guest / B\n  Two\nA / B\n  One\n  Three\n");
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  EXPECT_EQ(audit.header.cdCount(), 2u);
+  EXPECT_EQ(audit.cds[1].tracks.size(), 2u);
+}
+
+std::vector<std::string> ThreeSongs(const TempDir& dir) {
+  std::vector<std::string> paths;
+  for (int i = 1; i <= 3; ++i) {
+    paths.push_back(dir / ("s" + std::to_string(i) + ".mp3"));
+    WriteBytes(paths.back(), TaggedMp3(1.5, "S" + std::to_string(i), "A", "B", i));
+  }
+  return paths;
+}
+
+uint64_t WritesOfAFullSync(const std::vector<std::string>& songs) {
+  Player p(4000);
+  for (const auto& s : songs) EXPECT_TRUE(p.Add(s).ok());
+  p.device->writes = 0;
+  EXPECT_TRUE(p.Sync().ok());
+  return p.device->writes;
+}
+
+size_t TracksOnDisk(const Audit& audit) {
+  size_t n = 0;
+  for (const auto& cd : audit.cds) n += cd.tracks.size();
+  return n;
+}
+
+TEST(SyncJob, CancelAtEveryWriteKeepsTheVolumeSoundAndTheNextSyncFinishes) {
+  TempDir dir;
+  const std::vector<std::string> songs = ThreeSongs(dir);
+  const uint64_t writes = WritesOfAFullSync(songs);
+  ASSERT_GT(writes, 9u);
+  for (uint64_t k = 1; k <= writes; ++k) {
+    Player p(4000);
+    for (const auto& s : songs) ASSERT_TRUE(p.Add(s).ok());
+    p.device->writes = 0;
+    p.device->beforeWrite = [&](uint64_t n) {
+      if (n == k) p.volume.RequestCancel();
+      return Result::Ok();
+    };
+    const Result r = p.Sync();
+    EXPECT_FALSE(p.volume.CancelRequested());
+    const Audit cut = AuditVolume(p.disk);
+    ExpectSound(cut);
+    EXPECT_EQ(TracksOnDisk(cut) + p.PendingSongs(), 3u) << k;
+    if (r.ok()) {
+      EXPECT_EQ(p.PendingSongs(), 0u);
+    } else {
+      EXPECT_EQ(r.code(), ResultCode::kCancelled) << k;
+      EXPECT_EQ(p.reporter.lastStatus(), "Ready");
+    }
+    Remount fresh(p.disk);
+    EXPECT_EQ(fresh.volume.model().playerCds.empty()
+                  ? 0u
+                  : fresh.volume.model().playerCds[0]->tracks.size(),
+              TracksOnDisk(cut));
+
+    p.device->beforeWrite = nullptr;
+    ASSERT_TRUE(p.Sync().ok()) << k;
+    const Audit done = AuditVolume(p.disk);
+    ExpectSound(done);
+    ASSERT_EQ(done.cds.size(), 1u);
+    ASSERT_EQ(done.cds[0].tracks.size(), 3u);
+    for (size_t t = 0; t < 3; ++t) {
+      bool zero_tail = false;
+      EXPECT_EQ(TrackAudio(p.disk, done, done.cds[0].tracks[t], &zero_tail),
+                WithoutId3v1(ReadBytes(songs[t])));
+    }
+    if (r.ok()) break;  // the cancel came after the last cluster: nothing left to cut
+  }
+}
+
+TEST(SyncJob, FailedDriverWriteStopsAtOnceAndReportsNothingUnwritten) {
+  TempDir dir;
+  const std::vector<std::string> songs = ThreeSongs(dir);
+  const uint64_t writes = WritesOfAFullSync(songs);
+  for (uint64_t k = 1; k <= writes; ++k) {
+    Player p(4000);
+    for (const auto& s : songs) ASSERT_TRUE(p.Add(s).ok());
+    p.device->writes = 0;
+    p.device->beforeWrite = [&](uint64_t n) {
+      return n == k ? Result::Error(ResultCode::kIoError, "injected") : Result::Ok();
+    };
+    const Result r = p.Sync();
+    ASSERT_FALSE(r.ok()) << k;
+    EXPECT_EQ(r.code(), ResultCode::kIoError);
+    EXPECT_EQ(p.volume.deviceState(), DeviceState::kNoDriver);
+    EXPECT_EQ(p.volume.busyState(), BusyState::kIdle);
+    EXPECT_NE(p.reporter.lastStatus().find("injected"), std::string::npos);
+    // What the job counts as written is on the disk; the rest is pending.
+    const Audit cut = AuditVolume(p.disk);
+    EXPECT_TRUE(cut.errors.empty()) << k << ::testing::PrintToString(cut.errors);
+    const size_t written =
+        p.volume.model().playerCds.empty() ? 0 : p.volume.model().playerCds[0]->tracks.size();
+    EXPECT_EQ(written + p.PendingSongs(), 3u);
+    EXPECT_LE(written, TracksOnDisk(cut));
+
+    // Bound again and mounted, the next sync writes what is left.
+    p.Rebind();
+    ASSERT_TRUE(p.volume.CheckVolume());
+    ASSERT_TRUE(p.volume.RunJobNow(Job::kMount).ok());
+    ASSERT_TRUE(p.Sync().ok()) << k;
+    const Audit done = AuditVolume(p.disk);
+    EXPECT_TRUE(done.errors.empty()) << k << ::testing::PrintToString(done.errors);
+    ASSERT_EQ(done.cds.size(), 1u);
+    std::vector<std::string> titles;
+    for (const auto& t : done.cds[0].tracks) titles.push_back(t.record.title());
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"S1", "S2", "S3"})) << k;
+  }
+}
+
+TEST(SyncJob, FullPlayerStopsBeforeTheTrackThatDoesNotFit) {
+  TempDir dir;
+  Player p(1000);  // 61 audio clusters: 2 for the placeholder, 1 for the CD records
+  std::vector<std::string> paths;
+  for (int i = 1; i <= 3; ++i) {
+    paths.push_back(dir / ("big" + std::to_string(i) + ".mp3"));
+    WriteBytes(paths.back(), TaggedMp3(12.5, "Big" + std::to_string(i), "A", "B", i));
+    ASSERT_TRUE(p.Add(paths.back()).ok());
+  }
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kNoSpace);
+  EXPECT_EQ(r.message(), "The player is full.");
+  EXPECT_EQ(p.reporter.lastStatus(), "The player is full.");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  Big3\n");
+  EXPECT_TRUE(p.volume.model().pendingCds[0]->hasWork);
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  EXPECT_EQ(TracksOnDisk(audit), 2u);
+
+  const std::vector<uint8_t> before = p.disk.bytes();
+  EXPECT_EQ(p.Sync().code(), ResultCode::kNoSpace);
+  EXPECT_TRUE(p.disk.bytes() == before);
+
+  ASSERT_TRUE(RemovePendingCd(p.volume, p.volume.model().pendingCds[0]->treeItem).ok());
+  WriteBytes(dir / "small.mp3", TaggedMp3(0.2, "Small", "A", "B", 9));
+  ASSERT_TRUE(p.Add(dir / "small.mp3").ok());
+  ASSERT_TRUE(p.Sync().ok());
+  ExpectSound(AuditVolume(p.disk));
+  EXPECT_EQ(AuditVolume(p.disk).cds[0].tracks.size(), 3u);
+}
+
+TEST(SyncJob, ClustersTheNewCdRecordsNeedAreKeptFromTracks) {
+  for (const uint32_t filler_clusters : {57u, 58u}) {
+    TempDir dir;
+    Player p(1000);  // clusters 2..59 for tracks, 60 holds the first 16 CD records
+    WriteBytes(dir / "filler.mp3", std::vector<uint8_t>(filler_clusters * 8192 - 10239, 0x33));
+    ASSERT_TRUE(p.Add(dir / "filler.mp3").ok());
+    ASSERT_TRUE(p.Sync().ok());
+    // 16 more CDs make 17 records: the CD area grows into cluster 59.
+    for (int i = 0; i < 16; ++i) {
+      const std::string path = dir / ("cd" + std::to_string(i) + ".mp3");
+      WriteBytes(path, TaggedMp3(0.1, "T", "A", "Album " + std::to_string(i), 1));
+      ASSERT_TRUE(p.Add(path).ok());
+    }
+    const std::vector<uint8_t> before = p.disk.bytes();
+    const Result r = p.Sync();
+    EXPECT_EQ(r.code(), ResultCode::kNoSpace) << filler_clusters;
+    EXPECT_EQ(p.reporter.lastStatus(), "The player is full.");
+    EXPECT_TRUE(p.disk.bytes() == before) << filler_clusters;
+    EXPECT_EQ(p.volume.model().header.cdCount(), 1u);
+    EXPECT_EQ(p.volume.model().playerCds.size(), 1u);
+    EXPECT_EQ(p.volume.model().pendingCds.size(), 16u);
+    for (const auto& cd : p.volume.model().pendingCds) EXPECT_TRUE(cd->hasWork);
+    ExpectSound(AuditVolume(p.disk));
+  }
+}
+
+TEST(SyncJob, UnreadableSongStaysPendingWhileTheOthersAreWritten) {
+  TempDir dir;
+  Player p(4000);
+  const std::vector<std::string> songs = ThreeSongs(dir);
+  for (const auto& s : songs) ASSERT_TRUE(p.Add(s).ok());
+  std::filesystem::remove(songs[1]);
+  const std::vector<uint8_t> third = ReadBytes(songs[2]);
+  std::filesystem::resize_file(songs[2], 1000);  // shorter than when it was added
+
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kNotFound);
+  EXPECT_NE(r.message().find("Could not open file! (" + songs[1] + ")"), std::string::npos);
+  EXPECT_NE(r.message().find("Could not read file! (" + songs[2] + ")"), std::string::npos);
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  S2\n  S3\n");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n");
+  Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  EXPECT_EQ(audit.cds[0].record.trackCount(), 1);
+
+  WriteBytes(songs[1], TaggedMp3(1.5, "S2", "A", "B", 2));
+  WriteBytes(songs[2], third);
+  ASSERT_TRUE(p.Sync().ok());
+  audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n  S2\n  S3\n");
+}
+
+TEST(SyncJob, NoCdGetsMoreThan100Tracks) {
+  TempDir dir;
+  Player p(8000);
+  for (int i = 0; i < 98; ++i) {
+    const std::string path = dir / (std::to_string(i) + ".mp3");
+    WriteBytes(path, TaggedMp3(0.1, "t" + std::to_string(i), "A", "B", 0));
+    ASSERT_TRUE(p.Add(path).ok());
+  }
+  ASSERT_TRUE(p.Sync().ok());
+  // Dropped while the directory was being read, three more songs could not
+  // be checked against the player's CD.
+  p.volume.SetBusyState(BusyState::kMount);
+  for (int i = 98; i < 101; ++i) {
+    const std::string path = dir / (std::to_string(i) + ".mp3");
+    WriteBytes(path, TaggedMp3(0.1, "t" + std::to_string(i), "A", "B", 0));
+    ASSERT_TRUE(p.Add(path).ok());
+  }
+  p.volume.SetBusyState(BusyState::kIdle);
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kLimit);
+  EXPECT_EQ(r.message(), "No more tracks allowed on this CD");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  t100\n");
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  EXPECT_EQ(audit.cds[0].record.trackCount(), 100);
+  Remount fresh(p.disk);
+  EXPECT_EQ(fresh.volume.model().playerCds[0]->tracks.size(), 100u);
+  EXPECT_EQ(p.Sync().code(), ResultCode::kLimit);
+  EXPECT_EQ(AuditVolume(p.disk).cds[0].record.trackCount(), 100);
+}
+
+TEST(SyncJob, SongsAddedDuringASyncWaitForTheNext) {
+  TempDir dir;
+  Player p(8000);
+  const std::vector<std::string> songs = ThreeSongs(dir);
+  ASSERT_TRUE(p.Add(songs[0]).ok());
+  ASSERT_TRUE(p.Add(songs[2]).ok());
+  WriteBytes(dir / "other.mp3", TaggedMp3(0.5, "Other", "C", "D", 0));
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false, released = false;
+  p.device->writes = 0;
+  p.device->beforeWrite = [&](uint64_t n) {
+    if (n == 1) {
+      std::unique_lock<std::mutex> lock(mutex);
+      entered = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return released; });
+    }
+    return Result::Ok();
+  };
+  const auto idle_before = p.reporter.busyStates().size();
+  size_t idle_count = 0;
+  for (BusyState s : p.reporter.busyStates()) idle_count += s == BusyState::kIdle;
+  (void)idle_before;
+  p.volume.SetBusyState(BusyState::kSync);
+  p.volume.SignalJob(Job::kSync);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
+  }
+  // The job is writing S1 now.
+  EXPECT_TRUE(p.Add(songs[1]).ok());  // joins the key being written
+  EXPECT_TRUE(p.Add(songs[1]).ok());  // and is kept once
+  EXPECT_TRUE(p.Add(songs[0]).ok());  // already pending in the CD being written: dropped
+  EXPECT_TRUE(p.Add(dir / "other.mp3").ok());
+  EXPECT_GT(p.volume.EstimateDownloadKilobytes(), 0u);
+  EXPECT_EQ(RemovePendingCd(p.volume, p.volume.model().pendingCds[0]->treeItem).code(),
+            ResultCode::kBusy);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+  }
+  changed.notify_all();
+  ASSERT_TRUE(p.reporter.WaitForIdleReports(idle_count + 1, std::chrono::seconds(20)));
+
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n  S3\n");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  S2\nC / D\n  Other\n");
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "C / D\n  Other\nA / B\n  S1\n  S3\n  S2\n");
+  ExpectSound(AuditVolume(p.disk));
+}
+
+// No gate here: the window thread adds songs and refreshes the labels while
+// the worker writes, so a thread checker sees the two really overlap.
+TEST(SyncJob, AdditionsRaceTheWorkerSafely) {
+  TempDir dir;
+  Player p(20000);
+  std::vector<std::string> first, later;
+  for (int i = 0; i < 30; ++i) {
+    first.push_back(dir / ("f" + std::to_string(i) + ".mp3"));
+    WriteBytes(first.back(), TaggedMp3(0.6, "F" + std::to_string(i), "A", i % 2 ? "B" : "C", 0));
+    ASSERT_TRUE(p.Add(first.back()).ok());
+  }
+  for (int i = 0; i < 20; ++i) {
+    later.push_back(dir / ("l" + std::to_string(i) + ".mp3"));
+    WriteBytes(later.back(), TaggedMp3(0.3, "L" + std::to_string(i), "A", i % 2 ? "B" : "E", i));
+  }
+  size_t idle = 0;
+  for (BusyState s : p.reporter.busyStates()) idle += s == BusyState::kIdle;
+  p.volume.SetBusyState(BusyState::kSync);
+  p.volume.SignalJob(Job::kSync);
+  SizeLabels labels;
+  for (const std::string& path : later) {
+    EXPECT_TRUE(p.Add(path).ok());
+    (void)labels.Refresh(p.volume);
+  }
+  while (p.volume.busyState() != BusyState::kIdle) (void)labels.Refresh(p.volume);
+  ASSERT_TRUE(p.reporter.WaitForIdleReports(idle + 1, std::chrono::seconds(20)));
+  // Songs added before the worker took the list are written with it.
+  size_t written = 0, first_written = 0;
+  for (const auto& cd : p.volume.model().playerCds) {
+    for (const auto& track : cd->tracks) {
+      ++written;
+      first_written += track->record.title()[0] == 'F';
+    }
+  }
+  EXPECT_EQ(first_written, 30u);
+  EXPECT_EQ(written + p.PendingSongs(), 50u);
+  ASSERT_TRUE(p.Sync().ok());
+  ExpectSound(AuditVolume(p.disk));
+  EXPECT_EQ(AuditVolume(p.disk).cds.size(), 3u);
+}
+
+}  // namespace
+}  // namespace jukepak
