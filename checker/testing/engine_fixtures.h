@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ class RecordingSink : public MessageSink {
 struct WriteRecord {
   uint32_t sector;
   uint32_t count;
+  bool operator==(const WriteRecord&) const = default;
+  friend std::ostream& operator<<(std::ostream& os, const WriteRecord& w) {
+    return os << "sector " << w.sector << " x" << w.count;
+  }
 };
 
 class DeviceLogWriter : public SectorWriter {

@@ -204,6 +204,17 @@ Result SongliftVolumeBuilder::DeleteCd(int id) {
   return WriteHeader();
 }
 
+Result SongliftVolumeBuilder::DeleteCdAndTracks(int id) {
+  if (Position(id) == cds_.size()) return Refused("no such CD");
+  const uint32_t tracks = cd(id).trackCount();
+  if (tracks == 0) return DeleteCd(id);
+  for (uint32_t n = 0; n < tracks; ++n) {
+    Result r = DeleteTrack(id, 0);
+    if (!r.ok()) return r;
+  }
+  return Result::Ok();
+}
+
 Result SongliftVolumeBuilder::MoveTrack(int from, uint32_t track, int to, uint32_t at) {
   CdRecord& source = cd(from);
   CdRecord& target = cd(to);

@@ -28,6 +28,10 @@ class SongliftVolumeBuilder {
   // The device must outlive the builder. Nothing is written before Format().
   explicit SongliftVolumeBuilder(SectorDevice* device);
 
+  // Writes go to `device` from now on; the model stays (a copy of a
+  // builder can thus edit a copy of its disk).
+  void RebindDevice(SectorDevice* device) { device_ = device; }
+
   // A new, empty volume over the whole drive: header, FAT with the
   // placeholder's chain 0 -> 1, placeholder record "Empty Track".
   Result Format();
@@ -44,9 +48,12 @@ class SongliftVolumeBuilder {
   // Deletes track `track` of CD `id`: CD record first, then the chain is
   // freed and the FAT written; the CD goes too when it has no track left.
   Result DeleteTrack(int id, uint32_t track);
-  // Deletes CD `id`: the records below it move one sector up, nearest first,
-  // then the header.
+  // Deletes CD `id`, which should hold no track: the records below it move
+  // one sector up, nearest first, then the header.
   Result DeleteCd(int id);
+  // Deletes a CD as the window does: its tracks one by one, the CD going
+  // with the last (at once when it has none).
+  Result DeleteCdAndTracks(int id);
   // Moves track `track` of CD `from` to the end of CD `to` (or before
   // position `at`): the target record is written first, then the source.
   // The source is left even when it has no track left.
