@@ -10,6 +10,7 @@ const std::vector<Command>& Commands() {
       {"info", "info                   show the volume's geometry, free space and CD count",
        RunInfo},
       {"ls", "ls                     list every CD with its tracks", RunLs},
+      {"fsck", "fsck [-n|-y] [--reinit] check the volume in depth and repair it", RunFsck},
   };
   return commands;
 }

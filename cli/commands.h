@@ -21,5 +21,6 @@ int RunMkimage(CliContext& context);
 int RunInit(CliContext& context);
 int RunInfo(CliContext& context);
 int RunLs(CliContext& context);
+int RunFsck(CliContext& context);
 
 }  // namespace songlift::cli
