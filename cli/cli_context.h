@@ -66,6 +66,10 @@ class CliContext {
   // and without --yes the answer is no and *no_terminal is set.
   bool Confirm(std::string_view question, bool* no_terminal) const;
 
+  // The driver module Bind would load, as a path; empty, with *error set,
+  // when the options and the settings name none.
+  std::string DriverPath(std::string* error) const { return ResolveDriverPath(error); }
+
   jukepak::PlayerVolume& volume() { return *volume_; }
   // The status line the engine showed last.
   std::string lastStatus() const;

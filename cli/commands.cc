@@ -25,6 +25,7 @@ const std::vector<Command>& Commands() {
        RunExport},
       {"sync", "sync [--dry-run] PATH... add files and folders' MP3s and write them to the player",
        RunSync},
+      {"fsck", "fsck [-n|-y] [--reinit] check the volume in depth and repair it", RunFsck},
   };
   return commands;
 }

@@ -29,5 +29,6 @@ int RunRename(CliContext& context);
 int RunCheck(CliContext& context);
 int RunExport(CliContext& context);
 int RunSync(CliContext& context);
+int RunFsck(CliContext& context);
 
 }  // namespace songlift::cli

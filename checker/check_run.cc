@@ -1,0 +1,180 @@
+#include "checker/check_run.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "base/debug_channel.h"
+#include "checker/check_engine.h"
+#include "checker/line_output.h"
+#include "checker/volume_images.h"
+
+namespace jukepak::checker {
+
+const char* NoticeText(Notice notice) {
+  switch (notice) {
+    case Notice::kFilesystemOk:
+      return "Filesystem is OK";
+    case Notice::kRepairsComplete:
+      return "Repairs complete";
+    case Notice::kReinitialized:
+      return "Filesystem reinitialized";
+    case Notice::kReinitializeFailed:
+      return "Error re-initializing filesystem";
+    case Notice::kCommunicationsError:
+      return "Communications Error!";
+  }
+  return "";
+}
+
+const char* NoticeCaption(Notice notice) {
+  switch (notice) {
+    case Notice::kFilesystemOk:
+    case Notice::kRepairsComplete:
+      return "Done";
+    case Notice::kReinitialized:
+      return "Ok";
+    case Notice::kReinitializeFailed:
+    case Notice::kCommunicationsError:
+      return "Error";
+  }
+  return "";
+}
+
+namespace {
+
+// Routes the engine's and the reading step's texts to the console: findings
+// to the list, progress to the title, the stop check both ways.
+class ConsoleRouting : public MessageSink, public PollHook, public ReadProgress {
+ public:
+  explicit ConsoleRouting(CheckConsole& console) : console_(console) {}
+
+  void List(std::string_view text) {
+    ForEachLine(text, [this](const std::string& line) { console_.ListLine(line); });
+  }
+  void Title(std::string_view text) {
+    ForEachLine(text, [this](const std::string& line) { console_.TitleLine(line); });
+  }
+
+  void Message(std::string_view text) override { List(text); }
+  void Progress(const char* text) override { Title(text); }
+  bool StopRequested() override { return console_.StopRequested(); }
+
+ private:
+  CheckConsole& console_;
+};
+
+class DeviceWriter : public SectorWriter {
+ public:
+  explicit DeviceWriter(SectorDevice& device) : device_(device) {}
+  Result WriteSectors(uint32_t sector, uint32_t count, const uint8_t* data) override {
+    return device_.Write(sector, count, data);
+  }
+
+ private:
+  SectorDevice& device_;
+};
+
+CheckOutcome CommunicationsFailure(CheckConsole& console, const Result& why) {
+  DebugPrint("volmend: %s\n", why.message().c_str());
+  console.ShowNotice(Notice::kCommunicationsError);
+  return CheckOutcome::kCommunicationsError;
+}
+
+CheckOutcome Failure(CheckConsole& console, const Result& why) {
+  if (why.code() == ResultCode::kCancelled) return CheckOutcome::kCancelled;
+  return CommunicationsFailure(console, why);
+}
+
+CheckOutcome Reinitialize(CheckEngine& engine, SectorWriter& writer, CheckConsole& console) {
+  if (!console.ConfirmReinitialize()) return CheckOutcome::kLeft;
+  engine.SetSectorWriter(&writer);
+  int code = kReinitOk;
+  const Result r = engine.ReinitializeVolume(&code);
+  if (code != kReinitOk) {
+    DebugPrint("volmend: reinitializing failed with code %d: %s\n", code, r.message().c_str());
+    console.ShowNotice(Notice::kReinitializeFailed);
+    return CheckOutcome::kReinitializeFailed;
+  }
+  console.ShowNotice(Notice::kReinitialized);
+  return CheckOutcome::kReinitialized;
+}
+
+// The repair pass: the engine starts again over the volume as read, not over
+// what the dry run left in memory, and writes every step as it makes it.
+CheckOutcome Repair(CheckEngine& engine, VolumeImages& images, SectorWriter& writer,
+                    ConsoleRouting& routing, CheckConsole& console) {
+  engine.SetSectorWriter(&writer);
+  engine.Release();
+  images.RestoreSaved();
+  Result r = AttachImages(engine, images);
+  if (!r.ok()) return Failure(console, r);
+  routing.Title("Repairing drive...\n");
+  routing.List("\n\nRepairing...\n\n");
+  int verdict = kVolumeClean;
+  r = engine.VerifyVolume(&verdict);
+  if (!r.ok()) return Failure(console, r);
+  console.ShowNotice(Notice::kRepairsComplete);
+  return CheckOutcome::kRepaired;
+}
+
+}  // namespace
+
+CheckOutcome RunCheck(SectorDevice& device, CheckConsole& console) {
+  ConsoleRouting routing(console);
+  routing.List("Jukepak integrity checker - V0.01\n");
+  routing.Title("Seeking device...\n");
+  Result r = device.Open();
+  if (!r.ok()) return CommunicationsFailure(console, r);
+  VolumeImages images;
+  r = device.QuerySectorCount(&images.sectorCount);
+  if (!r.ok()) return CommunicationsFailure(console, r);
+  const uint32_t n = images.sectorCount;
+  char text[128];
+  std::snprintf(text, sizeof text, "Device found [%u.%02uMB]- reading header...\n", n / 2048,
+                (n / 2) % 1024 * 100 / 1024);
+  routing.List(text);
+  r = device.Read(0, format::kHeaderSectors, images.header.data());
+  if (!r.ok()) return CommunicationsFailure(console, r);
+  images.savedHeader = images.header;
+
+  CheckEngine engine;
+  engine.SetMessageSink(&routing);
+  engine.SetDriveSize(n);
+  engine.AttachHeader(images.header.data());
+  engine.SetSectorWriter(nullptr);  // the first pass is a dry run
+  engine.SetPollHook(&routing);
+
+  const bool reinitialize = engine.VerifyHeader() == kHeaderNeedsReinitializing;
+  if (reinitialize) {
+    routing.List("Fatal errors detected - filesystem will require reinitializing.\n");
+  } else {
+    r = ReadVolumeImages(device, &images, &routing);
+    if (!r.ok()) return Failure(console, r);
+    routing.Title("Checking filesystem integrity...\n");
+    r = AttachImages(engine, images);
+    int verdict = kVolumeClean;
+    if (r.ok()) r = engine.VerifyVolume(&verdict);
+    if (!r.ok()) return Failure(console, r);
+    if (verdict == kVolumeClean) {
+      routing.Title("Filesystem is OK\n");
+      console.ShowNotice(Notice::kFilesystemOk);
+      return CheckOutcome::kClean;
+    }
+  }
+
+  console.OfferRepair();
+  routing.Title("Repair?\n");
+  switch (console.AwaitRepair(reinitialize)) {
+    case RepairDecision::kStop:
+      return CheckOutcome::kCancelled;
+    case RepairDecision::kLeave:
+      return CheckOutcome::kLeft;
+    case RepairDecision::kRepair:
+      break;
+  }
+  DeviceWriter writer(device);
+  if (reinitialize) return Reinitialize(engine, writer, console);
+  return Repair(engine, images, writer, routing, console);
+}
+
+}  // namespace jukepak::checker

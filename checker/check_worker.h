@@ -1,0 +1,75 @@
+// The worker thread of Volmend and the handshake that ends it.
+//
+// One worker makes every device call of the run but Close (RunCheck over the
+// bound device) and reaches the window only through blocking queued calls,
+// so each report line is in the list before the worker goes on. The window
+// thread and the worker share one state word, changed only by atomic
+// exchanges: a repair request never overwrites a stop request, and the
+// worker's taking of a repair request never erases a stop that came at the
+// same moment.
+//
+// When the dialog has ended the window thread asks the worker to stop and
+// waits for its end by running its event loop, so the worker's blocking
+// calls are still served while it waits; only then may the caller close the
+// device.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+
+#include "checker/check_run.h"
+#include "checker/checker_prompts.h"
+#include "checker/volmend_dialog.h"
+#include "volume/sector_device.h"
+
+class QThread;
+
+namespace volmend {
+
+// The state word shared by the window and the worker.
+enum WorkerState : int { kRunning = 0, kStopRequested = 1, kRepairRequested = 2 };
+
+class VolmendSession : public QObject {
+  Q_OBJECT
+
+ public:
+  // The device and the prompts must outlive the session.
+  VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts);
+  ~VolmendSession() override;  // stops and waits for the worker when still running
+
+  VolmendDialog& dialog() { return dialog_; }
+
+  // Shows the dialog (buttons off) and starts the worker. Once only.
+  void Start();
+  // The program's flow: Start, the dialog modally, then Stop. Returns 0.
+  int Exec();
+  // The stop handshake: asks the worker to stop (at its next stop check, or
+  // at once while it waits for the user) and runs the event loop until it
+  // has ended. Returns at once when no worker runs.
+  void Stop();
+
+  // True once the end of the run has reached the window thread.
+  bool workerFinished() const;
+  // What the run ended with; meaningful once the worker has finished.
+  jukepak::checker::CheckOutcome outcome() const { return outcome_; }
+  int state() const { return state_.load(); }
+
+  // The window side of the state word (also what the buttons do).
+  void RequestRepair();
+  void RequestStop();
+
+ signals:
+  void workerEnded();
+
+ private:
+  jukepak::SectorDevice* device_;
+  CheckerPrompts* prompts_;
+  VolmendDialog dialog_;
+  std::atomic<int> state_{kRunning};
+  jukepak::checker::CheckOutcome outcome_ = jukepak::checker::CheckOutcome::kCancelled;
+  QThread* worker_ = nullptr;
+  bool ended_ = false;  // window thread only
+};
+
+}  // namespace volmend

@@ -1,0 +1,118 @@
+// ReinitializeVolume: a fresh, empty volume over the whole drive, for a header
+// beyond repair.
+//
+// Sector 0 is zeroed first, so that the old signature is gone before anything
+// else changes, and the new header is written last: a cut at any point leaves
+// a drive that is offered for reinitializing again, never a valid-looking
+// header over a half-written FAT. Every write is checked and the first that
+// fails ends the operation with the code of its step.
+
+#include <array>
+#include <cstring>
+
+#include "base/byte_order.h"
+#include "checker/check_engine.h"
+#include "volume/format_constants.h"
+#include "volume/layout.h"
+#include "volume/text_field.h"
+
+namespace jukepak::checker {
+namespace {
+
+using Sector = std::array<uint8_t, format::kSectorSize>;
+
+constexpr char kPlaceholderTitle[] = "Empty Trk";
+// The remote-control entries 0..99 (header bytes 512..911) survive.
+constexpr uint32_t kKeptRemoteBytes = format::kDefaultRemoteEntries * 4;
+
+std::array<uint8_t, format::kHeaderSize> NewHeader(const VolumeLayout& layout,
+                                                   const uint8_t* old_header) {
+  std::array<uint8_t, format::kHeaderSize> h{};
+  std::memcpy(h.data(), format::kVolumeSignature, 4);
+  WriteTextField(h.data() + format::kBannerOffset, format::kBanner, format::kBannerFieldSize);
+  StoreLe32(h.data() + format::kFatStartOffset, layout.fatStart);
+  StoreLe32(h.data() + format::kFatSectorsOffset, layout.fatSectors);
+  StoreLe32(h.data() + format::kAudioStartOffset, layout.audioStart);
+  StoreLe32(h.data() + format::kAudioClustersOffset, layout.audioClusters);
+  if (old_header != nullptr) {
+    std::memcpy(h.data() + format::kRemoteTableOffset, old_header + format::kRemoteTableOffset,
+                kKeptRemoteBytes);
+  }
+  return h;
+}
+
+Sector FatSector(bool first) {
+  Sector s;
+  for (uint32_t i = 0; i < format::kFatEntriesPerSector; ++i) {
+    StoreLe32(s.data() + 4 * i, format::kFatFree);
+  }
+  if (first) {  // the placeholder's chain: 0 -> 1 -> end
+    StoreLe32(s.data(), 1);
+    StoreLe32(s.data() + 4, format::kFatEndOfChain);
+  }
+  return s;
+}
+
+std::array<uint8_t, format::kTrackRecordSize> PlaceholderRecord() {
+  std::array<uint8_t, format::kTrackRecordSize> r{};
+  std::memcpy(r.data(), format::kTrackSignature, 4);
+  StoreLe32(r.data() + format::kTrackSizeOffset, format::kPlaceholderSize);
+  WriteTextField(r.data() + format::kTrackTitleOffset, kPlaceholderTitle);
+  // Mark 0 names cluster 0 at 0:00.0; the next slot is the terminator.
+  r[133] = r[134] = r[135] = 0xFF;
+  return r;
+}
+
+}  // namespace
+
+Result CheckEngine::ReinitializeVolume(int* code) {
+  *code = kReinitNoWriter;
+  if (writer_ == nullptr) {
+    return Result::Error(ResultCode::kInvalidArgument, "reinitializing needs a sector writer");
+  }
+  VolumeLayout layout;
+  Result r = ComputeLayout(sectors_, &layout);
+  if (!r.ok()) {
+    *code = kReinitDriveTooSmall;
+    return r;
+  }
+  // Runs the writes of one step; on failure records the step's code.
+  auto step = [&](int failure_code, uint32_t sector, uint32_t count, const uint8_t* data) {
+    r = writer_->WriteSectors(sector, count, data);
+    if (!r.ok()) *code = failure_code;
+    return r.ok();
+  };
+  const Sector zero{};
+  if (!step(kReinitHeaderFailed, 0, 1, zero.data())) return r;
+
+  const Sector fat_empty = FatSector(false);
+  for (uint32_t i = 0; i < layout.fatSectors; ++i) {
+    if (!step(kReinitFatFailed, layout.fatStart + i, 1, fat_empty.data())) return r;
+  }
+  Sector filler;
+  filler.fill(format::kFillerByte);
+  const uint32_t audio_first = layout.audioStart * format::kSectorsPerCluster;
+  for (uint32_t s = layout.fatStart + layout.fatSectors; s < audio_first; ++s) {
+    if (!step(kReinitFillerFailed, s, 1, filler.data())) return r;
+  }
+  const auto placeholder = PlaceholderRecord();
+  if (!step(kReinitPlaceholderRecordFailed, audio_first, format::kTrackRecordSectors,
+            placeholder.data())) {
+    return r;
+  }
+  for (uint32_t k = 0; k < format::kPlaceholderZeroSectors; ++k) {
+    if (!step(kReinitPlaceholderDataFailed, audio_first + format::kTrackRecordSectors + k, 1,
+              zero.data())) {
+      return r;
+    }
+  }
+  const Sector fat_first = FatSector(true);
+  if (!step(kReinitFirstFatSectorFailed, layout.fatStart, 1, fat_first.data())) return r;
+
+  const auto header = NewHeader(layout, header_);
+  if (!step(kReinitHeaderFailed, 0, format::kHeaderSectors, header.data())) return r;
+  *code = kReinitOk;
+  return Result::Ok();
+}
+
+}  // namespace jukepak::checker

@@ -1,0 +1,292 @@
+// A whole run as Volmend's worker makes it: the lines and progress texts,
+// the dry run that writes nothing, the repair that starts from the volume as
+// read, the reinitialize question, failures of the device and the stop check.
+
+#include "checker/check_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "checker/testing/faulty_device.h"
+#include "checker/testing/scripted_console.h"
+#include "checker/tests/check_fixture.h"
+#include "volume/format_constants.h"
+
+namespace jukepak::checker {
+namespace {
+
+using testing::ScriptedConsole;
+
+class CheckRunTest : public SmallVolumeTest {
+ protected:
+  // Two CDs with one crosslink and one broken chain.
+  void Damage() {
+    const int a = AddCd("A");
+    AddTrack(a, "One", 3);  // 2..4
+    AddTrack(a, "Two", 2);  // 5..6
+    const int b = AddCd("B");
+    AddTrack(b, "Three", 2);  // 7..8
+    PatchFat(8, 3);           // Three runs into One
+    PatchFat(6, format::kFatFree);
+  }
+  // The findings of a pass: the lines between `from` and the next empty line.
+  static Lines Findings(const Lines& lines, size_t from) {
+    Lines out;
+    for (size_t i = from; i < lines.size() && !lines[i].empty(); ++i) out.push_back(lines[i]);
+    return out;
+  }
+};
+
+TEST_F(CheckRunTest, SoundVolumeIsReportedOkAndNothingIsWritten) {
+  AddTrack(AddCd("A"), "One", 3);
+  const uint64_t writes = device.writeCalls();
+  ScriptedConsole console;
+  EXPECT_EQ(RunCheck(device, console), CheckOutcome::kClean);
+  EXPECT_EQ(console.lines,
+            (Lines{"Jukepak integrity checker - V0.01", "Device found [9.76MB]- reading header...",
+                   "Clusters used: 5 - %00 of drive"}));
+  EXPECT_EQ(console.titles.front(), "Seeking device...");
+  EXPECT_EQ(console.titles.back(), "Filesystem is OK");
+  EXPECT_NE(std::find(console.titles.begin(), console.titles.end(), "Reading CD sectors"),
+            console.titles.end());
+  EXPECT_NE(
+      std::find(console.titles.begin(), console.titles.end(), "Checking filesystem integrity..."),
+      console.titles.end());
+  EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kFilesystemOk});
+  EXPECT_EQ(console.offers, 0);
+  EXPECT_EQ(device.writeCalls(), writes);
+  EXPECT_EQ(device.openCount(), 1);
+  EXPECT_EQ(device.closeCount(), 0) << "the caller closes the device";
+}
+
+TEST_F(CheckRunTest, DriveSizeIsShownInMegabytesWithTwoDecimals) {
+  for (auto [sectors, text] : {std::pair<uint32_t, const char*>{2048, "1.00"}, {3071, "1.49"}}) {
+    testing::SparseDevice blank(sectors);
+    ScriptedConsole console;
+    console.decision = RepairDecision::kLeave;
+    EXPECT_EQ(RunCheck(blank, console), CheckOutcome::kLeft);
+    EXPECT_EQ(console.lines, (Lines{"Jukepak integrity checker - V0.01",
+                                    std::string("Device found [") + text + "MB]- reading header...",
+                                    "Invalid header signature",
+                                    "Fatal errors detected - filesystem will require "
+                                    "reinitializing."}));
+    EXPECT_TRUE(console.askedForReinitialize);
+    EXPECT_EQ(blank.writeCalls(), 0u);
+  }
+}
+
+TEST_F(CheckRunTest, ProgressIsShownOnlyWhenItChangesAndNeverReaches100) {
+  testing::SparseDevice large(600000);  // a FAT of 293 sectors
+  testing::SongliftVolumeBuilder builder(&large);
+  ASSERT_TRUE(builder.Format().ok());
+  ScriptedConsole console;
+  EXPECT_EQ(RunCheck(large, console), CheckOutcome::kClean);
+  Lines fat;
+  for (const auto& t : console.titles) {
+    if (t.rfind("Reading FAT - ", 0) == 0) fat.push_back(t);
+  }
+  ASSERT_EQ(fat.size(), 100u);
+  for (int i = 0; i < 100; ++i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Reading FAT - %%%02d", i);
+    EXPECT_EQ(fat[size_t(i)], text);
+  }
+}
+
+TEST_F(CheckRunTest, RepairStartsFromTheVolumeAsRead) {
+  Damage();
+  const auto before = device.contents();
+  ScriptedConsole console;
+  console.decision = RepairDecision::kRepair;
+  EXPECT_EQ(RunCheck(device, console), CheckOutcome::kRepaired);
+  const Lines dry = Findings(console.lines, 2);
+  EXPECT_EQ(dry, (Lines{"[B]:[Three] and [A]:[One] are crosslinked at cluster 00000003",
+                        "[A]:[Two] incorrectly terminated", "48KB in damaged files/lost chains",
+                        "Clusters used: 2 - %00 of drive"}));
+  // The repair pass finds the same faults in the same order: the dry run's
+  // removals did not carry over.
+  const Lines tail(console.lines.begin() + ptrdiff_t(2 + dry.size()), console.lines.end());
+  ASSERT_GE(tail.size(), 4u);
+  EXPECT_EQ(Lines(tail.begin(), tail.begin() + 4), (Lines{"", "", "Repairing...", ""}));
+  EXPECT_EQ(Lines(tail.begin() + 4, tail.end()), dry);
+  EXPECT_EQ(console.titles.back(), "Repairing drive...");
+  EXPECT_EQ(console.offers, 1);
+  EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kRepairsComplete});
+  EXPECT_NE(device.contents(), before);
+
+  ScriptedConsole again;
+  EXPECT_EQ(RunCheck(device, again), CheckOutcome::kClean);
+}
+
+TEST_F(CheckRunTest, DeclinedOrStoppedRepairWritesNothing) {
+  Damage();
+  const auto before = device.contents();
+  for (auto decision : {RepairDecision::kLeave, RepairDecision::kStop}) {
+    ScriptedConsole console;
+    console.decision = decision;
+    EXPECT_EQ(RunCheck(device, console),
+              decision == RepairDecision::kLeave ? CheckOutcome::kLeft : CheckOutcome::kCancelled);
+    EXPECT_FALSE(console.askedForReinitialize);
+    EXPECT_TRUE(console.notices.empty());
+    EXPECT_EQ(device.contents(), before);
+  }
+}
+
+TEST_F(CheckRunTest, HeaderBeyondRepairIsReinitializedOnlyOnYes) {
+  AddTrack(AddCd("A"), "One", 3);
+  volume.header().setFatStart(3);
+  ASSERT_TRUE(volume.WriteHeader().ok());
+  const auto before = device.contents();
+
+  ScriptedConsole no;
+  no.confirmReinitialize = false;
+  EXPECT_EQ(RunCheck(device, no), CheckOutcome::kLeft);
+  EXPECT_EQ(no.reinitializeQuestions, 1);
+  EXPECT_EQ(no.lines.back(), "Fatal errors detected - filesystem will require reinitializing.");
+  EXPECT_EQ(device.contents(), before);
+
+  ScriptedConsole yes;
+  EXPECT_EQ(RunCheck(device, yes), CheckOutcome::kReinitialized);
+  EXPECT_EQ(yes.notices, std::vector<Notice>{Notice::kReinitialized});
+  ScriptedConsole after;
+  EXPECT_EQ(RunCheck(device, after), CheckOutcome::kClean);
+  EXPECT_EQ(after.lines.back(), "Clusters used: 2 - %00 of drive");
+}
+
+TEST_F(CheckRunTest, FailedReinitializationIsReported) {
+  volume.header().setFatStart(3);
+  ASSERT_TRUE(volume.WriteHeader().ok());
+  testing::FaultyDevice faulty(&device);
+  faulty.FailWrite(3, false);
+  ScriptedConsole console;
+  EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kReinitializeFailed);
+  EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kReinitializeFailed});
+}
+
+TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
+  Damage();
+  for (int what = 0; what < 2; ++what) {
+    testing::FaultyDevice faulty(&device);
+    what == 0 ? faulty.FailOpen() : faulty.FailSizeQuery();
+    ScriptedConsole console;
+    EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError);
+    EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
+  }
+  // Every read of the run in turn: header, each FAT sector, the CD sectors,
+  // each track record.
+  uint64_t reads = 0;
+  {
+    testing::FaultyDevice counting(&device);
+    ScriptedConsole console;
+    console.decision = RepairDecision::kLeave;
+    ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kLeft);
+    reads = counting.reads();
+  }
+  ASSERT_EQ(reads, 1u + 10u + 1u + 3u);
+  const auto before = device.contents();
+  for (uint64_t n = 1; n <= reads; ++n) {
+    testing::FaultyDevice faulty(&device);
+    faulty.FailRead(n, false);
+    ScriptedConsole console;
+    EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError) << n;
+    EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
+    EXPECT_EQ(console.offers, 0);
+    EXPECT_EQ(faulty.writes(), 0u);
+  }
+  EXPECT_EQ(device.contents(), before);
+}
+
+TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
+  Damage();
+  for (uint64_t n = 1; n <= 3; ++n) {
+    testing::SparseDevice copy(kSectors);
+    for (const auto& [sector, bytes] : device.contents()) {
+      ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
+    }
+    testing::FaultyDevice faulty(&copy);
+    faulty.FailWrite(n, false);
+    ScriptedConsole console;
+    EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError) << n;
+    EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
+    EXPECT_EQ(faulty.writes(), n) << "the repair stops at the failed write";
+    ScriptedConsole again;  // what was written is a consistent step: a new run finishes the job
+    EXPECT_EQ(RunCheck(copy, again), CheckOutcome::kRepaired);
+    ScriptedConsole last;
+    EXPECT_EQ(RunCheck(copy, last), CheckOutcome::kClean);
+  }
+}
+
+TEST_F(CheckRunTest, StopCheckEndsTheRunWhereverItIsAsked) {
+  Damage();
+  uint64_t checks = 0;
+  {
+    testing::SparseDevice copy(kSectors);
+    for (const auto& [sector, bytes] : device.contents()) {
+      ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
+    }
+    ScriptedConsole console;
+    ASSERT_EQ(RunCheck(copy, console), CheckOutcome::kRepaired);
+    checks = console.stopChecks;
+  }
+  ASSERT_GT(checks, 12u) << "reading and repairing ask";
+  for (uint64_t n = 1; n <= checks; ++n) {
+    testing::SparseDevice copy(kSectors);
+    for (const auto& [sector, bytes] : device.contents()) {
+      ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
+    }
+    ScriptedConsole console;
+    console.stopAtCheck = n;
+    EXPECT_EQ(RunCheck(copy, console), CheckOutcome::kCancelled) << n;
+    EXPECT_TRUE(console.notices.empty());
+    // Stopped between two flushed steps: a new run repairs the rest.
+    ScriptedConsole again;
+    const CheckOutcome next = RunCheck(copy, again);
+    EXPECT_TRUE(next == CheckOutcome::kRepaired || next == CheckOutcome::kClean) << n;
+    ScriptedConsole last;
+    EXPECT_EQ(RunCheck(copy, last), CheckOutcome::kClean) << n;
+  }
+}
+
+// Garbles the index marks of one track record's first reads, as a flaky link would.
+class GarblingDevice : public ForwardingDevice {
+ public:
+  GarblingDevice(SectorDevice* target, uint32_t sector, int garbled)
+      : ForwardingDevice(target), sector_(sector), garbled_(garbled) {}
+  Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
+    Result r = ForwardingDevice::Read(sector, count, out);
+    if (sector != sector_) return r;
+    ++reads;
+    if (garbled_-- > 0) {
+      uint8_t* mark = out + format::kIndexMarksOffset + 5 * 1;
+      mark[0] = 0xD0;
+      mark[1] = 0x00;
+      mark[2] = 0xD0;
+    }
+    return r;
+  }
+  int reads = 0;
+
+ private:
+  uint32_t sector_;
+  int garbled_;
+};
+
+TEST_F(CheckRunTest, GarbledTrackRecordIsReadAgainUpToThreeTimes) {
+  const uint32_t start = AddTrack(AddCd("A"), "One", 3);
+  const uint32_t sector = uint32_t(volume.header().ClusterSector(start));
+  for (int garbled : {1, 2, 3}) {
+    GarblingDevice flaky(&device, sector, garbled);
+    ScriptedConsole console;
+    console.decision = RepairDecision::kLeave;
+    const CheckOutcome outcome = RunCheck(flaky, console);
+    EXPECT_EQ(flaky.reads, std::min(garbled + 1, 3)) << garbled;
+    EXPECT_EQ(outcome, garbled < 3 ? CheckOutcome::kClean : CheckOutcome::kLeft) << garbled;
+    if (garbled == 3) {
+      EXPECT_EQ(console.lines[2], "[A]:[One] has invalid index mark 00d000d0");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace jukepak::checker

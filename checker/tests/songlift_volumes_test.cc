@@ -1,0 +1,137 @@
+// Volumes as Songlift writes them pass every check, through syncs, deletes
+// and moves; and a volume the checker repaired mounts in Songlift's engine.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "checker/check_run.h"
+#include "checker/testing/scripted_console.h"
+#include "checker/tests/check_fixture.h"
+#include "volume/format_constants.h"
+#include "volume/player_volume.h"
+
+namespace jukepak::checker {
+namespace {
+
+class StatusReporter : public QuietReporter {
+ public:
+  void ShowStatus(std::string_view text) override { status = std::string(text); }
+  std::string status;
+};
+
+struct Mounted {
+  bool ok = false;
+  std::string status;
+  std::vector<uint32_t> tracksPerCd;
+};
+
+// Binds Songlift's engine to the disk and mounts it.
+Mounted MountWithSonglift(SectorDevice* disk) {
+  StatusReporter reporter;
+  Mounted m;
+  PlayerVolume volume(&reporter);
+  if (volume.BindDevice(std::make_unique<ForwardingDevice>(disk)) != kBindOk) return m;
+  if (volume.CheckVolume() && volume.RunJobNow(Job::kMount).ok()) {
+    m.ok = volume.deviceState() == DeviceState::kReady;
+    for (const auto& cd : volume.model().playerCds)
+      m.tracksPerCd.push_back(uint32_t(cd->tracks.size()));
+  }
+  m.status = reporter.status;
+  volume.UnbindDriver();
+  return m;
+}
+
+class SongliftVolumesTest : public SmallVolumeTest {
+ protected:
+  uint32_t UsedClusters() {
+    uint32_t used = 0;
+    for (uint32_t c = 0; c < volume.header().audioClusters(); ++c) {
+      if (volume.fat().entry(c) != format::kFatFree) ++used;
+    }
+    return used;
+  }
+  void ExpectSound(const char* when) {
+    EXPECT_EQ(Check(), Lines{Used(UsedClusters())}) << when;
+    const Mounted m = MountWithSonglift(&device);
+    EXPECT_TRUE(m.ok) << when << ": " << m.status;
+    EXPECT_EQ(m.status, "Ready") << when;
+    EXPECT_EQ(m.tracksPerCd.size(), volume.cdCount()) << when;
+  }
+};
+
+TEST_F(SongliftVolumesTest, SyncsDeletesAndMovesKeepTheVolumeSound) {
+  std::mt19937 random(7);
+  std::vector<int> cds;
+  // 40 CDs: the CD area crosses two cluster boundaries.
+  for (int i = 0; i < 40; ++i) {
+    cds.push_back(AddCd("Album " + std::to_string(i)));
+    const int tracks = 1 + int(random() % 4);
+    for (int t = 0; t < tracks; ++t)
+      AddTrack(cds.back(), "T" + std::to_string(t), 1 + random() % 9);
+  }
+  const int full = AddCd("Full");
+  for (int t = 0; t < 100; ++t) AddTrack(full, "F" + std::to_string(t), 1);
+  ExpectSound("after the syncs");
+
+  ASSERT_TRUE(volume.DeleteTrack(cds[3], 0).ok());
+  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[0]).ok());   // the top of the run
+  ASSERT_TRUE(volume.DeleteCdAndTracks(full).ok());     // the bottom of the run
+  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[20]).ok());  // the middle
+  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[7]).ok());
+  ExpectSound("after the deletes");
+
+  for (int i = 0; i < 5; ++i) AddTrack(cds[10], "New" + std::to_string(i), 2 + i);
+  ASSERT_TRUE(volume.MoveTrack(cds[10], 0, cds[11]).ok());
+  ASSERT_TRUE(volume.MoveTrack(cds[12], 0, cds[10], 0).ok());
+  ExpectSound("after the moves");
+}
+
+TEST_F(SongliftVolumesTest, EmptiedRunAndItsNextCdAreSound) {
+  const int a = AddCd("A");
+  AddTrack(a, "One", 2);
+  ASSERT_TRUE(volume.DeleteTrack(a, 0).ok());
+  ASSERT_EQ(volume.header().cdCount(), 0u);
+  ASSERT_NE(volume.header().cdStart(), 0u) << "left one past the last record";
+  ExpectSound("with no CD left");
+  AddTrack(AddCd("B"), "Two", 3);
+  EXPECT_EQ(volume.header().cdStart() + 1, volume.header().AudioEndSector());
+  ExpectSound("with a new CD");
+}
+
+TEST_F(SongliftVolumesTest, CdEmptiedByAMoveIsReportedAndRemoved) {
+  const int a = AddCd("A");
+  AddTrack(a, "One", 2);
+  const int b = AddCd("B");
+  AddTrack(b, "Two", 2);
+  ASSERT_TRUE(volume.MoveTrack(a, 0, b).ok());
+  EXPECT_EQ(RepairTwice(), (Lines{"CD [A] has no tracks\n", Used(6)}));
+  const Mounted m = MountWithSonglift(&device);
+  EXPECT_TRUE(m.ok);
+  EXPECT_EQ(m.tracksPerCd, std::vector<uint32_t>{2});
+}
+
+TEST_F(SongliftVolumesTest, RepairedVolumeMountsCleanly) {
+  for (const char* album : {"C", "B", "A"}) {
+    const int id = AddCd(album);
+    AddTrack(id, "One", 2);
+    AddTrack(id, "Two", 3);
+  }
+  volume.cd(volume.cdAt(0)).setStartCluster(1, 99999);  // A's Two outside the audio area
+  ASSERT_TRUE(volume.WriteCd(volume.cdAt(0)).ok());
+  volume.cd(volume.cdAt(1)).data()[1] = 'X';  // B unreadable
+  ASSERT_TRUE(volume.WriteCd(volume.cdAt(1)).ok());
+  EXPECT_EQ(MountWithSonglift(&device).status,
+            "Ready - the directory has damaged entries; run volmend to check and repair it");
+
+  testing::ScriptedConsole console;
+  ASSERT_EQ(RunCheck(device, console), CheckOutcome::kRepaired);
+  const Mounted m = MountWithSonglift(&device);
+  EXPECT_TRUE(m.ok);
+  EXPECT_EQ(m.status, "Ready");
+  EXPECT_EQ(m.tracksPerCd, (std::vector<uint32_t>{1, 2}));
+}
+
+}  // namespace
+}  // namespace jukepak::checker

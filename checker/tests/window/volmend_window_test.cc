@@ -1,0 +1,243 @@
+// Volmend's dialog, worker and stop handshake on the offscreen platform.
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "checker/check_worker.h"
+#include "checker/testing/faulty_device.h"
+#include "checker/testing/scripted_console.h"
+#include "checker/testing/songlift_volume_builder.h"
+#include "checker/testing/sparse_device.h"
+#include "checker/tests/window/prompts_fixture.h"
+#include "volume/format_constants.h"
+
+namespace volmend {
+namespace {
+
+using jukepak::checker::CheckOutcome;
+using jukepak::checker::testing::SparseDevice;
+
+class VolmendWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApplication();
+    ASSERT_TRUE(volume.Format().ok());
+  }
+  // A CD with one track of three clusters.
+  void AddCdWithTrack(const std::string& album) {
+    int id = 0;
+    ASSERT_TRUE(volume.AddCd(album, "Artist", &id).ok());
+    ASSERT_TRUE(volume.AddTrack(id, "One", 3).ok());
+  }
+  // A lost chain: found by the check, fixed by a repair.
+  void Damage() {
+    volume.fat().set(50, jukepak::format::kFatEndOfChain);
+    ASSERT_TRUE(volume.WriteFat().ok());
+  }
+  // A second, independent run over the disk.
+  CheckOutcome CheckAgain() {
+    jukepak::checker::testing::ScriptedConsole console;
+    console.decision = jukepak::checker::RepairDecision::kLeave;
+    return jukepak::checker::RunCheck(device, console);
+  }
+  static bool Shows(const QStringList& lines, const QString& line) { return lines.contains(line); }
+
+  SparseDevice device{20000};
+  jukepak::checker::testing::SongliftVolumeBuilder volume{&device};
+  ScriptedPrompts prompts;
+};
+
+TEST_F(VolmendWindowTest, SoundVolumeEndsWithOkAndClosesTheDialog) {
+  AddCdWithTrack("A");
+  const auto before = device.contents();
+  VolmendSession session(&device, &prompts);
+  prompts.dialog = &session.dialog();
+  VolmendDialog& dialog = session.dialog();
+  EXPECT_EQ(dialog.windowTitle(), "Jukepak Integrity Check / Repair");
+  const QLabel* label = dialog.findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  EXPECT_FALSE(label->text().isEmpty());
+  EXPECT_NE(label->text(), "Blah blah blah");
+  EXPECT_FALSE(dialog.repairButton()->isEnabled());
+  EXPECT_FALSE(dialog.cancelButton()->isEnabled());
+
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+  EXPECT_EQ(session.outcome(), CheckOutcome::kClean);
+  EXPECT_EQ(dialog.lines(), (QStringList{"Jukepak integrity checker - V0.01",
+                                         "Device found [9.76MB]- reading header...",
+                                         "Clusters used: 5 - %00 of drive"}));
+  EXPECT_EQ(dialog.windowTitle(), "Filesystem is OK");
+  EXPECT_EQ(prompts.boxes, (std::vector<ShownBox>{{"Filesystem is OK", "Done", true}}));
+  EXPECT_FALSE(dialog.isVisible()) << "the run's end closes the dialog";
+  EXPECT_FALSE(dialog.repairButton()->isEnabled());
+  session.Stop();
+  EXPECT_EQ(device.contents(), before);
+  EXPECT_EQ(device.closeCount(), 0) << "Close is the caller's, after the worker";
+}
+
+TEST_F(VolmendWindowTest, RepairButtonRunsTheRepairPass) {
+  AddCdWithTrack("A");
+  Damage();
+  VolmendSession session(&device, &prompts);
+  prompts.dialog = &session.dialog();
+  VolmendDialog& dialog = session.dialog();
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return dialog.repairButton()->isEnabled(); }));
+  EXPECT_TRUE(dialog.cancelButton()->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return dialog.windowTitle() == "Repair?"; }));
+  EXPECT_TRUE(Shows(dialog.lines(), "8KB in damaged files/lost chains"));
+  EXPECT_TRUE(prompts.boxes.empty());
+
+  QTest::mouseClick(dialog.repairButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+  EXPECT_EQ(session.outcome(), CheckOutcome::kRepaired);
+  const QStringList lines = dialog.lines();
+  const qsizetype repairing = lines.indexOf("Repairing...");
+  ASSERT_GT(repairing, 2);
+  EXPECT_EQ(lines[repairing - 1], "");
+  EXPECT_EQ(lines[repairing - 2], "");
+  EXPECT_EQ(lines[repairing + 1], "");
+  EXPECT_EQ(lines.mid(repairing + 2),
+            (QStringList{"8KB in damaged files/lost chains", "Clusters used: 5 - %00 of drive"}));
+  EXPECT_EQ(prompts.boxes, (std::vector<ShownBox>{{"Repairs complete", "Done", true}}));
+  session.Stop();
+  EXPECT_EQ(CheckAgain(), CheckOutcome::kClean);
+}
+
+TEST_F(VolmendWindowTest, CancelAtTheQuestionEndsTheRunAndWritesNothing) {
+  Damage();
+  const auto before = device.contents();
+  VolmendSession session(&device, &prompts);
+  VolmendDialog& dialog = session.dialog();
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return dialog.cancelButton()->isEnabled(); }));
+  QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), 0);
+  session.Stop();
+  EXPECT_TRUE(session.workerFinished());
+  EXPECT_EQ(session.outcome(), CheckOutcome::kCancelled);
+  EXPECT_TRUE(prompts.boxes.empty());
+  EXPECT_EQ(device.contents(), before);
+}
+
+TEST_F(VolmendWindowTest, StopRequestIsNeverOverwrittenByARepairRequest) {
+  Damage();
+  const auto before = device.contents();
+  VolmendSession session(&device, &prompts);
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return session.dialog().repairButton()->isEnabled(); }));
+  session.RequestStop();
+  session.RequestRepair();  // too late: the stop stands
+  EXPECT_EQ(session.state(), kStopRequested);
+  ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+  EXPECT_EQ(session.outcome(), CheckOutcome::kCancelled);
+  EXPECT_EQ(device.contents(), before);
+}
+
+// Holds every read until released, so the worker is busy when the window closes.
+class GatedDevice : public jukepak::ForwardingDevice {
+ public:
+  using ForwardingDevice::ForwardingDevice;
+  jukepak::Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++reads_;
+    waiting_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+    waiting_ = false;
+    return ForwardingDevice::Read(sector, count, out);
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  bool waiting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waiting_;
+  }
+  int reads() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reads_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = false;
+  bool waiting_ = false;
+  int reads_ = 0;
+};
+
+TEST_F(VolmendWindowTest, WindowWaitsForABusyWorkerWithoutBlockingItsCalls) {
+  AddCdWithTrack("A");
+  GatedDevice gated(&device);
+  VolmendSession session(&gated, &prompts);
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return gated.waiting(); }));  // inside the header read
+  session.dialog().reject();                              // the user closes the window
+  // The worker finishes its read, then reports the drive (a blocking call the
+  // waiting window thread must serve) and stops at its first stop check.
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    gated.Release();
+  });
+  session.Stop();
+  release.join();
+  EXPECT_TRUE(session.workerFinished());
+  EXPECT_EQ(session.outcome(), CheckOutcome::kCancelled);
+  EXPECT_EQ(gated.reads(), 2) << "the header, one FAT sector, then the stop check";
+  EXPECT_TRUE(prompts.boxes.empty());
+}
+
+TEST_F(VolmendWindowTest, ReinitializeQuestionDecides) {
+  volume.header().setFatStart(3);
+  ASSERT_TRUE(volume.WriteHeader().ok());
+  const auto before = device.contents();
+  for (bool yes : {false, true}) {
+    ScriptedPrompts answers;
+    answers.answerYes = yes;
+    VolmendSession session(&device, &answers);
+    answers.dialog = &session.dialog();
+    session.Start();
+    ASSERT_TRUE(WaitFor([&] { return session.dialog().repairButton()->isEnabled(); }));
+    EXPECT_EQ(session.dialog().lines().back(),
+              "Fatal errors detected - filesystem will require reinitializing.");
+    QTest::mouseClick(session.dialog().repairButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+    const ShownBox question{
+        "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
+        "Reinitialize Filesystem", true};
+    if (!yes) {
+      EXPECT_EQ(answers.boxes, std::vector<ShownBox>{question});
+      EXPECT_EQ(session.outcome(), CheckOutcome::kLeft);
+      EXPECT_EQ(device.contents(), before);
+    } else {
+      EXPECT_EQ(answers.boxes,
+                (std::vector<ShownBox>{question, {"Filesystem reinitialized", "Ok", true}}));
+      EXPECT_EQ(session.outcome(), CheckOutcome::kReinitialized);
+    }
+  }
+  EXPECT_EQ(CheckAgain(), CheckOutcome::kClean);
+}
+
+TEST_F(VolmendWindowTest, CommunicationsFailureIsShownAndEndsTheRun) {
+  jukepak::checker::testing::FaultyDevice faulty(&device);
+  faulty.FailRead(3, false);
+  VolmendSession session(&faulty, &prompts);
+  prompts.dialog = &session.dialog();
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+  EXPECT_EQ(session.outcome(), CheckOutcome::kCommunicationsError);
+  EXPECT_EQ(prompts.boxes, (std::vector<ShownBox>{{"Communications Error!", "Error", true}}));
+  EXPECT_FALSE(session.dialog().isVisible());
+}
+
+}  // namespace
+}  // namespace volmend

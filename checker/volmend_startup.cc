@@ -1,0 +1,72 @@
+#include "checker/volmend_startup.h"
+
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "driver/driver_paths.h"
+
+namespace volmend {
+namespace {
+
+constexpr char kUsage[] = "Usage: volmend [--image FILE] [--driver MODULE]\n";
+
+Startup Failed(StartupFailure failure, const QString& message) {
+  Startup s;
+  s.failure = failure;
+  s.message = message;
+  return s;
+}
+
+// A bare file name is looked for where driver modules live; a path is taken as it is.
+std::string ModulePath(const QString& name) {
+  const std::string module = name.toStdString();
+  if (module.find('/') != std::string::npos) return module;
+  const std::string found = jukepak::FindDriverModule(module);
+  return found.empty() ? module : found;
+}
+
+}  // namespace
+
+Startup BindDriverModule(const QStringList& arguments) {
+  QString image, driver;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& word = arguments[i];
+    if ((word == "--image" || word == "--driver") && i + 1 < arguments.size()) {
+      (word == "--image" ? image : driver) = arguments[++i];
+    } else {
+      return Failed(StartupFailure::kUsage, kUsage);
+    }
+  }
+  std::string path;
+  if (!driver.isEmpty()) {
+    path = ModulePath(driver);
+  } else if (!image.isEmpty()) {
+    path = ModulePath("diskimage.dld");
+  } else {
+    QString stored;
+    switch (songlift::Settings::ReadDriverSetting(&stored)) {
+      case songlift::DriverSetting::kNoSettings:
+        return Failed(StartupFailure::kNoSettings, "Can't open registry key!");
+      case songlift::DriverSetting::kMissing:
+      case songlift::DriverSetting::kNotText:
+        return Failed(StartupFailure::kNoDriverValue, "Can't retrieve key value!");
+      case songlift::DriverSetting::kPresent:
+        path = stored.toStdString();
+        break;
+    }
+  }
+  if (!image.isEmpty()) setenv("JUKEPAK_IMAGE", image.toLocal8Bit().constData(), 1);
+
+  Startup s;
+  if (!jukepak::DriverModule::Load(path, &s.module).ok()) {
+    return Failed(StartupFailure::kCannotLoad, "Can't load driver DLL!");
+  }
+  const std::string missing = s.module->FirstMissingEntry();
+  if (!missing.empty()) {
+    return Failed(StartupFailure::kMissingEntry,
+                  QString("Can't locate DLL function: %1").arg(QString::fromStdString(missing)));
+  }
+  return s;
+}
+
+}  // namespace volmend
