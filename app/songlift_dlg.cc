@@ -21,11 +21,14 @@
 #include "app/about_box.h"
 #include "app/dlg_copy_progress.h"
 #include "app/dlg_drivers.h"
+#include "app/dlg_import.h"
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
 #include "app/message_boxes.h"
 #include "app/songlift_app.h"
+#include "app/volume_repair.h"
 #include "volume/integrity_check.h"
+#include "volume/pending_list.h"
 
 namespace songlift {
 
@@ -37,11 +40,6 @@ using jukepak::Tree;
 namespace {
 
 constexpr int kNodeRole = Qt::UserRole;
-
-// "x.xx Mb": whole megabytes, a point, the hundredths of the rest.
-QString SizeText(uint32_t kb) {
-  return QString("%1.%2 Mb").arg(kb / 1024).arg(((kb % 1024) * 100) / 1024, 2, 10, QChar('0'));
-}
 
 QPushButton* Button(const char* text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -200,18 +198,9 @@ void CSongliftDlg::RequestMount() {
 }
 
 void CSongliftDlg::RefreshSizeLabels() {
-  const uint32_t download = volume().EstimateDownloadKilobytes();
-  const bool can_count = volume().deviceState() == DeviceState::kReady &&
-                         volume().busyState() == BusyState::kIdle;
-  const uint32_t free_kb = can_count ? volume().FreeKilobytes() : volume().model().freeKilobytes;
-  if (download != shown_download_kb_) {
-    download_size_->setText(SizeText(download));
-    shown_download_kb_ = download;
-  }
-  if (free_kb != shown_free_kb_) {
-    free_space_->setText(SizeText(free_kb));
-    shown_free_kb_ = free_kb;
-  }
+  const jukepak::SizeLabelUpdate update = size_labels_.Refresh(volume());
+  if (update.downloadChanged) download_size_->setText(QString::fromStdString(update.download));
+  if (update.freeChanged) free_space_->setText(QString::fromStdString(update.free));
 }
 
 // --- the engine's window calls ---------------------------------------------
@@ -319,7 +308,14 @@ void CSongliftDlg::OnAbout() {
   about.exec();
 }
 
-void CSongliftDlg::OnImport() {}
+void CSongliftDlg::OnImport() {
+  DlgImport dialog(
+      [this](const QString& path) {
+        ShowAddFailure(jukepak::AddFile(volume(), path.toStdString(), std::nullopt));
+      },
+      this, import_chooser_);
+  dialog.exec();
+}
 
 void CSongliftDlg::OnDelete() {
   const bool confirm = app_->options().confirmDelete != 0;
@@ -337,8 +333,39 @@ void CSongliftDlg::OnIntegrityCheck() {
                                  jukepak::kIntegrityCaption, text, MessageBoxes::Buttons::kOk);
     return;
   }
-  MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kQuestion, jukepak::kIntegrityCaption,
-                               text, MessageBoxes::Buttons::kYesNo);
+  const auto answer =
+      MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kQuestion,
+                                   jukepak::kIntegrityCaption, text, MessageBoxes::Buttons::kYesNo);
+  if (answer == MessageBoxes::Answer::kYes) StartRepair();
+}
+
+void CSongliftDlg::StartRepair() {
+  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle) {
+    return;
+  }
+  if (repair_ == nullptr) {
+    repair_ = new VolumeRepair(this);
+    connect(repair_, &VolumeRepair::finished, this, &CSongliftDlg::RepairFinished);
+  }
+  SetBusyState(BusyState::kRepair);
+  repair_->Start();
+}
+
+void CSongliftDlg::RepairFinished(int outcome, const QStringList& lines) {
+  const auto result = jukepak::checker::CheckOutcome(outcome);
+  if (result != jukepak::checker::CheckOutcome::kLeft) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kInformation,
+                                 jukepak::kIntegrityCaption, lines.join("\n"),
+                                 MessageBoxes::Buttons::kOk);
+  }
+  // The directory on the disk may have changed under the model: read it again.
+  SetBusyState(BusyState::kIdle);
+  if (result == jukepak::checker::CheckOutcome::kCommunicationsError) {
+    SetDeviceState(DeviceState::kNoDriver);
+    ShowStatus("The repair could not reach the player; choose the driver again");
+    return;
+  }
+  RequestMount();
 }
 void CSongliftDlg::OnDriver() {
   DlgDrivers dialog(app_->driverInUse(), jukepak::FindUsableDrivers(), this);
@@ -358,10 +385,21 @@ void CSongliftDlg::OnLearnRemote() {
   DlgIr dialog(&volume(), app_->options().notifyDuplicate != 0, this);
   dialog.exec();
 }
-void CSongliftDlg::DropPaths(const QStringList&) {}
-void CSongliftDlg::DeleteProposedItem(QTreeWidgetItem*, bool) {}
-void CSongliftDlg::RenameProposedItem(QTreeWidgetItem*) {}
-void CSongliftDlg::DropPendingTrack(QTreeWidgetItem*, QTreeWidgetItem*) {}
+void CSongliftDlg::DropPaths(const QStringList& paths) {
+  std::vector<std::string> list;
+  for (const QString& path : paths) list.push_back(path.toStdString());
+  for (const jukepak::AddFailure& failure : jukepak::DropFiles(volume(), list)) {
+    ShowAddFailure(failure.result);
+  }
+  RefreshSizeLabels();
+}
+
+void CSongliftDlg::ShowAddFailure(const jukepak::Result& result) {
+  if (result.ok()) return;
+  MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
+                               QString::fromStdString(result.message()),
+                               MessageBoxes::Buttons::kOk);
+}
 
 // --- window events ------------------------------------------------------------
 

@@ -13,6 +13,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+#include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/volume_reporter.h"
 
@@ -26,6 +29,7 @@ class QTreeWidgetItem;
 namespace songlift {
 
 class DlgCopyProgress;
+class VolumeRepair;
 class SongliftApp;
 
 class CSongliftDlg : public QDialog {
@@ -70,6 +74,8 @@ class CSongliftDlg : public QDialog {
   void OnLearnRemote();
   void OnOptions();
   void OnAbout();
+  // Runs the checker's repair over the mounted volume, then mounts it again.
+  void StartRepair();
   // Files and folders dropped on the window, in the order given.
   void DropPaths(const QStringList& paths);
 
@@ -91,6 +97,8 @@ class CSongliftDlg : public QDialog {
   QTreeWidgetItem* dropHighlight() const { return drop_highlight_; }
 
   // --- for tests ---
+  // Replaces the Import dialog's file chooser.
+  void setImportChooser(std::function<QString(QWidget*)> chooser) { import_chooser_ = std::move(chooser); }
   QTreeWidget* pendingTree() const { return pending_tree_; }
   QTreeWidget* playerTree() const { return player_tree_; }
   QPushButton* importButton() const { return import_; }
@@ -130,9 +138,15 @@ class CSongliftDlg : public QDialog {
   void OnTreeDoubleClick(QTreeWidget* tree);
   // The track slot an item of a player CD stands for, or -1.
   int PlayerTrackSlot(jukepak::CdNode* cd, QTreeWidgetItem* item) const;
+  // True while pending edits are allowed; otherwise the "Player Busy" notice
+  // (when NotifyBusy is on) and false.
+  bool IsPendingEditable();
+  // Shows why a file could not be added.
+  void ShowAddFailure(const jukepak::Result& result);
   // Shows a failed edit's reason.
   void ReportEditFailure(const jukepak::Result& result);
   void SetDropHighlight(QTreeWidgetItem* item);
+  void RepairFinished(int outcome, const QStringList& lines);
   // The drop of a pending track onto `hit` (a track or a CD of the pending tree).
   void DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
   void EndTrackDrag();
@@ -154,6 +168,7 @@ class CSongliftDlg : public QDialog {
   QLabel* status_ = nullptr;
   QTimer* size_timer_ = nullptr;
   DlgCopyProgress* copy_progress_ = nullptr;
+  VolumeRepair* repair_ = nullptr;
   QTreeWidget* focus_tree_ = nullptr;
   // The drag of a track: the tree it started in, the item, the image that
   // follows the pointer, the item under it, and where a press may start one.
@@ -164,8 +179,8 @@ class CSongliftDlg : public QDialog {
   QTreeWidgetItem* press_item_ = nullptr;
   QPoint press_pos_;
   bool started_ = false;
-  uint32_t shown_download_kb_ = 0xFFFFFFFF;
-  uint32_t shown_free_kb_ = 0xFFFFFFFF;
+  jukepak::SizeLabels size_labels_;
+  std::function<QString(QWidget*)> import_chooser_;
 };
 
 }  // namespace songlift

@@ -12,6 +12,8 @@
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/latin1.h"
+#include "volume/pending_edits.h"
+#include "volume/pending_list.h"
 #include "volume/volume_edits.h"
 
 namespace songlift {
@@ -132,6 +134,57 @@ void CSongliftDlg::OnTreeKey(QTreeWidget* tree, int key) {
 void CSongliftDlg::OnTreeDoubleClick(QTreeWidget* tree) {
   if (tree == player_tree_) RenamePlayerItem(tree->currentItem());
   if (tree == pending_tree_) RenameProposedItem(tree->currentItem());
+}
+
+void CSongliftDlg::DeleteProposedItem(QTreeWidgetItem* item, bool confirm) {
+  if (item == nullptr) return;
+  if (!jukepak::PendingEditsAllowed(volume())) {
+    IsPendingEditable();
+    return;
+  }
+  const jukepak::TreeItem handle = HandleOf(item);
+  const bool is_song = item->parent() != nullptr;
+  if (confirm) {
+    DlgConfirmDelete dialog(1, item->text(0), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  // The engine looks the entry up again; a sync that started meanwhile refuses.
+  const jukepak::Result removed = is_song ? jukepak::RemovePendingSong(volume(), handle)
+                                          : jukepak::RemovePendingCd(volume(), handle);
+  if (removed.code() == jukepak::ResultCode::kBusy) IsPendingEditable();
+  RefreshSizeLabels();
+}
+
+void CSongliftDlg::RenameProposedItem(QTreeWidgetItem* item) {
+  if (item == nullptr) return;
+  if (!IsPendingEditable()) return;
+  const jukepak::TreeItem handle = HandleOf(item);
+  const bool is_song = item->parent() != nullptr;
+  std::string artist, title;
+  if (!jukepak::PendingTexts(volume(), handle, &artist, &title)) return;
+  DlgRename dialog(is_song ? "Change Track Information" : "Change CD Information",
+                   QString::fromStdString(artist), QString::fromStdString(title), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::string new_artist = dialog.artist().toStdString();
+  const std::string new_title = dialog.title().toStdString();
+  const jukepak::Result renamed =
+      is_song ? jukepak::RenamePendingSong(volume(), handle, new_artist, new_title)
+              : jukepak::RenamePendingCd(volume(), handle, new_artist, new_title);
+  if (renamed.code() == jukepak::ResultCode::kBusy) IsPendingEditable();
+}
+
+bool CSongliftDlg::IsPendingEditable() {
+  if (jukepak::PendingEditsAllowed(volume())) return true;
+  if (app_->options().notifyBusy != 0) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kInformation, "Player Busy",
+                                 jukepak::kPendingBusy, MessageBoxes::Buttons::kOk);
+  }
+  return false;
+}
+
+void CSongliftDlg::DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit) {
+  if (!IsPendingEditable()) return;
+  ReportEditFailure(jukepak::DropPendingSong(volume(), HandleOf(dragged), HandleOf(hit)));
 }
 
 // --- drag and drop of tracks -------------------------------------------------

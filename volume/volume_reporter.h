@@ -26,7 +26,8 @@ enum class DeviceState : int {
 };
 
 // Which job runs.
-enum class BusyState : int { kIdle = 0, kMount = 1, kSync = 2, kInitialize = 3 };
+// kRepair: the checker repairs the mounted volume (Songlift's "fix them now").
+enum class BusyState : int { kIdle = 0, kMount = 1, kSync = 2, kInitialize = 3, kRepair = 4 };
 
 enum class Tree { kPending, kPlayer };
 

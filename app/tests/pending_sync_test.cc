@@ -1,0 +1,249 @@
+// The pending tree and the sync as a user drives them: drops from the file
+// manager, the size labels, the "too large" refusal, a sync with its
+// progress window and a cancel, pending edits, and the repair behind the
+// integrity check's question.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/dlg_confirm_delete.h"
+#include "app/dlg_copy_progress.h"
+#include "app/settings.h"
+#include "app/songlift_app.h"
+#include "app/songlift_dlg.h"
+#include "window_test_support.h"
+
+using namespace songlift;
+using jukepak::BusyState;
+using jukepak::DeviceState;
+
+namespace {
+
+// An MPEG-1 Layer III file of about `bytes` bytes (128 kbit/s frames of 417
+// bytes), with an ID3v1 tag when `album` is given.
+QString WriteSong(const QString& path, int bytes, const char* title = nullptr,
+                  const char* album = nullptr, int track = 0) {
+  QByteArray data;
+  while (data.size() + 417 <= bytes) {
+    QByteArray frame(417, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(0x90);
+    frame[3] = char(0x64);
+    data += frame;
+  }
+  if (album != nullptr) {
+    QByteArray tag(128, '\0');
+    tag.replace(0, 3, "TAG");
+    tag.replace(3, int(qstrlen(title)), title);
+    tag.replace(33, 4, "Band");
+    tag.replace(63, int(qstrlen(album)), album);
+    tag[126] = char(track);
+    data += tag;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+  file.write(data);
+  return path;
+}
+
+struct Ready {
+  Ready() {
+    image = testing::MakeImage("pending.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    Settings::WriteOptions(Options{0, 1, 1});
+    app = std::make_unique<SongliftApp>(testing::BuiltModule("diskimage.dld"));
+    window = app->Start();
+    window->show();
+    testing::ScriptedBoxes yes;  // confirms the initialization
+    window->initializeButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
+    QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
+    folder = QDir(testing::IsolateUserFolders()).filePath("songs");
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+  }
+  ~Ready() {
+    window->close();
+    app->volume().UnbindDriver();
+  }
+  QTreeWidget* pending() const { return window->pendingTree(); }
+  QString Song(const QString& name) const { return folder + "/" + name; }
+
+  QString image;
+  QString folder;
+  std::unique_ptr<SongliftApp> app;
+  CSongliftDlg* window = nullptr;
+};
+
+}  // namespace
+
+class PendingSyncTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void droppedFilesJoinTheirCdsAndShowInTheLabels() {
+    Ready r;
+    r.window->RefreshSizeLabels();
+    QCOMPARE(r.window->downloadSizeLabel()->text(), QString("0.00 Mb"));
+    // 133 clusters of audio and one for the CD record: 1,072 KB.
+    WriteSong(r.Song("big.mp3"), 1080000);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(r.Song("big.mp3"))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(r.window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(r.window, &drop);
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);
+    QCOMPARE(r.pending()->topLevelItem(0)->text(0), QString("Unknown / New CD"));
+    QCOMPARE(r.pending()->topLevelItem(0)->child(0)->text(0), QString("big.mp3"));
+    QCOMPARE(r.window->downloadSizeLabel()->text(), QString("1.04 Mb"));
+
+    WriteSong(r.Song("b.mp3"), 5000, "Second", "Album", 2);
+    WriteSong(r.Song("a.mp3"), 5000, "First", "Album", 1);
+    r.window->DropPaths({r.folder});  // a folder: its MP3 files, named after it when untagged
+    QCOMPARE(r.pending()->topLevelItemCount(), 2);
+    QTreeWidgetItem* album = r.pending()->topLevelItem(1);
+    QCOMPARE(album->text(0), QString("Band / Album"));
+    QCOMPARE(album->child(0)->text(0), QString("First"));
+    QCOMPARE(album->child(1)->text(0), QString("Second"));
+  }
+
+  void aFileThatCannotBeOpenedIsReported() {
+    Ready r;
+    testing::ScriptedBoxes boxes;
+    r.window->DropPaths({r.Song("missing.mp3")});
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, QString("Could not open file!"));
+    QCOMPARE(r.pending()->topLevelItemCount(), 0);
+  }
+
+  void songsTooLargeForThePlayerAreRefused() {
+    Ready r;
+    testing::ScriptedBoxes boxes;
+    WriteSong(r.Song("huge.mp3"), 11 * 1024 * 1024);
+    r.window->DropPaths({r.Song("huge.mp3")});
+    r.window->syncButton()->click();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, QString("Your pending songs are too large for the player.  "
+                                          "Please remove some songs from the pending list."));
+    QCOMPARE(r.app->volume().busyState(), BusyState::kIdle);
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);
+  }
+
+  void aSyncMovesTheSongsToThePlayer() {
+    Ready r;
+    WriteSong(r.Song("a.mp3"), 30000, "First", "Album", 1);
+    WriteSong(r.Song("b.mp3"), 30000, "Second", "Album", 2);
+    r.window->DropPaths({r.Song("b.mp3"), r.Song("a.mp3")});
+    r.window->syncButton()->click();
+    QVERIFY(r.window->copyProgress()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    QTRY_VERIFY(!r.window->copyProgress()->isVisible());
+    QCOMPARE(r.pending()->topLevelItemCount(), 0);
+    QTreeWidget* player = r.window->playerTree();
+    QCOMPARE(player->topLevelItemCount(), 1);
+    QCOMPARE(player->topLevelItem(0)->text(0), QString("Band / Album"));
+    QCOMPARE(player->topLevelItem(0)->childCount(), 2);
+    QCOMPARE(player->topLevelItem(0)->child(0)->text(0), QString("First"));
+    QCOMPARE(r.window->statusLabel()->text(), QString("Ready"));
+  }
+
+  void cancelStopsTheSyncAndLeavesTheSongPending() {
+    Ready r;
+    WriteSong(r.Song("long.mp3"), 2 * 1024 * 1024);
+    r.window->DropPaths({r.Song("long.mp3")});
+    DlgCopyProgress* progress = r.window->copyProgress();
+    // Cancel as soon as the first cluster after the record is reported.
+    QMetaObject::Connection once = connect(progress->songBar(), &QProgressBar::valueChanged,
+                                           progress, [progress](int value) {
+                                             if (value > 0) progress->reject();
+                                           });
+    r.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    disconnect(once);
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);  // still pending
+    QCOMPARE(r.window->playerTree()->topLevelItem(0), nullptr);
+    // The next sync runs to its end.
+    r.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    QCOMPARE(r.pending()->topLevelItemCount(), 0);
+    QCOMPARE(r.window->playerTree()->topLevelItemCount(), 1);
+  }
+
+  void pendingEntriesAreDeletedWithOrWithoutConfirmation() {
+    Ready r;
+    WriteSong(r.Song("a.mp3"), 5000, "First", "Album", 1);
+    WriteSong(r.Song("b.mp3"), 5000, "Second", "Album", 2);
+    r.window->DropPaths({r.Song("a.mp3"), r.Song("b.mp3")});
+    r.pending()->setFocus();
+    r.pending()->setCurrentItem(r.pending()->topLevelItem(0)->child(0));
+    r.window->deleteButton()->click();  // ConfirmDelete off: at once
+    QCOMPARE(r.pending()->topLevelItem(0)->childCount(), 1);
+    r.app->options().confirmDelete = 1;
+    int asked = 0;
+    testing::HandleNextDialog([&](QDialog* dialog) {
+      ++asked;
+      dialog->accept();
+    });
+    r.pending()->setCurrentItem(r.pending()->topLevelItem(0)->child(0));
+    r.window->deleteButton()->click();  // the CD's only song: the CD goes too
+    QCOMPARE(asked, 1);
+    QCOMPARE(r.pending()->topLevelItemCount(), 0);
+  }
+
+  void pendingEditsWaitWhileASyncRuns() {
+    Ready r;
+    WriteSong(r.Song("a.mp3"), 5000, "First", "Album", 1);
+    r.window->DropPaths({r.Song("a.mp3")});
+    testing::ScriptedBoxes boxes;
+    r.window->SetBusyState(BusyState::kSync);  // as while a sync runs
+    r.window->DeleteProposedItem(r.pending()->topLevelItem(0), false);
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].caption, QString("Player Busy"));
+    r.window->SetBusyState(BusyState::kIdle);
+  }
+
+  void fixingTheFoundErrorsRepairsAndMountsAgain() {
+    Ready r;
+    WriteSong(r.Song("a.mp3"), 30000, "First", "Album", 1);
+    r.window->DropPaths({r.Song("a.mp3")});
+    r.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    // A leftover chain on the disk: a used cluster no track starts at.
+    jukepak::PlayerVolume& volume = r.app->volume();
+    volume.model().fat.set(700, 0x00FFFFFE);
+    QVERIFY(volume.FlushFat().ok());
+    testing::ScriptedBoxes boxes;  // Yes to the question, Yes to the findings
+    r.window->checkButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(volume.deviceState(), DeviceState::kReady, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(volume.busyState(), BusyState::kIdle, 20000);
+    QTRY_VERIFY(boxes.shown.size() >= 3);
+    QVERIFY(boxes.shown[1].text.contains("8KB in damaged files/lost chains"));
+    QVERIFY(boxes.shown[2].text.contains("Repairs complete"));
+    QCOMPARE(volume.model().fat.entry(700), 0x00FFFFFFu);
+    QCOMPARE(r.window->playerTree()->topLevelItem(0)->childCount(), 1);  // the song survived
+    boxes.shown.clear();
+    r.window->checkButton()->click();
+    QCOMPARE(boxes.shown.size(), size_t(1));
+    QCOMPARE(boxes.shown[0].text, QString("No errors were detected in the file system"));
+  }
+};
+
+int main(int argc, char** argv) {
+  testing::IsolateUserFolders();
+  QApplication application(argc, argv);
+  PendingSyncTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "pending_sync_test.moc"

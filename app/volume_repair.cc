@@ -1,0 +1,87 @@
+#include "app/volume_repair.h"
+
+#include <QMetaObject>
+
+#include "app/message_boxes.h"
+#include "app/songlift_app.h"
+#include "app/songlift_dlg.h"
+#include "base/latin1.h"
+#include "volume/sector_device.h"
+
+namespace songlift {
+namespace {
+
+// The engine's device, already open: the checker's own Open and Close must
+// not reset or release it.
+class BorrowedDevice : public jukepak::ForwardingDevice {
+ public:
+  using ForwardingDevice::ForwardingDevice;
+  jukepak::Result Open() override { return jukepak::Result::Ok(); }
+  void Close() override {}
+};
+
+QString Text(const std::string& latin1) {
+  return QString::fromStdString(jukepak::Utf8FromLatin1(latin1));
+}
+
+}  // namespace
+
+VolumeRepair::VolumeRepair(CSongliftDlg* window) : QObject(window), window_(window) {}
+
+VolumeRepair::~VolumeRepair() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void VolumeRepair::Start() {
+  lines_.clear();
+  jukepak::SectorDevice* device = window_->app()->volume().device();
+  thread_ = std::thread([this, device] {
+    BorrowedDevice borrowed(device);
+    Finish(jukepak::checker::RunCheck(borrowed, *this));
+  });
+}
+
+void VolumeRepair::Finish(jukepak::checker::CheckOutcome outcome) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, outcome] {
+        thread_.join();
+        emit finished(int(outcome), lines_);
+      },
+      Qt::QueuedConnection);
+}
+
+void VolumeRepair::ListLine(const std::string& line) { lines_ << Text(line); }
+
+void VolumeRepair::TitleLine(const std::string& line) {
+  const QString status = Text(line);
+  QMetaObject::invokeMethod(
+      window_, [this, status] { window_->ShowStatus(status); }, Qt::BlockingQueuedConnection);
+}
+
+jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {
+  // A header beyond repair is Volmend's business: Songlift never wipes the player from here.
+  if (reinitialize) return jukepak::checker::RepairDecision::kLeave;
+  const QString findings = lines_.join("\n");
+  MessageBoxes::Answer answer = MessageBoxes::Answer::kNo;
+  QMetaObject::invokeMethod(
+      window_,
+      [&] {
+        answer = MessageBoxes::Current().Show(
+            window_, MessageBoxes::Kind::kQuestion, "Integrity Check",
+            "The check found:\n\n" + findings +
+                "\n\nThe repair removes the damaged tracks and CDs named above and frees the "
+                "clusters no track owns.\nRepair the player now?",
+            MessageBoxes::Buttons::kYesNo);
+      },
+      Qt::BlockingQueuedConnection);
+  lines_.clear();
+  return answer == MessageBoxes::Answer::kYes ? jukepak::checker::RepairDecision::kRepair
+                                              : jukepak::checker::RepairDecision::kLeave;
+}
+
+void VolumeRepair::ShowNotice(jukepak::checker::Notice notice) {
+  lines_ << QString(jukepak::checker::NoticeText(notice));
+}
+
+}  // namespace songlift
