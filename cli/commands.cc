@@ -10,6 +10,8 @@ const std::vector<Command>& Commands() {
       {"info", "info                   show the volume's geometry, free space and CD count",
        RunInfo},
       {"ls", "ls                     list every CD with its tracks", RunLs},
+      {"sync", "sync [--dry-run] PATH... add files and folders' MP3s and write them to the player",
+       RunSync},
       {"remote", "remote [FUNCTION CODE] show the remote-control codes, or teach one",
        RunRemote},
       {"drivers", "drivers                list the driver modules Songlift can use", RunDrivers},
@@ -23,8 +25,6 @@ const std::vector<Command>& Commands() {
       {"check", "check                  count the FAT's linkage errors (exit 1 when any)", RunCheck},
       {"export", "export CD TRACK FILE   copy a track off the player into a new MP3 file",
        RunExport},
-      {"sync", "sync [--dry-run] PATH... add files and folders' MP3s and write them to the player",
-       RunSync},
       {"fsck", "fsck [-n|-y] [--reinit] check the volume in depth and repair it", RunFsck},
   };
   return commands;
