@@ -179,6 +179,24 @@ class PendingSyncTest : public QObject {
     QCOMPARE(r.window->playerTree()->topLevelItemCount(), 1);
   }
 
+  void closingDuringASyncAsksThenCancelsAndWaits() {
+    Ready r;
+    WriteSong(r.Song("long.mp3"), 3 * 1024 * 1024);
+    r.window->DropPaths({r.Song("long.mp3")});
+    testing::ScriptedBoxes boxes;
+    boxes.AnswerNext(MessageBoxes::Answer::kNo);
+    r.window->syncButton()->click();
+    // The worker waits on its first call into the window, so the sync is
+    // still running when the window is asked to close.
+    r.window->close();  // No: the window stays
+    QVERIFY(r.window->isVisible());
+    QCOMPARE(r.app->volume().busyState(), BusyState::kSync);
+    QCOMPARE(boxes.shown.back().caption, QString("Songlift"));
+    r.window->close();  // Yes: cancel after the cluster in hand, wait for the job, close
+    QCOMPARE(r.app->volume().busyState(), BusyState::kIdle);
+    QVERIFY(!r.window->isVisible());
+  }
+
   void pendingEntriesAreDeletedWithOrWithoutConfirmation() {
     Ready r;
     WriteSong(r.Song("a.mp3"), 5000, "First", "Album", 1);

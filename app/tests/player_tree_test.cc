@@ -9,12 +9,14 @@
 #include <QTreeWidget>
 
 #include "app/dlg_confirm_delete.h"
+#include "app/dlg_ir.h"
 #include "app/dlg_rename.h"
 #include "app/settings.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/byte_order.h"
 #include "volume/memory_device.h"
+#include "volume/remote_code_table.h"
 #include "volume/testing/volume_builder.h"
 #include "window_test_support.h"
 
@@ -206,6 +208,26 @@ class PlayerTreeTest : public QObject {
     QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
     QVERIFY(!w.window->dragging());
     w.window->SetBusyState(BusyState::kIdle);
+  }
+
+  void aRemoteCodeIsTaughtFromTheImagesSideFile() {
+    PlayerWindow w({FourTracks()});
+    DlgIr* shown = nullptr;
+    testing::HandleNextDialog([&](QDialog* dialog) {
+      shown = static_cast<DlgIr*>(dialog);
+      shown->functionButton(16)->click();  // Mode
+      QFile ir(w.image + ".ir");
+      QVERIFY(ir.open(QIODevice::WriteOnly));
+      ir.write("4660\n");  // the receiver's latch: 0x1234
+      ir.close();
+      QTRY_COMPARE_WITH_TIMEOUT(shown->learningFunction(), 0, 5000);  // the 100 ms poll took it
+      QCOMPARE(QFile(w.image + ".ir").size(), qint64(0));              // and cleared the latch
+      shown->accept();
+    });
+    w.window->learnRemoteButton()->click();
+    QVERIFY(shown != nullptr);
+    QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).code, 0x1234);
+    QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).function, 16);
   }
 
   void theIntegrityCheckAnswersWithItsTwoBoxes() {
