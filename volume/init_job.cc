@@ -7,6 +7,7 @@
 // FAT.
 
 #include <array>
+#include <mutex>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -118,7 +119,11 @@ Result PlayerVolume::WriteEmptyVolume(uint32_t sector_count) {
     if (!r.ok()) return r;
   }
 
-  model_.header = NewHeader(layout);
+  {
+    // The window reads the CD count for its download estimate meanwhile.
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    model_.header = NewHeader(layout);
+  }
   return WriteHeader();
 }
 
