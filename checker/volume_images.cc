@@ -112,8 +112,12 @@ Result ReadVolumeImages(SectorDevice& device, VolumeImages* images, ReadProgress
   progress->Progress("Reading CD sectors\n");
   const uint32_t cd_count = Field(*images, format::kCdCountOffset);
   images->cds.assign(size_t(cd_count) * format::kCdRecordSize, 0);
-  r = device.Read(Field(*images, format::kCdStartOffset), cd_count, images->cds.data());
-  if (!r.ok()) return r;
+  // An empty volume has no CD sector to read; a zero-sector transfer is
+  // never sent to the driver.
+  if (cd_count != 0) {
+    r = device.Read(Field(*images, format::kCdStartOffset), cd_count, images->cds.data());
+    if (!r.ok()) return r;
+  }
   images->savedCds = images->cds;
   return ReadTracks(device, images, progress);
 }

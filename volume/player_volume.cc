@@ -139,7 +139,14 @@ Result PlayerVolume::FlushFat() {
 
 Result PlayerVolume::WriteHeader() {
   if (device_ == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
-  return device_->Write(0, format::kHeaderSectors, model_.header.data());
+  // Sector 1 (the remote table) first, the signature sector last: a write
+  // torn by a power cut never leaves "MPFS" in front of a stale or garbage
+  // remote table, and an initialization cut anywhere before its very last
+  // sector leaves a disk that is still offered for initialization.
+  static_assert(format::kHeaderSectors == 2);
+  Result r = device_->Write(1, 1, model_.header.data() + format::kSectorSize);
+  if (!r.ok()) return r;
+  return device_->Write(0, 1, model_.header.data());
 }
 
 uint32_t PlayerVolume::ReadRemoteCode() {

@@ -7,7 +7,14 @@ using portlink::PortRegister;
 InterfaceBoard::InterfaceBoard(std::unique_ptr<DiskMedium> medium, const SimFaults& faults)
     : faults_(faults), medium_(std::move(medium)), disk_(*medium_, faults_, clock_) {}
 
+void InterfaceBoard::PullCableWhenDue() {
+  if (faults_.cable_pulled_after_ops != 0 && ops_.total() >= faults_.cable_pulled_after_ops) {
+    faults_.cable_pulled = true;
+  }
+}
+
 void InterfaceBoard::PortWrite(PortRegister reg, uint8_t value) {
+  PullCableWhenDue();
   switch (reg) {
     case PortRegister::kData:
       ++ops_.data_writes;
@@ -32,6 +39,7 @@ void InterfaceBoard::PortWrite(PortRegister reg, uint8_t value) {
 }
 
 uint8_t InterfaceBoard::PortRead(PortRegister reg) {
+  PullCableWhenDue();
   switch (reg) {
     case PortRegister::kStatus: {
       ++ops_.status_reads;

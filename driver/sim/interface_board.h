@@ -92,6 +92,8 @@ class InterfaceBoard {
   enum class Expect { kCommand, kStoreAddress, kFetchAddress, kRegisterValue };
   enum class Block { kNone, kRead, kSppWrite, kEppWrite };
 
+  // Sets cable_pulled once the port operations reach cable_pulled_after_ops.
+  void PullCableWhenDue();
   void OnControl(uint8_t value);
   void OnCommandHalf(bool first);
   void OnDataHalf(bool first);

@@ -52,10 +52,12 @@ Result ApplyItem(std::string_view item, SimFaults* f) {
     const char* name;
     uint32_t SimFaults::*member;
   };
-  static constexpr Number kNumbers[] = {{"ready-after-ms", &SimFaults::ready_after_ms},
-                                        {"epp-timeout-at", &SimFaults::epp_timeout_at},
-                                        {"register-error-at", &SimFaults::register_error_at},
-                                        {"busy-reads", &SimFaults::busy_reads}};
+  static constexpr Number kNumbers[] = {
+      {"cable-pulled-after-ops", &SimFaults::cable_pulled_after_ops},
+      {"ready-after-ms", &SimFaults::ready_after_ms},
+      {"epp-timeout-at", &SimFaults::epp_timeout_at},
+      {"register-error-at", &SimFaults::register_error_at},
+      {"busy-reads", &SimFaults::busy_reads}};
   const bool takes_number = name == "bad-sram" || name == "disk-error-at" ||
                             std::any_of(std::begin(kNumbers), std::end(kNumbers),
                                         [&](const Number& k) { return name == k.name; });

@@ -4,6 +4,9 @@
 // "epp-timeout-at=3,ready-after-ms=500". Numbers are decimal or 0x-hex.
 //
 //   cable-pulled         nothing reaches the board; no handshake ever answers
+//   cable-pulled-after-ops=N  the cable goes once the board has seen N port
+//                        operations (counted since it was made, the open-time
+//                        tests included): a pull in the middle of a job
 //   echo-errors          echo words (0x00nn, nn != 0) are answered with bit 0 flipped
 //   bad-sram=A           the SRAM byte at address A reads back with bit 0 flipped
 //   never-ready          the disk stays busy for good
@@ -28,6 +31,7 @@ inline constexpr char kSimFaultsVariable[] = "JUKEPAK_SIM_FAULTS";
 
 struct SimFaults {
   bool cable_pulled = false;
+  uint32_t cable_pulled_after_ops = 0;  // 0: never
   bool echo_errors = false;
   std::optional<uint16_t> bad_sram_address;
   bool never_ready = false;

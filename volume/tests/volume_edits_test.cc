@@ -192,7 +192,7 @@ TEST_F(EditsTest, TheOnlyTrackTakesItsCdAlongAndAZeroTrackCdAtTheBottomGoesAtOnc
 
   log_.writes.clear();
   ASSERT_TRUE(DeletePlayerCd(volume_, cd(0)).ok());
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{0}));  // at the bottom: only the header
+  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{1, 0}));  // at the bottom: only the header
   ASSERT_EQ(volume_.model().playerCds.size(), 1u);
   EXPECT_EQ(cd(0)->record.album(), "Stays");
   ExpectSameAsRemount();
@@ -222,8 +222,8 @@ TEST_F(EditsTest, DeletingTheCdAtTheTopMovesEveryRecordBelowItUpByOne) {
   log_.writes.clear();
 
   ASSERT_TRUE(DeleteCd(volume_, cd(2)).ok());
-  // Nearest first, then the header.
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{kSectors - 1, kSectors - 2, 0}));
+  // Nearest first, then the header (its signature sector last).
+  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{kSectors - 1, kSectors - 2, 1, 0}));
   EXPECT_TRUE(std::equal(mid.data(), mid.data() + 512, disk_.sector(kSectors - 1)));
   EXPECT_TRUE(std::equal(low.data(), low.data() + 512, disk_.sector(kSectors - 2)));
   EXPECT_EQ(volume_.model().header.cdStart(), kSectors - 2);
@@ -576,8 +576,9 @@ TEST(EditFaultTest, ACutAtAnyWriteNeverLeavesATrackOverFreeClusters) {
       }
     }
   }
-  // Three tracks (record and FAT each), two moved records and the header.
-  EXPECT_EQ(k, 10u);
+  // Three tracks (record and FAT each), two moved records and the header's
+  // two sectors.
+  EXPECT_EQ(k, 11u);
 }
 
 }  // namespace
