@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -371,6 +372,7 @@ void CSongliftDlg::OnDriver() {
   DlgDrivers dialog(app_->driverInUse(), jukepak::FindUsableDrivers(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const QString chosen = dialog.selectedPath();
+  WaitUntilIdle();
   volume().UnbindDriver();
   app_->setDriverPath(chosen);
   app_->clearDriverOverride();
@@ -413,12 +415,11 @@ void CSongliftDlg::showEvent(QShowEvent* event) {
 }
 
 void CSongliftDlg::WaitUntilIdle() {
-  if (volume().busyState() == BusyState::kIdle) return;
-  QEventLoop loop;
-  connect(&app_->reporter(), &WindowReporter::busyStateChanged, &loop, [&](int state) {
-    if (state == int(BusyState::kIdle)) loop.quit();
-  });
-  if (volume().busyState() != BusyState::kIdle) loop.exec();
+  // The worker's blocking calls into this window are delivered while it waits.
+  while (volume().busyState() != BusyState::kIdle || volume().JobInProgress() ||
+         (repair_ != nullptr && repair_->running())) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
 }
 
 void CSongliftDlg::closeEvent(QCloseEvent* event) {
@@ -432,9 +433,9 @@ void CSongliftDlg::closeEvent(QCloseEvent* event) {
       return;
     }
     volume().RequestCancel();
-    // The worker's calls still reach this window while it waits, so it can finish.
-    WaitUntilIdle();
   }
+  // The worker's calls still reach this window while it waits, so it can finish.
+  WaitUntilIdle();
   size_timer_->stop();
   QDialog::closeEvent(event);
 }

@@ -48,6 +48,9 @@ class CSongliftDlg : public QDialog {
   bool IsPlayerIdle(const QString& message);
   // Looks at the player's header and starts the mount when it is valid.
   void RequestMount();
+  // Waits, running the event loop, until no job or repair runs and the
+  // worker's last calls have reached the window.
+  void WaitUntilIdle();
   // The "Download Size:" and "Free Space:" values; rewritten when they change.
   void RefreshSizeLabels();
 
@@ -132,8 +135,6 @@ class CSongliftDlg : public QDialog {
   void BuildLayout();
   QTreeWidget* TreeOf(jukepak::Tree tree) const;
   jukepak::PlayerVolume& volume();
-  // Waits, running the event loop, until no job runs.
-  void WaitUntilIdle();
   void OnTreeKey(QTreeWidget* tree, int key);
   void OnTreeDoubleClick(QTreeWidget* tree);
   // The track slot an item of a player CD stands for, or -1.

@@ -96,6 +96,8 @@ Result PlayerVolume::RunJobNow(Job job) {
 
 void PlayerVolume::RequestCancel() { cancel_requested_.store(true); }
 
+bool PlayerVolume::JobInProgress() const { return worker_ != nullptr && worker_->JobRunning(); }
+
 bool PlayerVolume::CancelRequested() const { return cancel_requested_.load(); }
 
 void PlayerVolume::ClearCancel() {

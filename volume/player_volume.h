@@ -68,6 +68,11 @@ class PlayerVolume {
   Result RunJobNow(Job job);
   // Asks a running sync to stop after the cluster in hand. Only stores an
   // atomic flag, so any thread and a signal handler may call it.
+  // True while the worker runs a job. busyState turns idle inside a job's
+  // last steps, before its final front-end calls have been delivered; a front
+  // end that is about to unbind waits for this to turn false, delivering
+  // those calls meanwhile, so that joining the worker cannot deadlock.
+  bool JobInProgress() const;
   void RequestCancel();
   bool CancelRequested() const;
   // Withdraws a cancel request; the sync calls it at its end.

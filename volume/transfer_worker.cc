@@ -38,8 +38,10 @@ void TransferWorker::Run() {
       // taking it resets it.
       while (!signalled_[job]) ++job;
       signalled_[job] = false;
+      job_running_.store(true);
     }
     if (jobs_[job]) jobs_[job]();
+    job_running_.store(false);
   }
 }
 

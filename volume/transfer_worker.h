@@ -40,6 +40,9 @@ class TransferWorker {
   void SetCancel() { cancel_.store(true); }
   void ClearCancel() { cancel_.store(false); }
   bool CancelRequested() const { return cancel_.load(); }
+  // True from the moment the worker takes a job until the job has returned,
+  // including the job's last calls to its front end.
+  bool JobRunning() const { return job_running_.load(); }
 
  private:
   void Run();
@@ -50,6 +53,7 @@ class TransferWorker {
   std::array<bool, 3> signalled_{};
   bool stop_requested_ = false;
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> job_running_{false};
   std::thread thread_;
 };
 

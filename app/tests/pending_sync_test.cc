@@ -67,6 +67,7 @@ struct Ready {
     window->initializeButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
     QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
+    window->WaitUntilIdle();
     folder = QDir(testing::IsolateUserFolders()).filePath("songs");
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);

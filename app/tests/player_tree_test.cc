@@ -48,6 +48,7 @@ struct PlayerWindow {
     if (!QTest::qWaitForWindowExposed(window)) qFatal("the window never showed");
     QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
     QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
+    window->WaitUntilIdle();
     tree()->expandAll();  // tracks must be on screen to be dragged and dropped on
   }
   ~PlayerWindow() {
@@ -79,6 +80,7 @@ struct PlayerWindow {
   QStringList RemountedTitles(int cd_index) {
     jukepak::QuietReporter reporter;
     jukepak::PlayerVolume fresh(&reporter);
+    window->WaitUntilIdle();
     app->volume().UnbindDriver();  // the image is locked while bound
     QStringList titles;
     if (fresh.BindDriver(testing::BuiltModule("diskimage.dld").toStdString()) == 0 &&

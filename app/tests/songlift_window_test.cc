@@ -43,6 +43,7 @@ struct Running {
     window = app.Start();
     window->show();
     QTRY_VERIFY_WITH_TIMEOUT(app.volume().busyState() == BusyState::kIdle, 10000);
+    window->WaitUntilIdle();
   }
   ~Running() {
     window->close();
