@@ -20,8 +20,7 @@ int RunRename(CliContext& context) {
   }
   uint32_t cd_number = 0;
   uint32_t track_number = 0;
-  if (!ParseItemNumber(words[0], &cd_number) ||
-      (words.size() == 2 && !ParseItemNumber(words[1], &track_number))) {
+  if (!ParseCdAndTrack(words, &cd_number, &track_number)) {
     return context.Usage("CD and TRACK are numbers from 1, as ls prints them");
   }
   const int mounted = context.Mount();

@@ -12,8 +12,7 @@ int RunRm(CliContext& context) {
   if (args.empty() || args.size() > 2) return context.Usage("rm needs CD and, for a track, TRACK");
   uint32_t cd_number = 0;
   uint32_t track_number = 0;
-  if (!ParseItemNumber(args[0], &cd_number) ||
-      (args.size() == 2 && !ParseItemNumber(args[1], &track_number))) {
+  if (!ParseCdAndTrack(args, &cd_number, &track_number)) {
     return context.Usage("CD and TRACK are numbers from 1, as ls prints them");
   }
   const int mounted = context.Mount();

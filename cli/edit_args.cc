@@ -31,6 +31,12 @@ bool ParseEditArgs(const std::vector<std::string>& args, std::initializer_list<c
   return true;
 }
 
+bool ParseCdAndTrack(const std::vector<std::string>& words, uint32_t* cd, uint32_t* track) {
+  *track = 0;
+  return !words.empty() && ParseItemNumber(words[0], cd) &&
+         (words.size() < 2 || ParseItemNumber(words[1], track));
+}
+
 bool ParseItemNumber(const std::string& word, uint32_t* number) {
   uint64_t value = 0;
   if (!ParseNumber(word, 1, 0xFFFFFFFFu, &value)) return false;

@@ -31,6 +31,10 @@ bool ParseEditArgs(const std::vector<std::string>& args, std::initializer_list<c
 // A CD or track number as typed: a whole number from 1. False when it is not.
 bool ParseItemNumber(const std::string& word, uint32_t* number);
 
+// "CD [TRACK]" as typed (one or two words): the CD number and, with two
+// words, the track number (0 without). False when a word is not a number from 1.
+bool ParseCdAndTrack(const std::vector<std::string>& words, uint32_t* cd, uint32_t* track);
+
 // CD `number` (from 1) of the mounted directory. kExitOk, or kExitFailed
 // with a message naming the number and how many CDs there are.
 int SelectCd(CliContext& context, uint32_t number, jukepak::CdNode** cd);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/tests/cli_runner.h"
 #include "driver/image_file.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
@@ -18,40 +19,20 @@
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using songlift::cli::testing::CliRun;
+using songlift::cli::testing::FreshTestFolder;
+using songlift::cli::testing::RunCli;
+using songlift::cli::testing::Slurp;
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "cli_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
+    dir_ = FreshTestFolder("cli_");
   }
 
   // Runs songlift-cli with `args` (shell words), stdin from /dev/null, with a
   // settings store and data folder of its own.
-  CliRun Cli(const std::string& args) const {
-    const std::string out = dir_ + "/out.txt", err = dir_ + "/err.txt";
-    const std::string command = "cd '" + dir_ + "' && env -u JUKEPAK_IMAGE XDG_CONFIG_HOME='" +
-                                dir_ + "/config' XDG_DATA_HOME='" + dir_ + "/data' '" +
-                                JUKEPAK_BIN_DIR "/songlift-cli' " + args + " </dev/null >'" +
-                                out + "' 2>'" + err + "'";
-    CliRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
-  }
-
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  CliRun Cli(const std::string& args) const { return RunCli(dir_, args); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 

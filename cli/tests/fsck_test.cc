@@ -16,47 +16,29 @@
 #include <string>
 
 #include "base/byte_order.h"
+#include "cli/tests/cli_runner.h"
 #include "driver/image_file.h"
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using songlift::cli::testing::CliRun;
+using songlift::cli::testing::FreshTestFolder;
+using songlift::cli::testing::IsolatedEnvironment;
+using songlift::cli::testing::RunCli;
+using songlift::cli::testing::Slurp;
+
 
 class FsckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "fsck_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_EQ(std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str()), 0);
+    dir_ = FreshTestFolder("fsck_");
     ASSERT_EQ(Cli("mkimage p.img 20000").status, 0);
     ASSERT_EQ(Cli("--image p.img --yes init").status, 0);
   }
 
-  std::string Environment() const {
-    return "env -u JUKEPAK_IMAGE XDG_CONFIG_HOME='" + dir_ + "/config' XDG_DATA_HOME='" + dir_ +
-           "/data' ";
-  }
+  std::string Environment() const { return IsolatedEnvironment(dir_); }
   // Runs songlift-cli with `args` (shell words), stdin from /dev/null.
-  CliRun Cli(const std::string& args) const {
-    const std::string out = dir_ + "/out.txt", err = dir_ + "/err.txt";
-    const std::string command = "cd '" + dir_ + "' && " + Environment() +
-                                "'" JUKEPAK_BIN_DIR "/songlift-cli' " + args + " </dev/null >'" +
-                                out + "' 2>'" + err + "'";
-    CliRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
-  }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  CliRun Cli(const std::string& args) const { return RunCli(dir_, args); }
   std::string Image() const { return dir_ + "/p.img"; }
 
   // Rewrites FAT entry `cluster` (FAT sector 0 is sector 4).

@@ -1,0 +1,54 @@
+// Running the built songlift-cli from tests: in a folder of the test's own,
+// with a settings store and data folder there, stdin from /dev/null.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace songlift::cli::testing {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A new, empty folder named after `prefix` and the running test.
+inline std::string FreshTestFolder(const std::string& prefix) {
+  const std::string dir = ::testing::TempDir() + prefix +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const int made = std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
+  EXPECT_EQ(made, 0) << dir;
+  return dir;
+}
+
+// The environment that keeps songlift-cli's settings and data in `dir`.
+inline std::string IsolatedEnvironment(const std::string& dir) {
+  return "env -u JUKEPAK_IMAGE XDG_CONFIG_HOME='" + dir + "/config' XDG_DATA_HOME='" + dir +
+         "/data' ";
+}
+
+// Runs songlift-cli with `args` (shell words) in `dir`.
+inline CliRun RunCli(const std::string& dir, const std::string& args) {
+  const std::string out = dir + "/out.txt", err = dir + "/err.txt";
+  const std::string command = "cd '" + dir + "' && " + IsolatedEnvironment(dir) +
+                              "'" JUKEPAK_BIN_DIR "/songlift-cli' " + args + " </dev/null >'" +
+                              out + "' 2>'" + err + "'";
+  CliRun run;
+  const int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = Slurp(out);
+  run.err = Slurp(err);
+  return run;
+}
+
+}  // namespace songlift::cli::testing
