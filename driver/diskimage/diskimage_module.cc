@@ -6,10 +6,10 @@
 // missing one fails, so that a typing mistake never makes a new player.
 // Remote-control codes come from the side file "<image>.ir".
 
-#include <cstdio>
 #include <memory>
 
 #include "base/debug_channel.h"
+#include "driver/image_entry_points.h"
 #include "driver/image_file.h"
 #include "driver/jukepak_driver.h"
 
@@ -41,31 +41,23 @@ JUKEPAK_DRIVER_EXPORT int32_t Open(void) {
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t QueryNumSectors(uint32_t* out) {
-  if (g_image == nullptr || out == nullptr) return 1;
-  *out = g_image->sectorCount();
-  return 0;
+  return jukepak::image_entry_points::QueryNumSectors(g_image.get(), out);
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t WriteSectors(uint32_t sector, uint32_t count, const void* buffer) {
-  if (count == 0) return 0;
-  if (g_image == nullptr || buffer == nullptr) return 1;
-  return g_image->Write(sector, count, buffer) ? 0 : 1;
+  return jukepak::image_entry_points::WriteSectors(g_image.get(), sector, count, buffer);
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t ReadSectors(uint32_t sector, uint32_t count, void* buffer) {
-  if (count == 0) return 0;
-  if (g_image == nullptr || buffer == nullptr) return 1;
-  return g_image->Read(sector, count, buffer) ? 0 : 1;
+  return jukepak::image_entry_points::ReadSectors(g_image.get(), sector, count, buffer);
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t DebugMsg(const char* text) {
-  return std::printf("[%s]\n", text != nullptr ? text : "");
+  return jukepak::image_entry_points::DebugMsg(text);
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t ReadIR(int32_t* code) {
-  if (code == nullptr) return 1;
-  *code = g_image != nullptr ? int32_t(g_image->TakeRemoteCode()) : 0;
-  return 0;
+  return jukepak::image_entry_points::ReadIR(g_image.get(), code);
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t Close(void) {

@@ -1,37 +1,24 @@
 #include "driver/sim/sim_faults.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "base/switch_list.h"
+
 namespace jukepak::sim {
 namespace {
-
-bool ParseNumber(std::string_view text, uint32_t* value) {
-  if (text.empty()) return false;
-  const std::string copy(text);
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long parsed = std::strtoull(copy.c_str(), &end, 0);
-  if (errno != 0 || end != copy.c_str() + copy.size() || parsed > 0xFFFFFFFFull) return false;
-  if (copy[0] == '-' || copy[0] == '+') return false;
-  *value = uint32_t(parsed);
-  return true;
-}
 
 Result Bad(std::string_view item, const char* why) {
   return Result::Error(ResultCode::kInvalidArgument,
                        std::string("simulator fault \"") + std::string(item) + "\": " + why);
 }
 
-Result ApplyItem(std::string_view item, SimFaults* f) {
-  const size_t eq = item.find('=');
-  const std::string_view name = item.substr(0, eq);
-  const bool has_value = eq != std::string_view::npos;
+Result ApplyItem(const Switch& item, SimFaults* f) {
+  const std::string_view name = item.name;
+  const bool has_value = item.has_value;
   uint32_t n = 0;
-  if (has_value && !ParseNumber(item.substr(eq + 1), &n)) return Bad(item, "not a number");
+  if (has_value && !ParseSwitchNumber(item.value, &n)) return Bad(item.item, "not a number");
 
   struct Flag {
     const char* name;
@@ -43,7 +30,7 @@ Result ApplyItem(std::string_view item, SimFaults* f) {
                                     {"epp-broken", &SimFaults::epp_broken}};
   for (const Flag& flag : kFlags) {
     if (name != flag.name) continue;
-    if (has_value) return Bad(item, "takes no value");
+    if (has_value) return Bad(item.item, "takes no value");
     f->*flag.member = true;
     return Result::Ok();
   }
@@ -61,10 +48,10 @@ Result ApplyItem(std::string_view item, SimFaults* f) {
   const bool takes_number = name == "bad-sram" || name == "disk-error-at" ||
                             std::any_of(std::begin(kNumbers), std::end(kNumbers),
                                         [&](const Number& k) { return name == k.name; });
-  if (!takes_number) return Bad(item, "unknown switch");
-  if (!has_value) return Bad(item, "needs a value");
+  if (!takes_number) return Bad(item.item, "unknown switch");
+  if (!has_value) return Bad(item.item, "needs a value");
   if (name == "bad-sram") {
-    if (n > 0x7FFF) return Bad(item, "the SRAM has addresses 0 to 0x7FFF");
+    if (n > 0x7FFF) return Bad(item.item, "the SRAM has addresses 0 to 0x7FFF");
     f->bad_sram_address = uint16_t(n);
     return Result::Ok();
   }
@@ -82,17 +69,9 @@ Result ApplyItem(std::string_view item, SimFaults* f) {
 
 Result ParseSimFaults(const char* text, SimFaults* faults) {
   SimFaults parsed;
-  std::string_view rest = text != nullptr ? text : "";
-  while (!rest.empty()) {
-    const size_t comma = rest.find(',');
-    std::string_view item = rest.substr(0, comma);
-    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
-    if (item.empty()) continue;
-    const Result applied = ApplyItem(item, &parsed);
-    if (!applied.ok()) return applied;
-  }
+  const Result applied =
+      ForEachSwitch(text, [&parsed](const Switch& item) { return ApplyItem(item, &parsed); });
+  if (!applied.ok()) return applied;
   *faults = parsed;
   return Result::Ok();
 }
