@@ -148,6 +148,7 @@ class PendingSyncTest : public QObject {
     r.window->syncButton()->click();
     QVERIFY(r.window->copyProgress()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     QTRY_VERIFY(!r.window->copyProgress()->isVisible());
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QTreeWidget* player = r.window->playerTree();
@@ -170,12 +171,14 @@ class PendingSyncTest : public QObject {
                                            });
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     disconnect(once);
     QCOMPARE(r.pending()->topLevelItemCount(), 1);  // still pending
     QCOMPARE(r.window->playerTree()->topLevelItem(0), nullptr);
     // The next sync runs to its end.
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QCOMPARE(r.window->playerTree()->topLevelItemCount(), 1);
   }
@@ -238,6 +241,7 @@ class PendingSyncTest : public QObject {
     r.window->DropPaths({r.Song("a.mp3")});
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     // A leftover chain on the disk: a used cluster no track starts at.
     jukepak::PlayerVolume& volume = r.app->volume();
     volume.model().fat.set(700, 0x00FFFFFE);
@@ -246,6 +250,7 @@ class PendingSyncTest : public QObject {
     r.window->checkButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(volume.deviceState(), DeviceState::kReady, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(volume.busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     QTRY_VERIFY(boxes.shown.size() >= 3);
     QVERIFY(boxes.shown[1].text.contains("8KB in damaged files/lost chains"));
     QVERIFY(boxes.shown[2].text.contains("Repairs complete"));
