@@ -26,25 +26,9 @@ using testing::TempDir;
 constexpr uint32_t kImageSectors = 256;
 const std::string kModulePath = std::string(JUKEPAK_BIN_DIR) + "/diskimage.dld";
 
-class DiskImageModuleTest : public ::testing::Test {
+class DiskImageModuleTest : public testing::ImageModuleTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(dir_.path().empty());
-    image_ = dir_.File("player.img");
-    ASSERT_TRUE(CreateSparseImage(image_, kImageSectors).ok());
-    image_env_ = std::make_unique<ScopedEnv>("JUKEPAK_IMAGE", image_.c_str());
-    ASSERT_TRUE(DriverModule::Load(kModulePath, &module_).ok());
-    ASSERT_TRUE(module_->FirstMissingEntry().empty());
-  }
-  void TearDown() override {
-    if (module_ != nullptr) e().Close();
-  }
-  const DriverEntryPoints& e() const { return module_->entries(); }
-
-  TempDir dir_;
-  std::string image_;
-  std::unique_ptr<ScopedEnv> image_env_;
-  std::unique_ptr<DriverModule> module_;
+  DiskImageModuleTest() : ImageModuleTest("diskimage.dld", kImageSectors) {}
 };
 
 TEST_F(DiskImageModuleTest, CountZeroAndSeventeenSectorTransfers) {

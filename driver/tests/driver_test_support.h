@@ -5,6 +5,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,10 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "driver/driver_module.h"
+#include "driver/image_file.h"
 #include "driver/portlink/message_sink.h"
 
 namespace jukepak::testing {
@@ -181,5 +185,33 @@ inline bool WriteImageSectors(const std::string& path, uint32_t sector,
 inline void WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
+
+// A module built beside the tests, loaded over a fresh sparse image of its
+// own that JUKEPAK_IMAGE names; Close is called after each test.
+class ImageModuleTest : public ::testing::Test {
+ protected:
+  ImageModuleTest(const std::string& module_file, uint32_t image_sectors)
+      : module_path_(std::string(JUKEPAK_BIN_DIR) + "/" + module_file),
+        image_sectors_(image_sectors) {}
+  void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty());
+    image_ = dir_.File("player.img");
+    ASSERT_TRUE(CreateSparseImage(image_, image_sectors_).ok());
+    image_env_ = std::make_unique<ScopedEnv>("JUKEPAK_IMAGE", image_.c_str());
+    ASSERT_TRUE(DriverModule::Load(module_path_, &module_).ok());
+    ASSERT_TRUE(module_->FirstMissingEntry().empty());
+  }
+  void TearDown() override {
+    if (module_ != nullptr) e().Close();
+  }
+  const DriverEntryPoints& e() const { return module_->entries(); }
+
+  const std::string module_path_;
+  const uint32_t image_sectors_;
+  TempDir dir_;
+  std::string image_;
+  std::unique_ptr<ScopedEnv> image_env_;
+  std::unique_ptr<DriverModule> module_;
+};
 
 }  // namespace jukepak::testing

@@ -23,22 +23,9 @@ using testing::ScopedEnv;
 using testing::SectorPattern;
 using testing::TempDir;
 
-const std::string kModulePath = std::string(JUKEPAK_BIN_DIR) + "/faultdisk.dld";
-
-class FaultDiskModuleTest : public ::testing::Test {
+class FaultDiskModuleTest : public testing::ImageModuleTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(dir_.path().empty());
-    image_ = dir_.File("player.img");
-    ASSERT_TRUE(CreateSparseImage(image_, 128).ok());
-    image_env_ = std::make_unique<ScopedEnv>("JUKEPAK_IMAGE", image_.c_str());
-    ASSERT_TRUE(DriverModule::Load(kModulePath, &module_).ok());
-    ASSERT_TRUE(module_->FirstMissingEntry().empty());
-  }
-  void TearDown() override {
-    if (module_ != nullptr) e().Close();
-  }
-  const DriverEntryPoints& e() const { return module_->entries(); }
+  FaultDiskModuleTest() : ImageModuleTest("faultdisk.dld", 128) {}
   // Opens the module with `faults` in its variable.
   int32_t OpenWith(const std::string& faults) {
     ScopedEnv variable(kDiskFaultsVariable, faults.c_str());
@@ -49,11 +36,6 @@ class FaultDiskModuleTest : public ::testing::Test {
     const std::vector<uint8_t> bytes = ReadFileBytes(LogFile());
     return std::string(bytes.begin(), bytes.end());
   }
-
-  TempDir dir_;
-  std::string image_;
-  std::unique_ptr<ScopedEnv> image_env_;
-  std::unique_ptr<DriverModule> module_;
 };
 
 TEST_F(FaultDiskModuleTest, WithoutFaultsItIsADiskImage) {

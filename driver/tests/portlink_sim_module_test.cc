@@ -36,21 +36,9 @@ using testing::TempDir;
 constexpr uint32_t kImageSectors = 8192;
 const std::string kModulePath = std::string(JUKEPAK_BIN_DIR) + "/portlink-sim.dld";
 
-class PortlinkSimModuleTest : public ::testing::Test {
+class PortlinkSimModuleTest : public testing::ImageModuleTest {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(dir_.path().empty());
-    image_ = dir_.File("player.img");
-    ASSERT_TRUE(CreateSparseImage(image_, kImageSectors).ok());
-    image_env_ = std::make_unique<ScopedEnv>("JUKEPAK_IMAGE", image_.c_str());
-    ASSERT_TRUE(DriverModule::Load(kModulePath, &module_).ok());
-    ASSERT_TRUE(module_->FirstMissingEntry().empty());
-  }
-  void TearDown() override {
-    if (module_ != nullptr) e().Close();
-  }
-
-  const DriverEntryPoints& e() const { return module_->entries(); }
+  PortlinkSimModuleTest() : ImageModuleTest("portlink-sim.dld", kImageSectors) {}
 
   // Opens with these faults; *texts gets the debug channel's output.
   int32_t OpenWith(const char* faults, std::string* texts = nullptr) {
@@ -61,11 +49,6 @@ class PortlinkSimModuleTest : public ::testing::Test {
     if (texts != nullptr) *texts = captured;
     return rc;
   }
-
-  TempDir dir_;
-  std::string image_;
-  std::unique_ptr<ScopedEnv> image_env_;
-  std::unique_ptr<DriverModule> module_;
 };
 
 TEST_F(PortlinkSimModuleTest, NamesItselfAndIsValidWithoutOpen) {
