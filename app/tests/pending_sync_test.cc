@@ -170,6 +170,9 @@ class PendingSyncTest : public QObject {
                                            });
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    // The job's last calls (the one that enables Sync again among them) may
+    // still be on their way to the window.
+    r.window->WaitUntilIdle();
     disconnect(once);
     QCOMPARE(r.pending()->topLevelItemCount(), 1);  // still pending
     QCOMPARE(r.window->playerTree()->topLevelItem(0), nullptr);
@@ -238,6 +241,7 @@ class PendingSyncTest : public QObject {
     r.window->DropPaths({r.Song("a.mp3")});
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
     // A leftover chain on the disk: a used cluster no track starts at.
     jukepak::PlayerVolume& volume = r.app->volume();
     volume.model().fat.set(700, 0x00FFFFFE);
@@ -247,6 +251,7 @@ class PendingSyncTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(volume.deviceState(), DeviceState::kReady, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(volume.busyState(), BusyState::kIdle, 20000);
     QTRY_VERIFY(boxes.shown.size() >= 3);
+    r.window->WaitUntilIdle();
     QVERIFY(boxes.shown[1].text.contains("8KB in damaged files/lost chains"));
     QVERIFY(boxes.shown[2].text.contains("Repairs complete"));
     QCOMPARE(volume.model().fat.entry(700), 0x00FFFFFFu);

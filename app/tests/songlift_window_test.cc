@@ -98,6 +98,7 @@ class SongliftWindowTest : public QObject {
     run.window->initializeButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
     QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    run.window->WaitUntilIdle();  // the job's last call sets the buttons
     QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
     QVERIFY(Same(EnabledOf(*run.window), {true, true, true, true, true, true, true}));
     QCOMPARE(run.window->playerTree()->topLevelItemCount(), 0);
@@ -115,9 +116,11 @@ class SongliftWindowTest : public QObject {
     run.window->initializeButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
     QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    run.window->WaitUntilIdle();  // the job's last calls enable Sync
     DlgCopyProgress* progress = run.window->copyProgress();
     run.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
+    run.window->WaitUntilIdle();
     QTRY_VERIFY(!progress->isVisible());
     QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
     run.window->syncButton()->click();  // a second sync reuses the same window
