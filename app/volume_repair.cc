@@ -1,7 +1,5 @@
 #include "app/volume_repair.h"
 
-#include <QMetaObject>
-
 #include "app/message_boxes.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
@@ -42,21 +40,17 @@ void VolumeRepair::Start() {
 }
 
 void VolumeRepair::Finish(jukepak::checker::CheckOutcome outcome) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, outcome] {
-        thread_.join();
-        emit finished(int(outcome), lines_);
-      },
-      Qt::QueuedConnection);
+  window_thread_.Post([this, outcome] {
+    thread_.join();
+    emit finished(int(outcome), lines_);
+  });
 }
 
 void VolumeRepair::ListLine(const std::string& line) { lines_ << Text(line); }
 
 void VolumeRepair::TitleLine(const std::string& line) {
   const QString status = Text(line);
-  QMetaObject::invokeMethod(
-      window_, [this, status] { window_->ShowStatus(status); }, Qt::BlockingQueuedConnection);
+  window_thread_.Call([this, &status] { window_->ShowStatus(status); });
 }
 
 jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {
@@ -64,17 +58,14 @@ jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {
   if (reinitialize) return jukepak::checker::RepairDecision::kLeave;
   const QString findings = lines_.join("\n");
   MessageBoxes::Answer answer = MessageBoxes::Answer::kNo;
-  QMetaObject::invokeMethod(
-      window_,
-      [&] {
-        answer = MessageBoxes::Current().Show(
-            window_, MessageBoxes::Kind::kQuestion, "Integrity Check",
-            "The check found:\n\n" + findings +
-                "\n\nThe repair removes the damaged tracks and CDs named above and frees the "
-                "clusters no track owns.\nRepair the player now?",
-            MessageBoxes::Buttons::kYesNo);
-      },
-      Qt::BlockingQueuedConnection);
+  window_thread_.Call([&] {
+    answer = MessageBoxes::Current().Show(
+        window_, MessageBoxes::Kind::kQuestion, "Integrity Check",
+        "The check found:\n\n" + findings +
+            "\n\nThe repair removes the damaged tracks and CDs named above and frees the "
+            "clusters no track owns.\nRepair the player now?",
+        MessageBoxes::Buttons::kYesNo);
+  });
   lines_.clear();
   return answer == MessageBoxes::Answer::kYes ? jukepak::checker::RepairDecision::kRepair
                                               : jukepak::checker::RepairDecision::kLeave;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/window_caller.h"
 #include "checker/check_console.h"
 #include "checker/check_run.h"
 
@@ -46,6 +47,7 @@ class VolumeRepair : public QObject, private jukepak::checker::CheckConsole {
   void Finish(jukepak::checker::CheckOutcome outcome);
 
   CSongliftDlg* window_;
+  WindowCaller window_thread_;  // the repair thread's calls to the window
   std::thread thread_;
   QStringList lines_;  // touched by the repair thread only until it ends
 };

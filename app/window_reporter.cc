@@ -1,8 +1,6 @@
 #include "app/window_reporter.h"
 
-#include <QMetaObject>
 #include <QString>
-#include <QThread>
 
 #include "app/dlg_copy_progress.h"
 #include "app/songlift_dlg.h"
@@ -10,18 +8,16 @@
 namespace songlift {
 namespace {
 
-QString Text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString Text(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 }  // namespace
 
 WindowReporter::WindowReporter(QObject* parent) : QObject(parent) {}
 
 void WindowReporter::OnWindowThread(const std::function<void()>& call) {
-  if (QThread::currentThread() == thread()) {
-    call();
-  } else {
-    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
-  }
+  window_thread_.Call(call);
 }
 
 void WindowReporter::ShowStatus(std::string_view text) {

@@ -1,13 +1,15 @@
 // WindowReporter: the engine's VolumeReporter for Songlift's window. Calls
 // made on the window thread run at once; calls from the worker thread are
-// delivered to the window thread with a blocking queued call, so the worker
-// waits until the window has run them (and tree handles are valid when the
-// call returns). Nothing touches a widget from the worker thread.
+// handed to the window thread through a WindowCaller, so the worker waits
+// until the window has run them (and tree handles are valid when the call
+// returns). Nothing touches a widget from the worker thread. The reporter
+// must outlive the worker; it is made on the window thread.
 #pragma once
 
 #include <QObject>
 #include <functional>
 
+#include "app/window_caller.h"
 #include "volume/volume_reporter.h"
 
 namespace songlift {
@@ -49,6 +51,7 @@ class WindowReporter : public QObject, public jukepak::VolumeReporter {
   void OnWindowThread(const std::function<void()>& call);
 
   CSongliftDlg* window_ = nullptr;
+  WindowCaller window_thread_;
 };
 
 }  // namespace songlift

@@ -1,10 +1,8 @@
 #include "checker/check_worker.h"
 
 #include <QEventLoop>
-#include <QThread>
 #include <chrono>
 #include <functional>
-#include <thread>
 
 namespace volmend {
 namespace {
@@ -16,8 +14,9 @@ using jukepak::checker::RepairDecision;
 // the worker waits for it.
 class WindowConsole : public jukepak::checker::CheckConsole {
  public:
-  WindowConsole(VolmendDialog* dialog, CheckerPrompts* prompts, std::atomic<int>* state)
-      : dialog_(dialog), prompts_(prompts), state_(state) {}
+  WindowConsole(songlift::WindowCaller* window, VolmendDialog* dialog, CheckerPrompts* prompts,
+                std::atomic<int>* state)
+      : window_(window), dialog_(dialog), prompts_(prompts), state_(state) {}
 
   void ListLine(const std::string& line) override {
     const QString text = QString::fromLatin1(line.data(), qsizetype(line.size()));
@@ -59,10 +58,9 @@ class WindowConsole : public jukepak::checker::CheckConsole {
   }
 
  private:
-  void OnWindow(const std::function<void()>& call) {
-    QMetaObject::invokeMethod(dialog_, call, Qt::BlockingQueuedConnection);
-  }
+  void OnWindow(const std::function<void()>& call) { window_->Call(call); }
 
+  songlift::WindowCaller* window_;
   VolmendDialog* dialog_;
   CheckerPrompts* prompts_;
   std::atomic<int>* state_;
@@ -75,25 +73,23 @@ VolmendSession::VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* pr
   connect(&dialog_, &VolmendDialog::repairClicked, this, &VolmendSession::RequestRepair);
 }
 
-VolmendSession::~VolmendSession() {
-  Stop();
-  delete worker_;
-}
+VolmendSession::~VolmendSession() { Stop(); }
 
 void VolmendSession::Start() {
-  if (worker_ != nullptr) return;
+  if (worker_.joinable() || ended_) return;
   dialog_.show();
-  worker_ = QThread::create([this] {
-    WindowConsole console(&dialog_, prompts_, &state_);
-    outcome_ = jukepak::checker::RunCheck(*device_, console);
+  worker_ = std::thread([this] {
+    WindowConsole console(&window_, &dialog_, prompts_, &state_);
+    const jukepak::checker::CheckOutcome outcome = jukepak::checker::RunCheck(*device_, console);
+    // The worker's last call: the outcome reaches the window thread with the
+    // run's end, which closes the dialog (on a stop, it is gone already).
+    window_.Post([this, outcome] {
+      outcome_ = outcome;
+      ended_ = true;
+      dialog_.done(0);
+      emit workerEnded();
+    });
   });
-  // The run's end closes the dialog (and, on a stop, the dialog is gone already).
-  connect(worker_, &QThread::finished, this, [this] {
-    ended_ = true;
-    dialog_.done(0);
-    emit workerEnded();
-  });
-  worker_->start();
 }
 
 int VolmendSession::Exec() {
@@ -104,16 +100,16 @@ int VolmendSession::Exec() {
 }
 
 void VolmendSession::Stop() {
-  if (worker_ == nullptr) return;
+  if (!worker_.joinable()) return;
   RequestStop();
-  // ended_ is set on this thread by the queued end-of-run call, so it cannot
+  // ended_ is set on this thread by the worker's last call, so it cannot
   // change between the test and the start of the loop.
   if (!ended_) {
     QEventLoop loop;
     connect(this, &VolmendSession::workerEnded, &loop, &QEventLoop::quit);
     loop.exec();
   }
-  worker_->wait();
+  worker_.join();
 }
 
 bool VolmendSession::workerFinished() const { return ended_; }

@@ -1,8 +1,10 @@
 // The worker thread of Volmend and the handshake that ends it.
 //
 // One worker makes every device call of the run but Close (RunCheck over the
-// bound device) and reaches the window only through blocking queued calls,
-// so each report line is in the list before the worker goes on. The window
+// bound device) and reaches the window only through blocking calls handed to
+// the window thread, so each report line is in the list before the worker
+// goes on; its last, queued call hands the outcome over and ends the dialog
+// (the worker's end travels through the same mutex as every call). The window
 // thread and the worker share one state word, changed only by atomic
 // exchanges: a repair request never overwrites a stop request, and the
 // worker's taking of a repair request never erases a stop that came at the
@@ -16,14 +18,13 @@
 
 #include <QObject>
 #include <atomic>
-#include <memory>
+#include <thread>
 
+#include "app/window_caller.h"
 #include "checker/check_run.h"
 #include "checker/checker_prompts.h"
 #include "checker/volmend_dialog.h"
 #include "volume/sector_device.h"
-
-class QThread;
 
 namespace volmend {
 
@@ -66,10 +67,12 @@ class VolmendSession : public QObject {
   jukepak::SectorDevice* device_;
   CheckerPrompts* prompts_;
   VolmendDialog dialog_;
+  songlift::WindowCaller window_;  // before the worker, which it must outlive
   std::atomic<int> state_{kRunning};
+  std::thread worker_;
+  // Window thread only: set by the worker's last call.
   jukepak::checker::CheckOutcome outcome_ = jukepak::checker::CheckOutcome::kCancelled;
-  QThread* worker_ = nullptr;
-  bool ended_ = false;  // window thread only
+  bool ended_ = false;
 };
 
 }  // namespace volmend
