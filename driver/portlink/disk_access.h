@@ -188,16 +188,13 @@ class DiskAccess {
     return InStepOrSay();
   }
 
-  // Polls the disk status until (status & mask) == want, the time test first
-  // in each pass. With check_error, a settled status with the error bit set
-  // fails at once. Running out of time puts the link out of step.
+  // Polls the disk status until (status & mask) == want, for up to
+  // kStatusTimeoutMs. With check_error, a settled status with the error bit
+  // set fails at once. Running out of time puts the link out of step.
   bool WaitUntil(uint8_t mask, uint8_t want, bool check_error) {
-    const uint64_t t0 = link_.port().NowMs();
+    Deadline<Port> deadline(link_.port(), kStatusTimeoutMs);
     for (;;) {
-      if (link_.port().NowMs() - t0 >= kStatusTimeoutMs) {
-        link_.MarkOutOfStep(LinkFault::kStatusTimeout, "IDE status timeout\n");
-        return false;
-      }
+      const bool late = deadline.Passed();
       const uint16_t status = link_.ReadRegister(link_register::kStatusCommand);
       if (!link_.inStep()) return false;
       if (check_error && (status & ata::kBusy) == 0 && (status & ata::kError) != 0) {
@@ -205,6 +202,10 @@ class DiskAccess {
         return false;
       }
       if ((status & mask) == want) return true;
+      if (late) {
+        link_.MarkOutOfStep(LinkFault::kStatusTimeout, "IDE status timeout\n");
+        return false;
+      }
     }
   }
 

@@ -7,8 +7,9 @@
 // strobes. Sector data moves in blocks: nibble-mode reads, handshaked
 // standard-port writes and EPP writes.
 //
-// Every wait ends. A handshake that does not answer within
-// kHandshakeTimeoutMs puts the link out of step: the board and the driver no
+// Every wait ends, and judges its bound only by a poll made after it (see
+// deadline.h). A handshake that does not answer within kHandshakeTimeoutMs
+// puts the link out of step: the board and the driver no
 // longer agree on where they are in the protocol, so from then on every
 // operation returns at once without touching the port (replies read as 0)
 // until ResetUnit brings the board back. Callers test inStep() after each
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "driver/portlink/deadline.h"
 #include "driver/portlink/message_sink.h"
 #include "driver/portlink/port_access.h"
 
@@ -46,7 +48,8 @@ inline constexpr uint8_t kStatusCommand = 0x17;
 }  // namespace link_register
 
 inline constexpr uint64_t kHandshakeTimeoutMs = 250;
-inline constexpr uint64_t kDriveReadyTimeoutMs = 1000;
+// What ATA allows a drive after a reset, spinning up included.
+inline constexpr uint64_t kDriveReadyTimeoutMs = 31000;
 // A handshake normally answers within a few status reads; only a slow one
 // starts reading the clock, so the fast path costs no clock reads at all.
 inline constexpr uint32_t kHandshakeSpinsBeforeClock = 64;
@@ -190,11 +193,12 @@ class LinkLayer {
       *status = port_.Read(PortRegister::kStatus);
       if ((*status & 0x80) == want) return true;
     }
-    const uint64_t t0 = port_.NowMs();
+    Deadline<Port> deadline(port_, kHandshakeTimeoutMs);
     for (;;) {
+      const bool late = deadline.Passed();
       *status = port_.Read(PortRegister::kStatus);
       if ((*status & 0x80) == want) return true;
-      if (port_.NowMs() - t0 >= kHandshakeTimeoutMs) {
+      if (late) {
         MarkOutOfStep(LinkFault::kHandshakeTimeout,
                       "handshake timeout: the player does not answer\n");
         return false;
@@ -249,15 +253,31 @@ class LinkLayer {
     Settle();
     WriteRegister(link_register::kDeviceControl, 2);
     if (!inStep()) return false;
-    const uint64_t t0 = port_.NowMs();
-    for (;;) {  // the time test comes first in each pass
-      if (port_.NowMs() - t0 >= kDriveReadyTimeoutMs) {
-        sink_.Debug("IDE drive timeout!\n");
-        return false;
+    return WaitForDriveReady();
+  }
+
+  // Polls until the drive is not busy, ready and seek complete, for up to
+  // kDriveReadyTimeoutMs; a drive spinning up takes seconds, so each whole
+  // second waited is said on the debug channel.
+  bool WaitForDriveReady() {
+    Deadline<Port> deadline(port_, kDriveReadyTimeoutMs);
+    uint64_t seconds_said = 0;
+    for (;;) {
+      const uint64_t elapsed_ms = deadline.ElapsedMs();
+      if (elapsed_ms / 1000 > seconds_said) {
+        seconds_said = elapsed_ms / 1000;
+        char line[64];
+        std::snprintf(line, sizeof line, "waiting for the IDE drive to spin up: %u s\n",
+                      unsigned(seconds_said));
+        sink_.Debug(line);
       }
       const uint16_t status = ReadRegister(link_register::kStatusCommand);
       if (!inStep()) return false;
-      if ((status & 0xF0) == 0x50) return true;  // not busy, ready, seek complete
+      if ((status & 0xF0) == 0x50) return true;
+      if (deadline.Passed(elapsed_ms)) {
+        sink_.Debug("IDE drive timeout!\n");
+        return false;
+      }
     }
   }
 

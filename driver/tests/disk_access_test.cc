@@ -207,6 +207,21 @@ TEST_F(DiskAccessTest, DriveBusyTooLongTimesOutThenEveryTransferFailsAtOnce) {
   EXPECT_EQ(board().portOps().total(), 0u);
 }
 
+TEST(DiskAccessWaitTest, StatusWaitPollsOnceMoreAfterTheProcessWasDescheduled) {
+  SimFaults faults;
+  faults.busy_reads = 0;
+  SimPort port(std::make_unique<InterfaceBoard>(std::make_unique<MemoryMedium>(64), faults));
+  bool armed = false;
+  testing::DescheduledPort late(port, 3 * portlink::kStatusTimeoutMs, [&armed] { return armed; });
+  RecordingSink sink;
+  DiskAccess<testing::DescheduledPort> disk(late, sink);
+  ASSERT_EQ(disk.Open(), 0);
+  armed = true;  // the read's first status wait is left past its bound before its first poll
+  std::vector<uint8_t> buffer(512);
+  EXPECT_EQ(disk.ReadSectors(2, 1, buffer.data()), 0);
+  EXPECT_TRUE(disk.link().inStep());
+}
+
 TEST_F(DiskAccessTest, CablePulledAfterOpenFailsTransfersWithinTheBound) {
   board().faults().cable_pulled = true;
   std::vector<uint8_t> buffer(512);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "driver/driver_module.h"
 #include "driver/image_file.h"
 #include "driver/portlink/message_sink.h"
+#include "driver/sim/sim_port.h"
 
 namespace jukepak::testing {
 
@@ -133,6 +135,32 @@ class RecordingSink final : public portlink::MessageSink {
 
   std::vector<std::string> debug;
   std::string console;
+};
+
+// The simulated port as a driver sees it whose process is descheduled once:
+// at the second clock reading after `armed()` first holds (a wait's first
+// poll, the first reading being its start), `ms` pass on the board's clock
+// before the driver reads it.
+class DescheduledPort final {
+ public:
+  DescheduledPort(sim::SimPort& port, uint64_t ms, std::function<bool()> armed)
+      : port_(port), ms_(ms), armed_(std::move(armed)) {}
+
+  void Write(portlink::PortRegister reg, uint8_t value) { port_.Write(reg, value); }
+  uint8_t Read(portlink::PortRegister reg) { return port_.Read(reg); }
+  uint64_t NowMs() {
+    if (ms_ != 0 && armed_() && ++armed_readings_ == 2) {
+      port_.board().clock().Skip(ms_);
+      ms_ = 0;
+    }
+    return port_.NowMs();
+  }
+
+ private:
+  sim::SimPort& port_;
+  uint64_t ms_;
+  std::function<bool()> armed_;
+  int armed_readings_ = 0;
 };
 
 // The lines of `text` that equal `line`, counted.

@@ -144,13 +144,15 @@ TEST_F(LinkLayerTest, FirstPassMismatchPrintsPassWrittenAndReadValues) {
   EXPECT_EQ(sink_.debug.back(), "IDE error!\n");
 }
 
-TEST_F(LinkLayerTest, DriveReadyAfter999MsPassesAnd1000MsFails) {
+TEST_F(LinkLayerTest, DriveGetsTheSpinUpAllowanceAndSaysHowLongItWaits) {
   SimFaults faults;
-  faults.ready_after_ms = 999;
+  faults.ready_after_ms = portlink::kDriveReadyTimeoutMs;  // ready at the very deadline
   MakeBoard(faults);
   EXPECT_EQ(link().ResetUnit(true), 0);
+  EXPECT_TRUE(sink_.Said("waiting for the IDE drive to spin up: 1 s\n"));
+  EXPECT_TRUE(sink_.Said("waiting for the IDE drive to spin up: 31 s\n"));
 
-  faults.ready_after_ms = 1000;
+  faults.ready_after_ms = portlink::kDriveReadyTimeoutMs + 1;
   MakeBoard(faults);
   sink_.debug.clear();
   EXPECT_EQ(link().ResetUnit(true), 1);
@@ -164,9 +166,56 @@ TEST_F(LinkLayerTest, DriveThatNeverGetsReadyFailsWithinTheBound) {
   MakeBoard(faults);
   EXPECT_EQ(link().ResetUnit(true), 1);
   EXPECT_EQ(sink_.debug.back(), "IDE drive timeout!\n");
-  // 50 + 500 + 500 ms of settling, then the 1000 ms wait: virtual time only.
-  EXPECT_LT(board().clock().shown(), 2100u);
-  EXPECT_GE(board().clock().shown(), 2050u);
+  // 50 + 500 + 500 ms of settling, then the 31 s wait: virtual time only.
+  EXPECT_LT(board().clock().shown(), 32100u);
+  EXPECT_GE(board().clock().shown(), 32050u);
+}
+
+TEST_F(LinkLayerTest, ReadyWaitPollsOnceMoreAfterTheProcessWasDescheduled) {
+  SimFaults faults;
+  faults.ready_after_ms = 500;
+  MakeBoard(faults);
+  // Descheduled past the bound just after the wait began; the drive got ready meanwhile.
+  testing::DescheduledPort late(*port_, 40000, [this] { return board().disk().counts().resets != 0; });
+  LinkLayer<testing::DescheduledPort> link(late, sink_);
+  EXPECT_EQ(link.ResetUnit(true), 0);
+  EXPECT_FALSE(sink_.Said("IDE drive timeout!\n"));
+}
+
+// A board that answers each strobe, but only once the process waiting for it
+// has been descheduled past the handshake bound (at its second clock reading).
+class AnswersWhileDescheduledPort final {
+ public:
+  void Write(portlink::PortRegister reg, uint8_t value) {
+    if (reg == portlink::PortRegister::kControl) control_ = value;
+  }
+  uint8_t Read(portlink::PortRegister) {
+    if (resumed_) high_ = (control_ & 0x02) == 0;  // the handshake follows the strobe
+    return high_ ? 0x80 : 0x00;
+  }
+  uint64_t NowMs() {
+    if (++readings_ == 2) {
+      now_ += 1000;
+      resumed_ = true;
+    }
+    return now_++;
+  }
+
+ private:
+  uint8_t control_ = 0;
+  bool high_ = true;
+  bool resumed_ = false;
+  int readings_ = 0;
+  uint64_t now_ = 0;
+};
+
+TEST(LinkLayerHandshakeTest, HandshakePollsOnceMoreAfterTheProcessWasDescheduled) {
+  AnswersWhileDescheduledPort port;
+  RecordingSink sink;
+  LinkLayer<AnswersWhileDescheduledPort> link(port, sink);
+  link.ExchangeWord(0x1234);
+  EXPECT_TRUE(link.inStep());
+  EXPECT_TRUE(sink.debug.empty());
 }
 
 TEST_F(LinkLayerTest, PulledCableTimesOutAndThenSendsNothing) {
