@@ -38,6 +38,20 @@ inline constexpr uint8_t kWriteSectors = 0x30;
 inline constexpr uint8_t kIdentifyDevice = 0xEC;
 }  // namespace ata
 
+// The status waits of the transfer paths, by name. A test may leave one out
+// (DiskAccess::TEST_OmitWait) to show that a drive then loses or garbles data.
+enum class DiskWait : uint8_t {
+  kNone,
+  kReadReady,          // before each read command; judges the previous one's error
+  kReadDataRequest,    // after each read command, before its first sector
+  kReadDone,           // after a read call's last command: settled, error bit
+  kWriteReady,         // before each write command; judges the previous one's error
+  kWriteDataRequest,   // before each written sector
+  kWriteDone,          // after a write call's last command
+  kIdentifyReady,      // before IDENTIFY DEVICE
+  kIdentifyDataRequest,
+};
+
 template <PortAccess Port>
 class DiskAccess {
  public:
@@ -82,25 +96,30 @@ class DiskAccess {
   }
 
   // Reads count sectors from sector s into buffer (count * 512 bytes), in
-  // commands of at most 16 sectors. Count 0 succeeds with no link traffic.
+  // commands of at most 16 sectors, waiting for the data request once per
+  // command. Count 0 succeeds with no link traffic.
   int32_t ReadSectors(uint32_t s, uint32_t count, uint8_t* buffer) {
     if (!TransferAllowed(s, count, buffer)) return 1;
+    bool first = true;
     while (count != 0) {
       const uint32_t n = count <= kSectorsPerCommand ? count : kSectorsPerCommand;
-      if (!WaitUntil(0xF0, 0x50, false)) return 1;  // ready
+      // As for writes, only later commands' waits judge the error bit: the
+      // previous command's, which a sector failing mid-command leaves.
+      if (!WaitUntil(DiskWait::kReadReady, 0xF0, 0x50, !first)) return 1;
       LoadTaskFile(n, s, ata::kReadSectors);
-      if (!WaitUntil(0xF8, 0x58, true)) return 1;  // data request, once per command
+      if (!WaitUntil(DiskWait::kReadDataRequest, 0xF8, 0x58, true)) return 1;
       for (uint32_t i = 0; i < n; ++i) {
         link_.ExchangeWord(0x0600);
         link_.ReadBlock(kSectorBytes, buffer);
         buffer += kSectorBytes;
       }
       if (!link_.inStep()) return 1;
-      // A sector that fails mid-command shows only in the status at its end.
-      if (!NoErrorAfterCommand()) return 1;
       s += n;
       count -= n;
+      first = false;
     }
+    // The last command's status counts once the drive has finished it.
+    if (!first && !WaitUntil(DiskWait::kReadDone, 0xF0, 0x50, true)) return 1;
     return 0;
   }
 
@@ -116,7 +135,7 @@ class DiskAccess {
       const uint32_t n = count <= kSectorsPerCommand ? count : kSectorsPerCommand;
       // The first command's wait ignores an error bit left by an earlier
       // call; later ones report the error of this call's previous command.
-      if (!WaitUntil(0xF8, 0x50, !first)) return 1;  // ready, idle
+      if (!WaitUntil(DiskWait::kWriteReady, 0xF8, 0x50, !first)) return 1;  // ready, idle
       LoadTaskFile(n, s, ata::kWriteSectors);
       const bool sent =
           epp_enabled_ ? WriteCommandDataEpp(n, buffer) : WriteCommandDataSpp(n, buffer);
@@ -126,7 +145,7 @@ class DiskAccess {
       count -= n;
       first = false;
     }
-    if (!WaitUntil(0xF8, 0x50, !first)) return 1;
+    if (!WaitUntil(DiskWait::kWriteDone, 0xF8, 0x50, !first)) return 1;
     link_.ExchangeWord(0x0AA0);
     return link_.inStep() ? 0 : 1;
   }
@@ -134,10 +153,10 @@ class DiskAccess {
   // Stores the disk's LBA28 capacity (IDENTIFY DEVICE words 60-61) in *out.
   int32_t QueryNumSectors(uint32_t* out) {
     if (out == nullptr || !InStepOrSay()) return 1;
-    if (!WaitUntil(0xF0, 0x50, false)) return 1;
+    if (!WaitUntil(DiskWait::kIdentifyReady, 0xF0, 0x50, false)) return 1;
     // The drive/head register still holds 0xE0 | bits from the last command.
     link_.WriteRegister(link_register::kStatusCommand, ata::kIdentifyDevice);
-    if (!WaitUntil(0xF8, 0x58, true)) return 1;
+    if (!WaitUntil(DiskWait::kIdentifyDataRequest, 0xF8, 0x58, true)) return 1;
     link_.ExchangeWord(0x0600);
     link_.ReadBlock(kSectorBytes, scratch_);
     if (!link_.inStep()) return 1;
@@ -167,6 +186,9 @@ class DiskAccess {
   bool eppEnabled() const { return epp_enabled_; }
   LinkLayer<Port>& link() { return link_; }
 
+  // Tests only: from now on `wait` passes at once without polling.
+  void TEST_OmitWait(DiskWait wait) { omitted_wait_ = wait; }
+
  private:
   void Debug(const char* text) { link_.sink().Debug(text); }
 
@@ -191,7 +213,8 @@ class DiskAccess {
   // Polls the disk status until (status & mask) == want, for up to
   // kStatusTimeoutMs. With check_error, a settled status with the error bit
   // set fails at once. Running out of time puts the link out of step.
-  bool WaitUntil(uint8_t mask, uint8_t want, bool check_error) {
+  bool WaitUntil(DiskWait which, uint8_t mask, uint8_t want, bool check_error) {
+    if (which == omitted_wait_) return true;
     Deadline<Port> deadline(link_.port(), kStatusTimeoutMs);
     for (;;) {
       const bool late = deadline.Passed();
@@ -209,16 +232,6 @@ class DiskAccess {
     }
   }
 
-  bool NoErrorAfterCommand() {
-    const uint16_t status = link_.ReadRegister(link_register::kStatusCommand);
-    if (!link_.inStep()) return false;
-    if ((status & ata::kError) != 0) {
-      Debug("IDE error bit set\n");
-      return false;
-    }
-    return true;
-  }
-
   void LoadTaskFile(uint32_t n, uint32_t s, uint8_t command) {
     link_.WriteRegister(link_register::kSectorCount, uint16_t(n));
     link_.WriteRegister(link_register::kLba0, uint16_t(s & 0xFF));
@@ -230,7 +243,7 @@ class DiskAccess {
 
   bool WriteCommandDataEpp(uint32_t n, const uint8_t* buffer) {
     for (uint32_t i = 0; i < n; ++i) {
-      if (!WaitUntil(0xF8, 0x58, true)) return false;  // data request
+      if (!WaitUntil(DiskWait::kWriteDataRequest, 0xF8, 0x58, true)) return false;
       const EppResult sent = link_.WriteBlockEpp(buffer + i * kSectorBytes);
       if (sent == EppResult::kLinkFault) return false;
       if (sent == EppResult::kTimeout) {
@@ -244,7 +257,7 @@ class DiskAccess {
   bool WriteCommandDataSpp(uint32_t n, const uint8_t* buffer) {
     Debug("spp write\n");
     for (uint32_t i = 0; i < n; ++i) {
-      if (!WaitUntil(0xF8, 0x58, true)) return false;  // data request
+      if (!WaitUntil(DiskWait::kWriteDataRequest, 0xF8, 0x58, true)) return false;
       Debug("Write...\n");
       link_.ExchangeWord(0x0500);
       Debug("datawrite\n");
@@ -257,6 +270,7 @@ class DiskAccess {
 
   LinkLayer<Port> link_;
   bool epp_enabled_ = true;
+  DiskWait omitted_wait_ = DiskWait::kNone;
   uint8_t scratch_[kSectorBytes] = {};   // test pattern at Open, IDENTIFY data
   uint8_t readback_[kSectorBytes] = {};  // the test's read-back
 };
