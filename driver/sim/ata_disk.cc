@@ -44,15 +44,18 @@ AtaDisk::AtaDisk(DiskMedium& medium, const SimFaults& faults, const VirtualClock
 
 uint32_t AtaDisk::capacity() const { return std::min<uint32_t>(medium_.sectorCount(), kLba28Max); }
 
-bool AtaDisk::Busy() {
-  if (in_reset_ || faults_.never_ready) return true;
-  if (clock_.shown() < ready_at_ms_) return true;
-  if (busy_reads_left_ > 0) {
-    --busy_reads_left_;
-    return true;
-  }
-  return false;
+bool AtaDisk::busy() const {
+  return in_reset_ || faults_.never_ready || clock_.shown() < ready_at_ms_ || busy_reads_left_ > 0;
 }
+
+bool AtaDisk::PollBusy() {
+  if (in_reset_ || faults_.never_ready || clock_.shown() < ready_at_ms_) return true;
+  if (busy_reads_left_ == 0) return false;
+  --busy_reads_left_;
+  return true;
+}
+
+bool AtaDisk::dataReady() const { return phase_ != Phase::kIdle && !busy(); }
 
 uint8_t AtaDisk::StatusBits() const {
   uint8_t status = kDrdy | kDsc;
@@ -61,9 +64,11 @@ uint8_t AtaDisk::StatusBits() const {
   return status;
 }
 
-uint8_t AtaDisk::Status() { return Busy() ? kBsy : StatusBits(); }
+uint8_t AtaDisk::Status() { return PollBusy() ? kBsy : StatusBits(); }
 
 uint16_t AtaDisk::Read(uint8_t reg) {
+  // A busy drive answers every command-block register with its status.
+  if (reg >= 0x10 && reg <= 0x16 && busy()) return kFloatingHigh | kBsy;
   switch (reg) {
     case 0x10:
       return ReadData();
@@ -99,9 +104,7 @@ void AtaDisk::Write(uint8_t reg, uint16_t value) {
     return;
   }
   if (reg < 0x11 || reg > 0x17) return;
-  if (in_reset_ || faults_.never_ready || clock_.shown() < ready_at_ms_ || busy_reads_left_ > 0) {
-    return;  // a busy drive ignores the command block
-  }
+  if (busy()) return;  // a busy drive ignores the command block
   WriteCommandBlock(reg, uint8_t(value));
 }
 
@@ -235,7 +238,7 @@ void AtaDisk::FillIdentify() {
 }
 
 uint16_t AtaDisk::ReadData() {
-  if (phase_ != Phase::kReadData || in_reset_) return 0xFFFF;
+  if (phase_ != Phase::kReadData || !dataReady()) return 0xFFFF;  // nothing drives the bus
   const uint16_t word = uint16_t(buffer_[2 * word_index_] | (buffer_[2 * word_index_ + 1] << 8));
   if (++word_index_ < 256) return word;
   word_index_ = 0;
@@ -243,6 +246,7 @@ uint16_t AtaDisk::ReadData() {
   ++lba_next_;
   if (--sectors_left_ == 0) {
     phase_ = Phase::kIdle;
+    busy_reads_left_ = faults_.busy_reads;  // the drive completes the command
   } else if (!LoadSector()) {
     Fail(kErrorUnc);
   }
@@ -250,7 +254,7 @@ uint16_t AtaDisk::ReadData() {
 }
 
 void AtaDisk::WriteData(uint16_t word) {
-  if (phase_ != Phase::kWriteData || in_reset_) return;
+  if (phase_ != Phase::kWriteData || !dataReady()) return;  // the word is lost
   buffer_[2 * word_index_] = uint8_t(word & 0xFF);
   buffer_[2 * word_index_ + 1] = uint8_t(word >> 8);
   if (++word_index_ < 256) return;

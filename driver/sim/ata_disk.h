@@ -1,18 +1,25 @@
 // AtaDisk: the register file of an ATA disk in LBA28 mode, as the simulated
 // interface board reaches it. It serves READ SECTORS (0x20/0x21), WRITE
 // SECTORS (0x30/0x31) and IDENTIFY DEVICE (0xEC, capacity in words 60-61),
-// keeps BSY for a number of status reads after each command (and after its
-// reset, for as long as the faults say), sets DRQ during data phases and ERR
-// with the error register on failures: ABRT for an unknown command or CHS
-// addressing, IDNF for sectors past the end, UNC for a medium failure or the
-// disk-error-at sector.
+// sets DRQ during data phases and ERR with the error register on failures:
+// ABRT for an unknown command or CHS addressing, IDNF for sectors past the
+// end, UNC for a medium failure or the disk-error-at sector.
+//
+// It is as strict about BSY and DRQ as a drive: it stays busy for a number of
+// status reads (busy-reads) after each command, after each sector it writes
+// and after the last sector of a read (which completes the command), and
+// after its reset for as long as the faults say. Data moves only while DRQ is
+// set and BSY clear: a data word written at another time is lost, a data read
+// returns 0xFFFF. While busy, the command block ignores writes and answers
+// reads with the status. Between the sectors of one read command DRQ stays
+// set (the drive has read them ahead), so one data-request wait per read
+// command is enough.
 //
 // Register numbers are the link's: 0x10..0x17 the command block (0x10 the
 // 16-bit data register, 0x11 error/features, 0x12 sector count, 0x13..0x15
 // LBA bits 0-23, 0x16 drive/head, 0x17 status/command), 0x08..0x0F the
 // control block (0x0E alternate status/device control). The 8-bit registers
-// read with their upper 8 lines floating high (0xFF). While BSY the command
-// block ignores writes, as a drive does.
+// read with their upper 8 lines floating high (0xFF).
 #pragma once
 
 #include <cstdint>
@@ -57,7 +64,9 @@ class AtaDisk {
  private:
   enum class Phase { kIdle, kReadData, kWriteData };
 
-  bool Busy();  // consumes one BSY status read
+  bool busy() const;
+  bool PollBusy();  // a status read: busy() after consuming one busy read
+  bool dataReady() const;  // DRQ set and BSY clear
   uint8_t StatusBits() const;
   uint8_t Status();
   void WriteCommandBlock(uint8_t reg, uint8_t value);

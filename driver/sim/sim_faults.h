@@ -17,7 +17,8 @@
 //   disk-error-at=S      reading or writing sector S ends with the error bit
 //   register-error-at=K  the K-th read of the sector-count register after a
 //                        disk reset returns the value inverted
-//   busy-reads=N         status reads that show BSY after each command (default 2)
+//   busy-reads=N         status reads that show BSY after each command, each
+//                        written sector and each read's last sector (default 2)
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "driver/sim/interface_board.h"
@@ -205,6 +206,51 @@ TEST_F(DiskAccessTest, DriveBusyTooLongTimesOutThenEveryTransferFailsAtOnce) {
   board().ClearPortOps();
   EXPECT_EQ(disk().ReadSectors(0, 1, buffer.data()), 1);
   EXPECT_EQ(board().portOps().total(), 0u);
+}
+
+// Writes 40 sectors (three commands) and reads them back, asks the disk
+// size, then writes and reads 4 sectors whose last one fails: true when all
+// of it comes out right with `omitted` left out. The board keeps its default
+// timing: the drive is busy for two status polls after each command, after
+// each sector it writes and after a read's last sector.
+bool TransfersComeOutRight(portlink::DiskWait omitted, bool epp) {
+  SimFaults faults;
+  faults.disk_error_sector = 600;
+  faults.epp_broken = !epp;
+  SimPort port(
+      std::make_unique<InterfaceBoard>(std::make_unique<MemoryMedium>(kDiskSectors), faults));
+  RecordingSink sink;
+  DiskAccess<SimPort> disk(port, sink);
+  if (disk.Open() != 0) return false;
+  disk.TEST_OmitWait(omitted);
+  const std::vector<uint8_t> data = SectorPattern(100, 40, 9);
+  std::vector<uint8_t> back(data.size());
+  uint32_t sectors = 0;
+  return disk.WriteSectors(100, 40, data.data()) == 0 &&
+         disk.ReadSectors(100, 40, back.data()) == 0 && back == data &&
+         disk.QueryNumSectors(&sectors) == 0 && sectors == kDiskSectors &&
+         disk.WriteSectors(597, 4, data.data()) == 1 && disk.ReadSectors(597, 4, back.data()) == 1;
+}
+
+TEST(DiskAccessWaitTest, LeavingOutAnyTransferWaitMakesTransfersFail) {
+  using portlink::DiskWait;
+  for (bool epp : {true, false}) {
+    SCOPED_TRACE(epp ? "EPP writes" : "standard-port writes");
+    EXPECT_TRUE(TransfersComeOutRight(DiskWait::kNone, epp));
+    // Not kIdentifyReady: every call leaves the drive settled, so IDENTIFY
+    // never meets a busy drive.
+    const std::pair<DiskWait, const char*> kWaits[] = {
+        {DiskWait::kReadReady, "read ready"},
+        {DiskWait::kReadDataRequest, "read data request"},
+        {DiskWait::kReadDone, "read done"},
+        {DiskWait::kWriteReady, "write ready"},
+        {DiskWait::kWriteDataRequest, "write data request"},
+        {DiskWait::kWriteDone, "write done"},
+        {DiskWait::kIdentifyDataRequest, "identify data request"}};
+    for (const auto& [omitted, name] : kWaits) {
+      EXPECT_FALSE(TransfersComeOutRight(omitted, epp)) << "left out: " << name;
+    }
+  }
 }
 
 TEST(DiskAccessWaitTest, StatusWaitPollsOnceMoreAfterTheProcessWasDescheduled) {
