@@ -29,7 +29,9 @@ uint64_t MonotonicMs() {
 
 const PpdevSyscalls kLinux = {SysOpen, SysClose, SysIoctl, SysWrite, MonotonicMs};
 
-constexpr int kOpenFlags = O_RDWR | O_CLOEXEC;
+// O_NONBLOCK makes ppdev's write() return after the port driver's first
+// attempt, instead of retrying from a timed-out byte (see FlushEpp).
+constexpr int kOpenFlags = O_RDWR | O_CLOEXEC | O_NONBLOCK;
 
 Result Failed(ResultCode code, const std::string& step, const std::string& device, int error) {
   return Result::Error(code, step + " " + device + ": " + std::strerror(error));
@@ -70,7 +72,9 @@ Result PpdevPort::Claim(const std::string& device, const PpdevSyscalls& sys,
   }
   int forward = 0;
   int mode = IEEE1284_MODE_EPP;
-  if (sys.ioctl(fd, PPDATADIR, &forward) != 0 || sys.ioctl(fd, PPSETMODE, &mode) != 0) {
+  int fast_write = PP_FASTWRITE;
+  if (sys.ioctl(fd, PPDATADIR, &forward) != 0 || sys.ioctl(fd, PPSETMODE, &mode) != 0 ||
+      sys.ioctl(fd, PPSETFLAGS, &fast_write) != 0) {
     const int error = errno;
     sys.ioctl(fd, PPRELEASE, nullptr);
     sys.close(fd);
@@ -93,6 +97,22 @@ void PpdevPort::Ioctl(unsigned long request, void* arg) {
   }
 }
 
+// How the kernel writes EPP data decides how a timeout can be seen here.
+// ppdev's write() hands the bytes to the port driver's EPP write in chunks
+// and, after a chunk cut short, goes on with the rest: parport_pc's plain EPP
+// write stops at the first timed-out byte (clearing the port's timeout bit)
+// and returns the bytes before it, so ppdev retries the timed-out byte, and
+// the count comes back short only when such a retry times out at once. A
+// one-off timeout is then invisible, and if the board took the byte although
+// its acknowledge came late, the byte reaches it twice and the rest of the
+// sector lands one byte further on.
+//
+// So the port is set up so that every timeout shows and nothing is retried:
+// with PP_FASTWRITE, parport_pc sends the block in one string output and
+// looks at the timeout bit once after it, failing the write (EIO) when it is
+// set; O_NONBLOCK makes ppdev return after the first attempt, which also
+// covers port drivers that ignore the fast flag (their short count is then
+// the first timeout's). Any result but the whole block is an EPP timeout.
 void PpdevPort::FlushEpp() {
   if (epp_count_ == 0) return;
   const ssize_t sent = sys_->write(fd_, epp_pending_, epp_count_);

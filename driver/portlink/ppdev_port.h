@@ -7,9 +7,12 @@
 // mode (PPSETMODE IEEE1284_MODE_EPP, set when the port is claimed; the
 // ioctls reach the registers whatever the mode). EPP bytes are gathered and
 // sent with one write() as soon as another register is touched (or 512 are
-// pending), which keeps the order of the port operations. The kernel clears
-// the port's EPP timeout bit itself after a failed cycle, so status bit 0 as
-// read here is a latch instead: set by a short write(), shown until the next
+// pending), which keeps the order of the port operations. The port is set up
+// (PP_FASTWRITE, O_NONBLOCK) so that the kernel neither retries a timed-out
+// byte nor hides a timeout: a write() that does not send the whole block
+// timed out (ppdev_port.cc says why). The kernel clears the port's EPP
+// timeout bit itself after a failed cycle, so status bit 0 as read here is a
+// latch instead: set by a short or failed write(), shown until the next
 // status write, the way the bare port shows its timeout bit.
 //
 // System calls go through a table (PpdevSyscalls) so tests can watch and
@@ -47,8 +50,9 @@ bool PpdevDeviceOpens(const std::string& device, const PpdevSyscalls& sys);
 
 class PpdevPort final {
  public:
-  // Opens `device`, registers for exclusive use (PPEXCL) and claims the port
-  // (PPCLAIM), sets forward data direction and EPP mode for write(). Fails
+  // Opens `device` (O_NONBLOCK), registers for exclusive use (PPEXCL) and
+  // claims the port (PPCLAIM), sets forward data direction, EPP mode for
+  // write() and the fast EPP write (PPSETFLAGS PP_FASTWRITE). Fails
   // with kNotFound / kBusy / kIoError and a message naming the step; nothing
   // stays open on failure. `sys` must outlive the port.
   static Result Claim(const std::string& device, const PpdevSyscalls& sys,

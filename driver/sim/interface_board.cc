@@ -143,6 +143,13 @@ void InterfaceBoard::OnEppByte(uint8_t value) {
     epp_timeout_ = true;  // nobody acknowledged the cycle
     return;
   }
+  if (glitch_ != EppGlitch::kNone && block_index_ == kEppGlitchByte) {
+    // The port gives up on this one cycle; a late acknowledge still took the byte.
+    epp_timeout_ = true;
+    const bool taken = glitch_ == EppGlitch::kLateAck;
+    glitch_ = EppGlitch::kNone;
+    if (!taken) return;
+  }
   block_bytes_[block_index_++] = faults_.epp_broken ? uint8_t(~value) : value;
   if (block_index_ == 512) {
     DeliverSector();
@@ -219,6 +226,9 @@ uint8_t InterfaceBoard::Command(uint16_t word) {
       block_index_ = 0;
       ++epp_blocks_;
       block_times_out_ = faults_.epp_timeout_at != 0 && epp_blocks_ == faults_.epp_timeout_at;
+      glitch_ = EppGlitch::kNone;
+      if (faults_.epp_late_ack_at == epp_blocks_) glitch_ = EppGlitch::kLateAck;
+      if (faults_.epp_lost_byte_at == epp_blocks_) glitch_ = EppGlitch::kLostByte;
       return param;
     default:  // 0x0A brackets a write call; nothing to do on the board's side
       return param;

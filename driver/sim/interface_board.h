@@ -91,6 +91,7 @@ class InterfaceBoard {
  private:
   enum class Expect { kCommand, kStoreAddress, kFetchAddress, kRegisterValue };
   enum class Block { kNone, kRead, kSppWrite, kEppWrite };
+  enum class EppGlitch { kNone, kLateAck, kLostByte };  // a one-off cycle timeout
 
   // Sets cable_pulled once the port operations reach cable_pulled_after_ops.
   void PullCableWhenDue();
@@ -135,6 +136,7 @@ class InterfaceBoard {
   uint8_t block_bytes_[512] = {};
   uint32_t block_index_ = 0;
   bool block_times_out_ = false;
+  EppGlitch glitch_ = EppGlitch::kNone;
   uint32_t epp_blocks_ = 0;
 
   std::array<uint8_t, 0x8000> sram_{};

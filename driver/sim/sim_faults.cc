@@ -43,6 +43,8 @@ Result ApplyItem(const Switch& item, SimFaults* f) {
       {"cable-pulled-after-ops", &SimFaults::cable_pulled_after_ops},
       {"ready-after-ms", &SimFaults::ready_after_ms},
       {"epp-timeout-at", &SimFaults::epp_timeout_at},
+      {"epp-late-ack-at", &SimFaults::epp_late_ack_at},
+      {"epp-lost-byte-at", &SimFaults::epp_lost_byte_at},
       {"register-error-at", &SimFaults::register_error_at},
       {"busy-reads", &SimFaults::busy_reads}};
   const bool takes_number = name == "bad-sram" || name == "disk-error-at" ||

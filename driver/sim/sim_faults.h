@@ -14,6 +14,11 @@
 //   epp-broken           bytes through the EPP data port arrive inverted
 //   epp-timeout-at=K     the K-th EPP sector block (counted from 1 since the
 //                        board was made, the open-time test included) times out
+//   epp-late-ack-at=K    in the K-th EPP block one cycle (byte kEppGlitchByte)
+//                        times out once although the board took its byte: its
+//                        acknowledge came too late for the port
+//   epp-lost-byte-at=K   in the K-th EPP block one cycle (byte kEppGlitchByte)
+//                        times out once and the board missed its byte
 //   disk-error-at=S      reading or writing sector S ends with the error bit
 //   register-error-at=K  the K-th read of the sector-count register after a
 //                        disk reset returns the value inverted
@@ -29,6 +34,8 @@
 namespace jukepak::sim {
 
 inline constexpr char kSimFaultsVariable[] = "JUKEPAK_SIM_FAULTS";
+// The byte of an EPP block whose cycle the one-off EPP faults time out.
+inline constexpr uint32_t kEppGlitchByte = 100;
 
 struct SimFaults {
   bool cable_pulled = false;
@@ -39,6 +46,8 @@ struct SimFaults {
   uint32_t ready_after_ms = 0;
   bool epp_broken = false;
   uint32_t epp_timeout_at = 0;  // 0: never
+  uint32_t epp_late_ack_at = 0;   // 0: never
+  uint32_t epp_lost_byte_at = 0;  // 0: never
   std::optional<uint32_t> disk_error_sector;
   uint32_t register_error_at = 0;  // 0: never
   uint32_t busy_reads = 2;

@@ -231,6 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFault{"register-error-at=5", 1, "IDE error!\n"},
         OpenFault{"epp-broken", 0, "EPP disabled\n"},
         OpenFault{"epp-timeout-at=1", 0, "EPP timeout misery\n"},
+        OpenFault{"epp-late-ack-at=1", 0, "EPP timeout misery\n"},
+        OpenFault{"epp-lost-byte-at=1", 0, "EPP timeout misery\n"},
         OpenFault{"busy-reads=5000", 0, "IDE status timeout\n"},
         OpenFault{"cable-puled", 1, "simulator fault \"cable-puled\": unknown switch"}),
     [](const ::testing::TestParamInfo<OpenFault>& info) {
