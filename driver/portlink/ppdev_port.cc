@@ -118,7 +118,8 @@ void PpdevPort::FlushEpp() {
   const ssize_t sent = sys_->write(fd_, epp_pending_, epp_count_);
   if (sent != ssize_t(epp_count_)) {
     epp_timed_out_ = true;  // the cycle that was not acknowledged timed out
-    if (sent < 0 && failed_calls_++ == 0) {
+    // EIO is how the fast write reports the timeout; anything else is a failed call.
+    if (sent < 0 && errno != EIO && failed_calls_++ == 0) {
       DebugPrint("portlink: EPP write failed: %s\n", std::strerror(errno));
     }
   }

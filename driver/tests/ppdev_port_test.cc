@@ -351,6 +351,7 @@ TEST_F(PpdevPortTest, OneOffEppTimeoutFailsTheWriteAndSendsNoByteTwice) {
     const std::vector<uint8_t> data = SectorPattern(100, 3, 2);
     EXPECT_EQ(disk.WriteSectors(100, 3, data.data()), 1);
     EXPECT_EQ(sink.debug.back(), "EPP timeout misery\n");
+    EXPECT_EQ(port->failedCalls(), 0u);  // a timeout, not a failed system call
     const std::vector<uint8_t> second(stored->sector(101), stored->sector(101) + 512);
     EXPECT_TRUE(second == std::vector<uint8_t>(512, 0) ||
                 std::equal(second.begin(), second.end(), data.begin() + 512));
