@@ -100,10 +100,7 @@ bool PlayerVolume::JobInProgress() const { return worker_ != nullptr && worker_-
 
 bool PlayerVolume::CancelRequested() const { return cancel_requested_.load(); }
 
-void PlayerVolume::ClearCancel() {
-  cancel_requested_.store(false);
-  if (worker_ != nullptr) worker_->ClearCancel();
-}
+void PlayerVolume::ClearCancel() { cancel_requested_.store(false); }
 
 void PlayerVolume::SetDeviceState(DeviceState state) {
   device_state_.store(state);

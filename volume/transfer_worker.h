@@ -2,8 +2,7 @@
 // three auto-reset events (sync, mount, initialize, in that order of priority)
 // and runs the job of the event that fired. A signalled event stays set until
 // the worker takes it, so a request made just after a job has ended, before
-// the worker waits again, still runs. The cancel event is manual-reset: it
-// stays set until the running sync clears it at its end.
+// the worker waits again, still runs.
 #pragma once
 
 #include <array>
@@ -36,10 +35,6 @@ class TransferWorker {
   // after the stop request, even one whose event is set.
   void Stop();
 
-  // The manual-reset cancel event.
-  void SetCancel() { cancel_.store(true); }
-  void ClearCancel() { cancel_.store(false); }
-  bool CancelRequested() const { return cancel_.load(); }
   // True from the moment the worker takes a job until the job has returned,
   // including the job's last calls to its front end.
   bool JobRunning() const { return job_running_.load(); }
@@ -52,7 +47,6 @@ class TransferWorker {
   std::condition_variable wake_;
   std::array<bool, 3> signalled_{};
   bool stop_requested_ = false;
-  std::atomic<bool> cancel_{false};
   std::atomic<bool> job_running_{false};
   std::thread thread_;
 };

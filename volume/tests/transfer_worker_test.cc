@@ -94,15 +94,5 @@ TEST(TransferWorker, StopEndsTheThreadWithoutRunningAPendingJob) {
   EXPECT_EQ(log.jobs(), (std::vector<int>{0}));
 }
 
-TEST(TransferWorker, TheCancelEventStaysSetUntilCleared) {
-  TransferWorker worker({nullptr, nullptr, nullptr});
-  EXPECT_FALSE(worker.CancelRequested());
-  worker.SetCancel();
-  EXPECT_TRUE(worker.CancelRequested());
-  EXPECT_TRUE(worker.CancelRequested());
-  worker.ClearCancel();
-  EXPECT_FALSE(worker.CancelRequested());
-}
-
 }  // namespace
 }  // namespace jukepak
