@@ -19,7 +19,7 @@ constexpr uint32_t kTagTrackOffset = 126;
 constexpr uint32_t kTagGenreOffset = 127;
 constexpr uint8_t kNoGenre = 255;
 
-void PutTagField(Id3v1Tag& tag, uint32_t offset, const std::string& text) {
+void PutTagField(Id3v1TagBytes& tag, uint32_t offset, const std::string& text) {
   std::memcpy(tag.data() + offset, text.data(), std::min<size_t>(text.size(), kTagFieldSize));
 }
 
@@ -48,9 +48,9 @@ Result ChainClusters(const VolumeModel& model, uint32_t first, uint32_t count,
 
 }  // namespace
 
-Id3v1Tag BuildId3v1Tag(const std::string& title, const std::string& artist,
-                       const std::string& album, uint32_t track_number) {
-  Id3v1Tag tag{};
+Id3v1TagBytes BuildId3v1Tag(const std::string& title, const std::string& artist,
+                           const std::string& album, uint32_t track_number) {
+  Id3v1TagBytes tag{};
   std::memcpy(tag.data(), "TAG", 3);
   PutTagField(tag, kTagTitleOffset, title);
   PutTagField(tag, kTagArtistOffset, artist);
@@ -98,7 +98,7 @@ Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const 
   std::vector<uint8_t> audio;
   Result r = ReadTrackAudio(volume, track, &audio);
   if (!r.ok()) return r;
-  const Id3v1Tag tag =
+  const Id3v1TagBytes tag =
       BuildId3v1Tag(track.record.title(), track.record.artist(), cd.record.album(), slot + 1);
 
   std::FILE* file = std::fopen(path.c_str(), "wbx");  // x: never replace a file

@@ -9,19 +9,20 @@
 #include <vector>
 
 #include "base/result.h"
+#include "volume/id3_tags.h"
 #include "volume/player_volume.h"
 
 namespace jukepak {
 
-inline constexpr uint32_t kId3v1Size = 128;
-using Id3v1Tag = std::array<uint8_t, kId3v1Size>;
+// The 128 bytes of an ID3v1 block as a file ends with them.
+using Id3v1TagBytes = std::array<uint8_t, kId3v1Size>;
 
 // "TAG", then title, artist and album (30 bytes each, Latin-1 as stored,
 // cut to 30 and zero-padded), an empty year and comment, the track number
 // (ID3v1.1: comment byte 28 zero, byte 29 the number; 0 leaves it out, as
 // does a number above 255) and genre 255 (none).
-Id3v1Tag BuildId3v1Tag(const std::string& title, const std::string& artist,
-                       const std::string& album, uint32_t track_number);
+Id3v1TagBytes BuildId3v1Tag(const std::string& title, const std::string& artist,
+                           const std::string& album, uint32_t track_number);
 
 // The track's audio bytes (its size field less the 1024 of the record),
 // read cluster by cluster along its chain into *audio. Fails with kCorrupt,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "volume/id3_tags.h"
 #include "volume/memory_device.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"
@@ -138,7 +139,7 @@ TEST_F(ExportTest, DamagedChainsAreRefusedAndNoFileIsMade) {
 }
 
 TEST(Id3v1TagTest, FieldsAreCutZeroPaddedAndTheNumberIsOptional) {
-  const Id3v1Tag tag = BuildId3v1Tag("T", std::string(40, 'a'), "Caf\xE9", 0);
+  const Id3v1TagBytes tag = BuildId3v1Tag("T", std::string(40, 'a'), "Caf\xE9", 0);
   EXPECT_EQ(std::string(tag.begin(), tag.begin() + 3), "TAG");
   EXPECT_EQ(tag[3], 'T');
   EXPECT_EQ(tag[4], 0);
@@ -147,6 +148,16 @@ TEST(Id3v1TagTest, FieldsAreCutZeroPaddedAndTheNumberIsOptional) {
   EXPECT_EQ(tag[126], 0);        // no track number
   EXPECT_EQ(BuildId3v1Tag("", "", "", 300)[126], 0);
   EXPECT_EQ(BuildId3v1Tag("", "", "", 100)[126], 100);
+}
+
+TEST(Id3v1TagTest, AnExportedTagReadsBackAsTheSameSong) {
+  const Id3v1TagBytes block = BuildId3v1Tag("Title", "Artist", "Album", 7);
+  Id3v1Tag tag;
+  ASSERT_TRUE(ParseId3v1(block, &tag));
+  EXPECT_EQ(tag.title, "Title");
+  EXPECT_EQ(tag.artist, "Artist");
+  EXPECT_EQ(tag.album, "Album");
+  EXPECT_EQ(tag.trackNumber, 7);
 }
 
 }  // namespace
