@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "volume/index_mark.h"
+#include "volume/layout.h"
+#include "volume/mpeg_frame_scanner.h"
+#include "volume/tests/test_media.h"
 
 namespace jukepak {
 namespace {
@@ -63,7 +66,7 @@ TEST(IndexMarks, ShortTrackGetsOnlyTheTerminator) {
   EXPECT_EQ(record.indexSlot(0)[0], 0xFE);
 }
 
-TEST(IndexMarks, SearchStopsAtTheLastCluster) {
+TEST(IndexMarks, SearchStopsAtTheLastClusterWithAFrameStart) {
   // The last clusters recorded no frame start and kept 0.0.
   std::vector<double> times = {0.0, 10.0, 20.0, 0.0, 0.0};
   std::vector<uint32_t> chain = {5, 6, 7, 8, 9};
@@ -71,9 +74,36 @@ TEST(IndexMarks, SearchStopsAtTheLastCluster) {
   PlaceIndexMarks(30.0, times, chain, &record);  // 15 marks, targets up to 28 s
   ASSERT_EQ(record.CountIndexMarks(), 15);
   const IndexMark last = DecodeIndexMark(record.indexSlot(14));
-  EXPECT_EQ(last.cluster, 9u);
+  EXPECT_EQ(last.cluster, 7u);
+  EXPECT_EQ(last.seconds, 20u);
   EXPECT_EQ(DecodeIndexMark(record.indexSlot(5)).cluster, 6u);  // target 10 s: the 10 s cluster
   EXPECT_EQ(DecodeIndexMark(record.indexSlot(6)).cluster, 7u);  // target 12 s: the 20 s cluster
+}
+
+// 8 kbit/s MPEG-2.5 Layer III at 8 kHz: 72-byte frames of 0.072 s, so a
+// cluster spans about 8 s, and this length leaves the last cluster all filler.
+TEST(IndexMarks, MarksOfALowBitrateTrackNeverGoBackInTime) {
+  constexpr uint32_t kMpeg25Frame8k = 0xFFE31804;
+  const std::vector<uint8_t> audio = testing::Frames(kMpeg25Frame8k, 72, 5447);
+  const uint32_t clusters = uint32_t(ClustersForAudio(audio.size()));
+  std::vector<double> times(clusters, 0.0);
+  std::vector<uint32_t> chain;
+  for (uint32_t c = 0; c < clusters; ++c) chain.push_back(100 + c);
+  const double time = ScanMpegFrames(audio, times);
+  ASSERT_GT(time, 356.0);
+  ASSERT_EQ(times.back(), 0.0);
+
+  TrackRecord record;
+  PlaceIndexMarks(time, times, chain, &record);
+  ASSERT_EQ(record.CountIndexMarks(), 178);
+  uint32_t previous = 0;
+  for (uint32_t i = 0; i < 178; ++i) {
+    const IndexMark mark = DecodeIndexMark(record.indexSlot(i));
+    const uint32_t tenths = (mark.minutes * 60 + mark.seconds) * 10 + mark.tenths;
+    EXPECT_GE(tenths, previous) << "mark " << i;
+    EXPECT_LT(mark.cluster, chain.back()) << "mark " << i << " names the filler cluster";
+    previous = tenths;
+  }
 }
 
 TEST(IndexMarks, LongTrackOver64MinutesStoresMinutesModulo64) {
