@@ -63,6 +63,11 @@ inline constexpr uint32_t kIndexMarkSlots = kMaxIndexMarks + 1;  // the marks an
 // Byte 2 of an entry (the cluster's top byte) is 0xFF in a terminator.
 inline constexpr uint8_t kIndexTerminatorByte = 0xFF;
 inline constexpr uint32_t kIndexTerminatorCluster = 0xFFFFFE;
+// No track may use a cluster at or above this: an index mark naming it would
+// have 0xFF as byte 2 and read as the terminator. On the largest drives the
+// audio area reaches past it (the top 448 MB of 2^28 sectors), and those
+// clusters stay unused.
+inline constexpr uint32_t kTrackClusterBound = 0xFF0000;
 
 // Text fields: 48 bytes, zero-terminated, 47 characters usable.
 inline constexpr uint32_t kTextFieldSize = 48;

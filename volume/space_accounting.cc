@@ -9,7 +9,7 @@
 namespace jukepak {
 
 uint32_t AllocatableClusterLimit(const VolumeHeader& header) {
-  uint32_t limit = header.audioClusters();
+  uint32_t limit = std::min(header.audioClusters(), format::kTrackClusterBound);
   if (header.cdCount() > 0) {
     const uint64_t cd_cluster = header.cdStart() / format::kSectorsPerCluster;
     const uint64_t first = cd_cluster > header.audioStart() ? cd_cluster - header.audioStart() : 0;

@@ -7,9 +7,9 @@
 
 namespace jukepak {
 
-// One past the highest cluster a track may use: audioClusters, or, while the
-// volume holds CD records, the first cluster that a CD record lies in
-// (cdStart / 16 - audioStart), whichever is lower.
+// One past the highest cluster a track may use: the lowest of audioClusters,
+// kTrackClusterBound (0xFF0000) and, while the volume holds CD records, the
+// first cluster that a CD record lies in (cdStart / 16 - audioStart).
 uint32_t AllocatableClusterLimit(const VolumeHeader& header);
 
 // The clusters the CD area needs for cd_count records: whole groups of 16,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "volume/cluster_allocator.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/space_accounting.h"
@@ -53,6 +54,22 @@ TEST_F(SpaceTest, FreeSpaceCountsOnlyClustersTheAllocatorCanHandOut) {
   EXPECT_EQ(AllocatableClusterLimit(volume_.model().header), clusters - 1);
   EXPECT_EQ(volume_.FreeKilobytes(), (clusters - 1 - 5) * 8);
   EXPECT_EQ(volume_.model().freeKilobytes, volume_.FreeKilobytes());
+}
+
+TEST_F(SpaceTest, ClustersFromTheIndexTerminatorBoundUpAreNeitherFreeNorAllocatable) {
+  // The audio area of a 2^28-sector drive, 0xFF0000 and the 0xFF80 clusters above it.
+  VolumeHeader& header = volume_.model().header;
+  header.setAudioClusters(format::kTrackClusterBound + 0xFF80);
+  Fat& fat = volume_.model().fat;
+  fat.Reset((header.audioClusters() + 127) / 128);
+  fat.set(5, format::kFatEndOfChain);
+  EXPECT_EQ(AllocatableClusterLimit(header), format::kTrackClusterBound);
+  EXPECT_EQ(volume_.FreeKilobytes(), uint64_t(format::kTrackClusterBound - 1) * 8);
+
+  uint32_t next_free = format::kTrackClusterBound - 1;
+  std::vector<uint32_t> chain;
+  ASSERT_TRUE(AllocateChain(fat, AllocatableClusterLimit(header), 2, &next_free, &chain).ok());
+  EXPECT_EQ(chain, (std::vector<uint32_t>{format::kTrackClusterBound - 1, 0}));
 }
 
 TEST_F(SpaceTest, AFullFatLeavesNoFreeSpace) {
