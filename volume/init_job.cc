@@ -63,6 +63,9 @@ std::array<uint8_t, format::kSectorSize> FatSectorBytes(bool first) {
 
 Result PlayerVolume::InitJob() {
   reporter_->ShowStatus("Initializing file system");
+  // Whatever follows, the old directory is no longer the drive's: the first
+  // write zeroes its signature, and a failure leaves no volume to show.
+  ClearPlayerDirectory();
   model_.fat.Clear();
   uint32_t n = 0;
   Result r = device_->QuerySectorCount(&n);
@@ -81,7 +84,6 @@ Result PlayerVolume::InitJob() {
   r = WriteEmptyVolume(n);
   if (!r.ok()) return ReportDriverFailure("Initialization failed", r);
 
-  ClearPlayerDirectory();
   reporter_->ShowStatus("Unloaded");
   SetDeviceState(DeviceState::kVolumeNotLoaded);
   return MountJob();  // busyState stays at initialize until the mount ends

@@ -167,6 +167,7 @@ TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
     ASSERT_GT(writes->size(), 30u);
   }
+  testing::AddCd(probe, "Artist", "Album", {{"Song", "Artist", 2}});
   for (int fail_from : {1, 2, 10, 33, 34}) {
     SCOPED_TRACE(fail_from);
     MemoryDevice disk(3000);
@@ -174,9 +175,15 @@ TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
     ASSERT_EQ(volume.BindDevice(std::make_unique<WriteLog>(&disk, fail_from)), kBindOk);
+    ASSERT_TRUE(volume.CheckVolume());
+    ASSERT_TRUE(volume.RunJobNow(Job::kMount).ok());
+    ASSERT_EQ(volume.model().playerCds.size(), 1u);
     const Result done = volume.RunJobNow(Job::kInit);
     EXPECT_FALSE(done.ok());
     EXPECT_FALSE(testing::ReadHeader(disk).HasSignature());
+    // The old directory is gone with the signature it stood on.
+    EXPECT_TRUE(volume.model().playerCds.empty());
+    EXPECT_EQ(reporter.TreeText(Tree::kPlayer), "");
     EXPECT_EQ(volume.deviceState(), DeviceState::kNoDriver);
     EXPECT_EQ(volume.busyState(), BusyState::kIdle);
     EXPECT_NE(reporter.lastStatus().find("Initialization failed"), std::string::npos);
