@@ -36,6 +36,15 @@ bool FindSong(VolumeModel& model, TreeItem item, SongPlace* place) {
   return false;
 }
 
+// A move between two CDs of one key (a sync writes one of them) keeps the
+// key's count; into another key it adds one song to what the player's CD of
+// that key will hold.
+bool MoveFillsTarget(const PlayerVolume& volume, const CdNode& from, const CdNode& target) {
+  const CdRecord& to = target.record;
+  if (from.record.album() == to.album() && from.record.artist() == to.artist()) return false;
+  return SongsBoundForKey(volume, to.album(), to.artist()) >= format::kMaxTracksPerCd;
+}
+
 Result Busy() { return Result::Error(ResultCode::kBusy, kPendingBusy); }
 
 void RemoveEmptyCd(PlayerVolume& volume, CdNode* cd) {
@@ -98,7 +107,7 @@ Result DropPendingSong(PlayerVolume& volume, TreeItem song_item, TreeItem onto_i
     return Result::Error(ResultCode::kNotFound, "no pending entry there");
   }
   if (target == from.cd && index == from.slot) return Result::Ok();
-  if (target != from.cd && target->pendingTracks.size() >= format::kMaxTracksPerCd) {
+  if (MoveFillsTarget(volume, *from.cd, *target)) {
     return Result::Error(ResultCode::kLimit, kNoMoreTracks);
   }
   std::unique_ptr<TrackNode> song = std::move(from.cd->pendingTracks[from.slot]);

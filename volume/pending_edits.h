@@ -28,8 +28,9 @@ Result RenamePendingSong(PlayerVolume& volume, TreeItem song_item, std::string_v
 // the pending tree: onto a song, the dragged song takes that song's slot
 // (within one CD onto a later song it ends after it, onto an earlier one
 // before it; into another CD it goes before it); onto its own CD nothing
-// changes; onto another CD it goes last. A move into a CD that holds 100
-// songs is refused with "No more tracks allowed on this CD" (kLimit). Both
+// changes; onto another CD it goes last. A move into a CD of another album
+// is refused with "No more tracks allowed on this CD" (kLimit) when that
+// album's pending songs and the player's tracks of it reach 100. Both
 // CDs' song entries are rebuilt; a CD left without songs goes from the list.
 Result DropPendingSong(PlayerVolume& volume, TreeItem song_item, TreeItem onto_item);
 

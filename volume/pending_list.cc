@@ -54,6 +54,21 @@ uint32_t PlayerTracksOfKey(const PlayerVolume& volume, const std::string& album,
   return 0;
 }
 
+}  // namespace
+
+// Songs of one key may sit in two pending CDs while a sync writes one of
+// them, and all of them end on the same player CD.
+uint32_t SongsBoundForKey(const PlayerVolume& volume, const std::string& album,
+                          const std::string& artist) {
+  size_t songs = PlayerTracksOfKey(volume, album, artist);
+  for (const auto& cd : volume.model().pendingCds) {
+    if (SameKey(*cd, album, artist)) songs += cd->pendingTracks.size();
+  }
+  return uint32_t(songs);
+}
+
+namespace {
+
 bool EndsWithMp3(const std::string& name) {
   if (name.size() < 4) return false;
   std::string tail = name.substr(name.size() - 4);
@@ -147,19 +162,15 @@ Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
   const std::string album = album_latin1.substr(0, format::kTextLimit);
   const std::string artist = song->record.artist();
 
-  // Songs of one key may sit in two pending CDs while a sync writes one of
-  // them, and all of them end on the same player CD.
-  size_t songs_of_key = PlayerTracksOfKey(volume, album, artist);
   CdNode* target = nullptr;
   for (const auto& cd : model.pendingCds) {
     if (!SameKey(*cd, album, artist)) continue;
     for (const auto& pending : cd->pendingTracks) {
       if (pending->sourcePath == song->sourcePath) return Result::Ok();  // already pending
     }
-    songs_of_key += cd->pendingTracks.size();
     if (target == nullptr && cd->hasWork) target = cd.get();
   }
-  if (songs_of_key >= format::kMaxTracksPerCd) {
+  if (SongsBoundForKey(volume, album, artist) >= format::kMaxTracksPerCd) {
     return Result::Error(ResultCode::kLimit, kNoMoreTracks);
   }
 

@@ -78,6 +78,14 @@ struct AddFailure {
 // labels). A folder without MP3 files adds nothing and reports nothing.
 std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::string>& paths);
 
+// The songs that will end on the player CD of (album, artist) once the
+// pending list is written: that CD's tracks on the player and every pending
+// song of the key, in whichever pending CD it waits. An addition or a move
+// into the key is refused when this has reached 100. Caller holds the
+// model's pendingMutex.
+uint32_t SongsBoundForKey(const PlayerVolume& volume, const std::string& album,
+                          const std::string& artist);
+
 // False while a sync runs: the pending tree's edits (delete, rename, move)
 // are refused then, so that no edit touches a song the job is writing.
 bool PendingEditsAllowed(const PlayerVolume& volume);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "volume/pending_edits.h"
 #include "volume/space_accounting.h"
 #include "volume/tests/test_media.h"
 
@@ -44,6 +45,14 @@ class PendingListTest : public ::testing::Test {
     return path;
   }
   std::string Tree() { return player_.reporter().TreeText(Tree::kPending); }
+  // A CD of `tracks` tracks as the player's directory lists it.
+  void AddPlayerCd(const std::string& artist, const std::string& album, uint8_t tracks) {
+    auto cd = std::make_unique<CdNode>();
+    cd->record.setAlbum(album);
+    cd->record.setArtist(artist);
+    cd->record.setTrackCount(tracks);
+    volume().model().playerCds.push_back(std::move(cd));
+  }
 
   TempDir dir_;
   MountedVolume player_;
@@ -146,11 +155,7 @@ TEST_F(PendingListTest, HundredFirstSongIsRefusedEvenWithALowerTrackNumber) {
 }
 
 TEST_F(PendingListTest, LimitCountsTheTracksOfThePlayersCd) {
-  auto cd = std::make_unique<CdNode>();
-  cd->record.setAlbum("B");
-  cd->record.setArtist("A");
-  cd->record.setTrackCount(98);
-  volume().model().playerCds.push_back(std::move(cd));
+  AddPlayerCd("A", "B", 98);
   ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "1", "A", "B", 0), std::nullopt).ok());
   ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "2", "A", "B", 0), std::nullopt).ok());
   EXPECT_EQ(AddFile(volume(), Tagged("3.mp3", "3", "A", "B", 0), std::nullopt).code(),
@@ -242,6 +247,73 @@ TEST_F(PendingListTest, RemovingSongsAndCds) {
   EXPECT_EQ(Tree(), "");
   EXPECT_TRUE(pending().empty());
   EXPECT_EQ(volume().EstimateDownloadKilobytes(), 0u);
+}
+
+TEST_F(PendingListTest, RenamingACdRelabelsItsSongsAndRenamingASongOnlyItself) {
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "One", "A", "B", 1), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "Two", "X", "B", 2), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "Three", "A", "B", 3), std::nullopt).ok());
+  CdNode* ab = pending()[1].get();
+  ASSERT_EQ(Tree(), "A / B\n  One\n  Three\nX / B\n  Two\n");
+
+  // Under the CD's new artist its songs by "A" show their artist.
+  ASSERT_TRUE(RenamePendingCd(volume(), ab->treeItem, "New", "Caf\u00e9").ok());
+  EXPECT_EQ(ab->record.album(), "Caf\xE9");
+  EXPECT_EQ(Tree(), "New / Caf\u00e9\n  A / One\n  A / Three\nX / B\n  Two\n");
+  ASSERT_TRUE(RenamePendingSong(volume(), ab->pendingTracks[1]->treeItem, "New", "3").ok());
+  EXPECT_EQ(Tree(), "New / Caf\u00e9\n  A / One\n  3\nX / B\n  Two\n");
+
+  std::string artist, title;
+  ASSERT_TRUE(PendingTexts(volume(), ab->pendingTracks[1]->treeItem, &artist, &title));
+  EXPECT_EQ(artist + "|" + title, "New|3");
+  EXPECT_EQ(RenamePendingCd(volume(), ab->pendingTracks[0]->treeItem, "a", "b").code(),
+            ResultCode::kNotFound);
+  volume().SetBusyState(BusyState::kSync);
+  EXPECT_EQ(RenamePendingSong(volume(), ab->pendingTracks[0]->treeItem, "a", "b").code(),
+            ResultCode::kBusy);
+}
+
+TEST_F(PendingListTest, MovingSongsWithinAndBetweenCds) {
+  for (int i = 1; i <= 3; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_TRUE(AddFile(volume(), Tagged(n + ".mp3", "S" + n, "A", "B", i), std::nullopt).ok());
+  }
+  ASSERT_TRUE(AddFile(volume(), Tagged("x.mp3", "X", "C", "D", 0), std::nullopt).ok());
+  CdNode* ab = pending()[1].get();
+  CdNode* cd = pending()[0].get();
+  auto item = [&](CdNode* of, size_t slot) { return of->pendingTracks[slot]->treeItem; };
+
+  ASSERT_TRUE(DropPendingSong(volume(), item(ab, 0), item(ab, 2)).ok());  // onto a later song
+  EXPECT_EQ(Tree(), "A / B\n  S2\n  S3\n  S1\nC / D\n  X\n");
+  ASSERT_TRUE(DropPendingSong(volume(), item(ab, 2), item(ab, 0)).ok());  // onto an earlier one
+  EXPECT_EQ(Tree(), "A / B\n  S1\n  S2\n  S3\nC / D\n  X\n");
+  ASSERT_TRUE(DropPendingSong(volume(), item(ab, 1), item(cd, 0)).ok());  // before a song there
+  EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\nC / D\n  A / S2\n  X\n");
+  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 1), ab->treeItem).ok());  // onto a CD: last
+  EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\n  C / X\nC / D\n  A / S2\n");
+  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 0), ab->treeItem).ok());  // empties its CD
+  EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\n  C / X\n  S2\n");
+  EXPECT_EQ(pending().size(), 1u);
+}
+
+TEST_F(PendingListTest, MoveLimitCountsThePlayersTracksOfTheTargetAlbum) {
+  AddPlayerCd("A", "B", 98);
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "1", "A", "B", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "2", "C", "D", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "3", "C", "D", 0), std::nullopt).ok());
+  CdNode* ab = pending()[1].get();
+  CdNode* cd = pending()[0].get();
+
+  ASSERT_TRUE(DropPendingSong(volume(), cd->pendingTracks[0]->treeItem, ab->treeItem).ok());
+  const Result full = DropPendingSong(volume(), cd->pendingTracks[0]->treeItem, ab->treeItem);
+  EXPECT_EQ(full.code(), ResultCode::kLimit);
+  EXPECT_EQ(full.message(), "No more tracks allowed on this CD");
+  EXPECT_EQ(ab->pendingTracks.size(), 2u);
+  EXPECT_EQ(cd->pendingTracks.size(), 1u);
+  // Within the full CD songs still change places.
+  EXPECT_TRUE(
+      DropPendingSong(volume(), ab->pendingTracks[0]->treeItem, ab->pendingTracks[1]->treeItem)
+          .ok());
 }
 
 TEST(SizeLabelText, WholeMegabytesAndTruncatedHundredths) {
