@@ -165,9 +165,11 @@ void CSongliftDlg::UpdateControls() {
   const DeviceState device = volume().deviceState();
   const bool idle = volume().busyState() == BusyState::kIdle;
   const bool ready = device == DeviceState::kReady;
-  sync_->setEnabled(ready && idle);
+  // A directory the mount found damaged is shown but not written to.
+  const bool writable = ready && !volume().ReadOnly();
+  sync_->setEnabled(writable && idle);
   check_->setEnabled(ready && idle);
-  learn_remote_->setEnabled(ready && idle);
+  learn_remote_->setEnabled(writable && idle);
   initialize_->setEnabled(idle && (ready || device == DeviceState::kNoVolume));
   // Choosing another driver is possible whenever no job runs, also when the
   // chosen module finds no valid volume (it may simply be the wrong module).
@@ -177,6 +179,10 @@ void CSongliftDlg::UpdateControls() {
 }
 
 bool CSongliftDlg::IsPlayerIdle(const QString& message) {
+  if (volume().deviceState() == DeviceState::kReady && volume().ReadOnly()) {
+    ReportEditFailure(jukepak::Result::Error(jukepak::ResultCode::kCorrupt, jukepak::kDamagedDirectory));
+    return false;
+  }
   if (volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle) {
     return true;
   }
@@ -274,7 +280,8 @@ void CSongliftDlg::OnSync() {
                                  MessageBoxes::Buttons::kOk);
     return;
   }
-  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle) {
+  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle ||
+      volume().ReadOnly()) {
     return;
   }
   SetBusyState(BusyState::kSync);

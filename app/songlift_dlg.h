@@ -43,8 +43,10 @@ class CSongliftDlg : public QDialog {
   void SetBusyState(jukepak::BusyState state);
   // Enables and disables the commands for the engine's current states.
   void UpdateControls();
-  // True when the player is ready and idle; otherwise shows `message` under
-  // "Player Busy" when the NotifyBusy option is on, and returns false.
+  // True when the player is ready, idle and its directory may be written;
+  // otherwise shows `message` under "Player Busy" when the NotifyBusy option
+  // is on (or, over a read-only directory, why it is read-only), and returns
+  // false.
   bool IsPlayerIdle(const QString& message);
   // Looks at the player's header and starts the mount when it is valid.
   void RequestMount();

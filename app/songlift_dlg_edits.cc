@@ -61,6 +61,10 @@ void CSongliftDlg::DeletePlayerItem(QTreeWidgetItem* item, bool confirm) {
     return volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle;
   };
   if (!idle() || item == nullptr) return;  // refused silently, whatever NotifyBusy says
+  if (volume().ReadOnly()) {
+    ReportEditFailure(jukepak::Result::Error(jukepak::ResultCode::kCorrupt, jukepak::kDamagedDirectory));
+    return;
+  }
   const jukepak::TreeItem handle = HandleOf(item);
   const bool is_track = item->parent() != nullptr;
   const jukepak::TreeItem parent_handle = is_track ? HandleOf(item->parent()) : handle;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "checker/check_engine.h"
+#include "volume/cd_run.h"
 #include "volume/format_constants.h"
 
 namespace jukepak::checker {
@@ -33,6 +34,7 @@ int CheckEngine::VerifyHeader() {
                         (audio_start + AudioClusters()) * format::kSectorsPerCluster,
                         HeaderField(format::kCdStartOffset),
                         HeaderField(format::kCdCountOffset)};
+  const CdRunPlace cd_run = PlaceOfCdRun(audio_start, AudioClusters(), h.cd_start, h.cd_count);
   const uint64_t need_fat = (h.n / 16 + 127) / 128;  // the FAT the whole drive would need
 
   const char* failure = nullptr;
@@ -44,10 +46,9 @@ int CheckEngine::VerifyHeader() {
     failure = "FAT starts at sector <4!\n";
   } else if (h.audio_first < h.fat_start + h.fat_sectors) {
     failure = "Audio data overlaps end of FAT!\n";
-  } else if (h.cd_count != 0 && (h.cd_start + h.cd_count > h.audio_end ||
-                                 h.cd_start < h.audio_first + 2 * format::kSectorsPerCluster)) {
+  } else if (cd_run == CdRunPlace::kOutsideAudioArea) {
     failure = "CD sectors overlap end of audio data!\n";
-  } else if (h.cd_count != 0 && h.cd_start + h.cd_count != h.audio_end) {
+  } else if (cd_run == CdRunPlace::kNotAtAudioEnd) {
     failure = "CD's don't start at end of drive!\n";
   } else if (h.audio_end > h.n || h.n - h.audio_end >= format::kSectorsPerCluster) {
     failure = "Incorrectly sized audio area\n";

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "volume/cd_run.h"
 #include "volume/format_constants.h"
 
 namespace jukepak {
@@ -27,12 +28,9 @@ Result CheckHeaderStructure(const VolumeHeader& h, uint32_t sector_count) {
   if (audio_first < fat_start + fat_sectors) return Broken("the audio area overlaps the FAT");
   if (h.audioClusters() < 2) return Broken("the audio area has no room for the placeholder track");
   if (audio_end > n) return Broken("the audio area runs past the end of the drive");
-  if (h.cdCount() > 0) {
-    const uint64_t cd_start = h.cdStart();
-    const uint64_t cd_end = cd_start + h.cdCount();
-    if (cd_start < audio_first + 2 * format::kSectorsPerCluster || cd_end > audio_end) {
-      return Broken("the CD records lie outside the audio area");
-    }
+  if (PlaceOfCdRun(h.audioStart(), h.audioClusters(), h.cdStart(), h.cdCount()) ==
+      CdRunPlace::kOutsideAudioArea) {
+    return Broken("the CD records lie outside the audio area");
   }
   return Result::Ok();
 }

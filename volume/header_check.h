@@ -15,7 +15,9 @@ namespace jukepak {
 // fatStart >= 4; the FAT inside the drive, covering every cluster, not
 // larger than the drive needs, and ending at or before the audio area; the
 // audio area inside the drive with room for the placeholder; the CD records
-// (when cdCount > 0) a run inside the audio area.
+// (when cdCount > 0) a run inside the audio area above the placeholder. A run
+// there that does not end at the audio area's end passes: the mount shows
+// such a volume read-only (cd_run.h).
 Result CheckHeaderStructure(const VolumeHeader& header, uint32_t sector_count);
 
 }  // namespace jukepak

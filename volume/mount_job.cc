@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "volume/cd_run.h"
 #include "volume/format_constants.h"
 #include "volume/header_check.h"
 #include "volume/player_volume.h"
@@ -12,6 +13,7 @@
 namespace jukepak {
 
 void PlayerVolume::ClearPlayerDirectory() {
+  model_.readOnly = false;  // nothing is left to protect
   model_.playerCds.clear();
   reporter_->ClearTree(Tree::kPlayer);
 }
@@ -41,6 +43,9 @@ Result PlayerVolume::MountDirectory() {
     return r;
   }
 
+  const VolumeHeader& h = model_.header;
+  model_.readOnly = PlaceOfCdRun(h.audioStart(), h.audioClusters(), h.cdStart(), h.cdCount()) ==
+                    CdRunPlace::kNotAtAudioEnd;
   int damaged = 0;
   for (uint32_t i = 0; i < model_.header.cdCount(); ++i) {
     r = ReadCd(i, &damaged);
@@ -65,9 +70,13 @@ Result PlayerVolume::MountDirectory() {
   FreeKilobytes();
   EstimateDownloadKilobytes();
 
-  reporter_->ShowStatus(damaged == 0 ? "Ready"
-                                     : "Ready - the directory has damaged entries; run volmend "
-                                       "to check and repair it");
+  if (ReadOnly()) {
+    reporter_->ShowStatus(kDamagedDirectory);
+  } else {
+    reporter_->ShowStatus(damaged == 0 ? "Ready"
+                                       : "Ready - the directory has damaged entries; run volmend "
+                                         "to check and repair it");
+  }
   SetDeviceState(DeviceState::kReady);
   SetBusyState(BusyState::kIdle);
   return Result::Ok();

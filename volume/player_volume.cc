@@ -122,6 +122,7 @@ Result PlayerVolume::ReportDriverFailure(const std::string& what, const Result& 
 
 Result PlayerVolume::FlushFat() {
   if (device_ == nullptr || !model_.fat.loaded()) return Result::Ok();
+  if (ReadOnly()) return Result::Error(ResultCode::kCorrupt, kDamagedDirectory);
   uint8_t sector[format::kSectorSize];
   for (uint32_t i = 0; i < model_.fat.sectorCount(); ++i) {
     if (!model_.fat.dirty(i)) continue;
@@ -138,6 +139,7 @@ Result PlayerVolume::FlushFat() {
 
 Result PlayerVolume::WriteHeader() {
   if (device_ == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
+  if (ReadOnly()) return Result::Error(ResultCode::kCorrupt, kDamagedDirectory);
   // Sector 1 (the remote table) first, the signature sector last: a write
   // torn by a power cut never leaves "MPFS" in front of a stale or garbage
   // remote table, and an initialization cut anywhere before its very last

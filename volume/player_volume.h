@@ -28,6 +28,10 @@
 
 namespace jukepak {
 
+// The status, and the reason every write is refused, while the directory is
+// read-only.
+inline constexpr char kDamagedDirectory[] = "The player's directory is damaged: run Volmend";
+
 // Results of BindDriver / BindDevice.
 inline constexpr int kBindOk = 0;
 inline constexpr int kBindCannotLoad = 1;
@@ -85,10 +89,16 @@ class PlayerVolume {
   Result SyncJob();
 
   // Writes every dirty FAT sector, ascending. Stops at the first failure (the
-  // failed sector stays dirty).
+  // failed sector stays dirty). Refused with kCorrupt (kDamagedDirectory)
+  // while the directory is read-only.
   Result FlushFat();
-  // Writes header sectors 0 and 1.
+  // Writes header sectors 0 and 1. Refused like FlushFat while read-only.
   Result WriteHeader();
+
+  // True after a mount found the CD records away from the end of the audio
+  // area: the sync, the edits and the remote table are refused until a
+  // repaired volume is mounted or the drive is initialized.
+  bool ReadOnly() const { return model_.readOnly.load(); }
 
   // Free space: 8 KB for each free FAT entry the allocator could hand out
   // (below audioClusters and below the CD area). Stored in the model.

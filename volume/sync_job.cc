@@ -122,6 +122,10 @@ Result SyncRun::Run() {
     Fail(ResultCode::kInvalidArgument, "The player's directory is not loaded.");
     return Finish();
   }
+  if (volume_.ReadOnly()) {
+    Fail(ResultCode::kCorrupt, kDamagedDirectory);
+    return Finish();
+  }
   TakePendingWork();
   if (taken_.empty()) return Finish();
   reporter_.BeginAll(int(taken_.size()));
@@ -173,12 +177,14 @@ bool SyncRun::ReserveCdArea() {
   }
   limit_ = AllocatableClusterLimit(header);
   if (new_keys.empty()) return true;
-  const uint64_t records = uint64_t(header.cdCount()) + new_keys.size();
-  const uint64_t audio_end = header.AudioEndSector();
+  // The new records go below the run's lowest record (below the audio
+  // area's end while the volume holds no CD).
+  const uint64_t run_start = header.cdCount() > 0 ? header.cdStart() : header.AudioEndSector();
   // The placeholder keeps clusters 0 and 1; the CD area may not reach them.
-  if (records + 2 * format::kSectorsPerCluster > audio_end - header.ClusterSector(0)) return false;
+  const uint64_t lowest_allowed = header.ClusterSector(2);
+  if (run_start < lowest_allowed + new_keys.size()) return false;
   const uint64_t lowest_cluster =
-      (audio_end - records) / format::kSectorsPerCluster - header.audioStart();
+      (run_start - new_keys.size()) / format::kSectorsPerCluster - header.audioStart();
   for (uint64_t c = lowest_cluster; c < limit_; ++c) {
     if (model_.fat.entry(uint32_t(c)) != format::kFatFree) return false;
   }

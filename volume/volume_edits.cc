@@ -24,6 +24,7 @@ Result EditAllowed(const PlayerVolume& volume) {
   if (volume.deviceState() != DeviceState::kReady || !volume.model().fat.loaded()) {
     return Result::Error(ResultCode::kBusy, "the player's directory is not loaded");
   }
+  if (volume.ReadOnly()) return Result::Error(ResultCode::kCorrupt, kDamagedDirectory);
   return Result::Ok();
 }
 

@@ -4,6 +4,7 @@
 // track when the sync writes it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,10 @@ struct VolumeModel {
   std::vector<std::unique_ptr<CdNode>> pendingCds;
   mutable std::mutex pendingMutex;
   uint32_t nextFreeCluster = 0;
+  // Set by the mount when the CD records are not where the next CD record
+  // can safely go (cd_run.h): the directory is shown, and nothing of it is
+  // written until Volmend has repaired it. The window reads it.
+  std::atomic<bool> readOnly{false};
   uint32_t freeKilobytes = 0;
   uint32_t downloadKilobytes = 0;
 };

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "volume/memory_device.h"
+#include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
+#include "volume/tests/test_media.h"
 #include "volume/tests/test_volumes.h"
+#include "volume/volume_edits.h"
 
 namespace jukepak {
 namespace {
@@ -158,6 +162,41 @@ TEST_F(MountTest, HeadersThatNameRegionsOutsideTheDriveAreRefused) {
     EXPECT_NE(reporter.lastStatus().find("run volmend"), std::string::npos);
     EXPECT_FALSE(volume.model().fat.loaded());
   }
+}
+
+// A CD run that ends below the audio area's end: the next CD record would go
+// into clusters that tracks use. The directory is shown; nothing is written.
+TEST_F(MountTest, ACdRunAwayFromTheAudioAreasEndIsShownReadOnly) {
+  Initialize();
+  AddCd(disk_, "Band", "Album", {{"T", "Band", 2}});
+  VolumeHeader h = testing::ReadHeader(disk_);
+  const uint32_t low = h.cdStart() - 40;  // inside the audio area, clear of the track
+  std::memcpy(disk_.sector(low), disk_.sector(h.cdStart()), format::kSectorSize);
+  h.setCdStart(low);
+  testing::WriteHeaderTo(disk_, h);
+  testing::TempDir dir;
+  testing::WriteBytes(dir / "new.mp3", testing::TaggedMp3(0.5, "New", "Other", "CD", 1));
+
+  ASSERT_TRUE(Mount().ok());
+  EXPECT_TRUE(volume_.ReadOnly());
+  EXPECT_EQ(reporter_.lastStatus(), kDamagedDirectory);
+  EXPECT_EQ(reporter_.TreeText(Tree::kPlayer), "Band / Album\n  T\n");
+  const std::vector<uint8_t> before = disk_.bytes();
+  ASSERT_TRUE(AddFile(volume_, dir / "new.mp3", std::nullopt).ok());
+  const Result synced = volume_.RunJobNow(Job::kSync);
+  EXPECT_EQ(synced.code(), ResultCode::kCorrupt);
+  EXPECT_EQ(reporter_.lastStatus(), kDamagedDirectory);
+  CdNode* cd = volume_.model().playerCds[0].get();
+  EXPECT_EQ(RenameCd(volume_, cd, "Band", "Renamed").code(), ResultCode::kCorrupt);
+  EXPECT_EQ(DeletePlayerTrack(volume_, cd, 0).code(), ResultCode::kCorrupt);
+  volume_.SetRemoteCode(0, 0x12345678);
+  EXPECT_EQ(volume_.WriteHeader().code(), ResultCode::kCorrupt);
+  EXPECT_TRUE(disk_.bytes() == before);
+
+  // An initialization lays a new volume, which is writable again.
+  ASSERT_TRUE(volume_.RunJobNow(Job::kInit).ok());
+  EXPECT_FALSE(volume_.ReadOnly());
+  EXPECT_EQ(reporter_.lastStatus(), "Ready");
 }
 
 // Fails every read from the n-th on.
