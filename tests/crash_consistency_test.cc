@@ -368,6 +368,45 @@ TEST_F(SyncCrashConsistency, SyncIntoAnExistingCd) {
   CutAtEveryWrite("sync into CD B", start, Sync(), allow);
 }
 
+// A volume whose CD run fills its cluster and whose cluster just below it
+// belongs to a track: the first cluster of a one-cluster track, or the last
+// cluster of a longer one. A CD deleted from the middle of the audio area
+// leaves room, so a sync of a new CD moves that cluster out of the way.
+MemoryDevice VolumeWithATrackBelowTheCdRun(bool first_cluster) {
+  constexpr uint32_t kSectors = 1000;  // clusters 2..59 for tracks, 60 for 16 CD records
+  std::vector<testing::CdContent> cds;
+  const std::vector<testing::SongContent> top =
+      first_cluster ? std::vector{Song("t1", "Tia", 22 * 8192 - 10239, 20),
+                                  Song("t2", "Tia", 5000, 21)}             // 37..58, 59
+                    : std::vector{Song("t1", "Tia", 23 * 8192 - 10239, 20)};  // 37..59
+  cds.push_back({"Tia", "Album T", top});
+  cds.push_back({"Gus", "Album G", {Song("g1", "Gus", 20 * 8192 - 10239, 30),  // 16..35
+                                    Song("g2", "Gus", 5000, 31)}});            // 36
+  for (uint32_t i = 0; i < 14; ++i) {                                          // 2..15
+    const std::string n = std::to_string(i);
+    cds.push_back({"Art", "Album " + n, {Song("s" + n, "Art", 5000, 40 + i)}});
+  }
+  MemoryDevice disk(kSectors);
+  EXPECT_TRUE(testing::BuildVolume(&disk, cds).ok());
+  QuietReporter reporter;
+  PlayerVolume volume(&reporter);
+  EXPECT_TRUE(testing::MountVolume(volume, &disk).ok());
+  EXPECT_NE(volume.model().fat.entry(59), format::kFatFree);
+  EXPECT_TRUE(DeletePlayerTrack(volume, volume.model().playerCds.at(1).get(), 0).ok());
+  return disk;
+}
+
+TEST_F(SyncCrashConsistency, SyncMovingTheTrackClusterBelowTheCdRun) {
+  Allowance allow;
+  const TrackState n1 = Mp3File("n1", "Nia", "Album N", 1, 0.4);
+  allow.mayAppear[n1.title] = n1;
+  for (bool first_cluster : {true, false}) {
+    CutAtEveryWrite(first_cluster ? "sync moving a track's first cluster"
+                                  : "sync moving a track's last cluster",
+                    VolumeWithATrackBelowTheCdRun(first_cluster), Sync(), allow);
+  }
+}
+
 // The initialization is what the user asked for over the whole disk; a cut
 // must leave either a disk that is still offered for initialization or a
 // sound empty volume.

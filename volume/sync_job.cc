@@ -13,7 +13,9 @@
 // over, a CD without room keeps the songs past its 100th track, and a full
 // player, a cancel or a failed driver write stop the job. Whatever stops a
 // track half-way is undone in memory, so the FAT, CD record and header that
-// are written later never store a half-written track.
+// are written later never store a half-written track. A new CD whose record
+// must go into a cluster that a track uses first moves that cluster to a
+// free one (track_cluster_move.h).
 //
 // Locking: the window adds to the pending list while the job runs. The job
 // changes the list, the player list, the player CDs' track counts and the
@@ -28,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/debug_channel.h"
 #include "base/latin1.h"
 #include "volume/cluster_allocator.h"
 #include "volume/format_constants.h"
@@ -38,6 +41,7 @@
 #include "volume/player_volume.h"
 #include "volume/source_file.h"
 #include "volume/space_accounting.h"
+#include "volume/track_cluster_move.h"
 
 namespace jukepak {
 namespace {
@@ -69,7 +73,7 @@ class SyncRun {
  private:
   void TakePendingWork();
   void ReturnPendingWork();
-  bool ReserveCdArea();
+  Result ReserveCdArea();
   void WriteCd(TakenCd& taken);
   CdNode* FindPlayerCd(const CdRecord& record) const;
   CdNode* CreatePlayerCd(const TakenCd& taken);
@@ -129,11 +133,16 @@ Result SyncRun::Run() {
   TakePendingWork();
   if (taken_.empty()) return Finish();
   reporter_.BeginAll(int(taken_.size()));
-  if (!ReserveCdArea()) {
+  const Result reserved = ReserveCdArea();
+  if (reserved.code() == ResultCode::kNoSpace) {
     full_ = true;
     Fail(ResultCode::kNoSpace, kPlayerFull);
-    return Finish();
+  } else if (reserved.code() == ResultCode::kCorrupt) {
+    Fail(reserved.code(), reserved.message());
+  } else if (!reserved.ok()) {
+    DriverFailed("Could not make room for the new CD records", reserved);
   }
+  if (!reserved.ok()) return Finish();
   for (TakenCd& taken : taken_) {
     if (stop_) break;
     WriteCd(taken);
@@ -164,8 +173,10 @@ void SyncRun::ReturnPendingWork() {
 }
 
 // Keeps the clusters that the CD records of this sync's new CDs will lie in
-// from the allocator. Fails when a track already uses one of them.
-bool SyncRun::ReserveCdArea() {
+// from the allocator, and moves the track clusters there out of the way
+// first. kNoSpace when the CD area cannot grow that far or no free cluster
+// is left for a moved one.
+Result SyncRun::ReserveCdArea() {
   const VolumeHeader& header = model_.header;
   std::vector<const CdRecord*> new_keys;
   for (const TakenCd& taken : taken_) {
@@ -176,20 +187,26 @@ bool SyncRun::ReserveCdArea() {
     if (!seen) new_keys.push_back(&record);
   }
   limit_ = AllocatableClusterLimit(header);
-  if (new_keys.empty()) return true;
+  if (new_keys.empty()) return Result::Ok();
   // The new records go below the run's lowest record (below the audio
   // area's end while the volume holds no CD).
   const uint64_t run_start = header.cdCount() > 0 ? header.cdStart() : header.AudioEndSector();
   // The placeholder keeps clusters 0 and 1; the CD area may not reach them.
   const uint64_t lowest_allowed = header.ClusterSector(2);
-  if (run_start < lowest_allowed + new_keys.size()) return false;
-  const uint64_t lowest_cluster =
-      (run_start - new_keys.size()) / format::kSectorsPerCluster - header.audioStart();
-  for (uint64_t c = lowest_cluster; c < limit_; ++c) {
-    if (model_.fat.entry(uint32_t(c)) != format::kFatFree) return false;
+  if (run_start < lowest_allowed + new_keys.size()) {
+    return Result::Error(ResultCode::kNoSpace, kPlayerFull);
   }
-  limit_ = uint32_t(std::min<uint64_t>(limit_, lowest_cluster));
-  return true;
+  const uint32_t lowest_cluster = uint32_t(
+      (run_start - new_keys.size()) / format::kSectorsPerCluster - header.audioStart());
+  for (uint32_t c = lowest_cluster; c < limit_; ++c) {
+    if (model_.fat.entry(c) == format::kFatFree) continue;
+    uint32_t moved_to = 0;
+    const Result moved = MoveTrackCluster(volume_, c, lowest_cluster, &moved_to);
+    if (!moved.ok()) return moved;
+    DebugPrint("moved cluster %08x to %08x\n", c, moved_to);
+  }
+  limit_ = std::min(limit_, lowest_cluster);
+  return Result::Ok();
 }
 
 CdNode* SyncRun::FindPlayerCd(const CdRecord& record) const {

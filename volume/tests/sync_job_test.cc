@@ -15,6 +15,7 @@
 #include "volume/index_marks.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
+#include "volume/volume_edits.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/volume_audit.h"
 
@@ -367,6 +368,46 @@ TEST(SyncJob, ClustersTheNewCdRecordsNeedAreKeptFromTracks) {
     for (const auto& cd : p.volume.model().pendingCds) EXPECT_TRUE(cd->hasWork);
     ExpectSound(AuditVolume(p.disk));
   }
+}
+
+// 15 new CDs make 17 records, so the CD area grows into cluster 59, which
+// the last cluster of an 8 kbit/s song uses; its later index marks name it.
+TEST(SyncJob, ATrackClusterBelowTheCdRecordsMovesOutOfTheWay) {
+  TempDir dir;
+  Player p(1000);  // clusters 2..59 for tracks, 60 holds the first 16 CD records
+  auto song = [&](const std::string& name, std::vector<uint8_t> bytes) {
+    Append(&bytes, testing::Id3v1Block(name, "A", name, 1));  // an album of its own
+    WriteBytes(dir / name, bytes);
+    ASSERT_TRUE(p.Add(dir / name).ok());
+    ASSERT_TRUE(p.Sync().ok()) << name;
+  };
+  song("gap.mp3", std::vector<uint8_t>(20 * 8192 - 10239, 0x33));  // clusters 2..21
+  song("fill.mp3", std::vector<uint8_t>(36 * 8192 - 10239, 0x44));  // 22..57
+  const std::vector<uint8_t> top = testing::Frames(0xFFE31804, 72, 190);  // 13.7 s, 58..59
+  song("top.mp3", top);
+  ASSERT_EQ(p.volume.model().fat.entry(59), format::kFatEndOfChain);
+  ASSERT_TRUE(DeletePlayerCd(p.volume, p.volume.model().playerCds.back().get()).ok());
+  for (int i = 0; i < 15; ++i) {
+    const std::string path = dir / ("cd" + std::to_string(i) + ".mp3");
+    WriteBytes(path, TaggedMp3(0.1, "T", "A", "Album " + std::to_string(i), 1));
+    ASSERT_TRUE(p.Add(path).ok());
+  }
+
+  ASSERT_TRUE(p.Sync().ok()) << p.reporter.lastStatus();
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  ASSERT_EQ(audit.cds.size(), 17u);
+  ASSERT_EQ(audit.cds[15].record.album(), "top.mp3");  // below it the fill's CD
+  const testing::AuditedTrack& moved = audit.cds[15].tracks[0];
+  ASSERT_EQ(moved.chain.size(), 2u);
+  EXPECT_EQ(moved.chain[0], 58u);
+  EXPECT_LT(moved.chain[1], 22u);
+  bool zero_tail = false;
+  EXPECT_TRUE(TrackAudio(p.disk, audit, moved, &zero_tail) == top);
+  EXPECT_EQ(LoadLe24(moved.record.indexSlot(5)), moved.chain[1]);  // 11.4 s: the second cluster
+  Remount fresh(p.disk);
+  EXPECT_EQ(fresh.volume.model().playerCds[15]->tracks[0]->record.bytes(),
+            p.volume.model().playerCds[15]->tracks[0]->record.bytes());
 }
 
 TEST(SyncJob, UnreadableSongStaysPendingWhileTheOthersAreWritten) {
