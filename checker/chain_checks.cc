@@ -4,7 +4,8 @@
 // crosslink (both tracks go), or, at the start cluster of a track that starts
 // at the same cluster, the same track listed twice (only the later listing
 // goes); one the track itself owns is a chain that runs into itself. A chain
-// must end in an end-of-chain entry and stay out of the CD area.
+// must end in an end-of-chain entry and stay out of the CD area and out of
+// the placeholder track's clusters 0 and 1.
 //
 // Every walk is bounded: each step claims a cluster not claimed before or
 // stops, so no walk takes more steps than the audio area has clusters.
@@ -13,6 +14,11 @@
 #include "volume/format_constants.h"
 
 namespace jukepak::checker {
+namespace {
+
+constexpr uint32_t kPlaceholderClusters = 2;
+
+}  // namespace
 
 bool CheckEngine::Owned(uint32_t cluster) const {
   const uint32_t owner = owners_.Owner(cluster);
@@ -34,6 +40,12 @@ Result CheckEngine::WalkChain(uint32_t cd, uint32_t track, Cursor* cursor, bool*
   const uint8_t* record = cds_[cd].tracks[track].record;
   uint32_t c = start;
   do {
+    if (c < kPlaceholderClusters) {
+      Report("[%s]:[%s] runs into the placeholder track at cluster %08x\n", Album(cd).c_str(),
+             Title(record).c_str(), c);
+      *removed = true;
+      return RemoveListing(cd, track, cursor);
+    }
     if (c >= cd_area) {
       Report("[%s]:[%s] runs into the CD area at cluster %08x\n", Album(cd).c_str(),
              Title(record).c_str(), c);

@@ -190,6 +190,8 @@ class CheckEngine {
 
   // The passes (verify_volume.cc and chain_checks.cc).
   bool SweepFatRange();
+  bool RestorePlaceholderChain();
+  void ReportLinkageFaults(int* result);
   Result RemoveDuplicateCds(Cursor* cursor, bool* removed);
   Result CheckDirectory(Cursor* cursor, bool* removed);
   Result CheckCd(uint32_t cd, Cursor* cursor, bool* removed);

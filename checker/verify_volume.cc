@@ -1,10 +1,13 @@
 // VerifyVolume: the pass driver. Fixed steps in a fixed order:
 //   1. forget every cluster owner;
-//   2. free FAT entries that point outside the audio area;
+//   2. free FAT entries that point outside the audio area, and restore the
+//      placeholder track's chain 0 -> 1 -> end;
 //   3. drop CD records duplicated by an interrupted move, then check every
 //      CD, track record and chain (directory_checks.cc, chain_checks.cc);
 //      every removal restarts the pass;
-//   4. free the clusters in use that no surviving track owns;
+//   4. free the clusters in use that no surviving track owns, then count
+//      what is left by the linkage rule Songlift's integrity check uses
+//      (linkage_faults.h), so a volume called clean is clean for it too;
 //   5. report how many clusters are in use.
 // Each step ends with a flush, so with a writer the disk goes from one
 // consistent state to the next.
@@ -16,9 +19,11 @@
 // CD only when a removal reached back into what was verified.
 
 #include <cinttypes>
+#include <unordered_set>
 
 #include "checker/check_engine.h"
 #include "volume/format_constants.h"
+#include "volume/linkage_faults.h"
 
 namespace jukepak::checker {
 
@@ -43,6 +48,7 @@ Result CheckEngine::VerifyVolume(int* verdict) {
     }
     if (!swept) {
       if (SweepFatRange()) result = kVolumeRepaired;
+      if (RestorePlaceholderChain()) result = kVolumeRepaired;
       swept = true;
     }
     Result r = FlushChanges();
@@ -56,6 +62,7 @@ Result CheckEngine::VerifyVolume(int* verdict) {
     result = kVolumeRepaired;
   }
   Result r = FreeLostClusters(&result);
+  if (r.ok()) ReportLinkageFaults(&result);
   if (r.ok()) r = ReportClustersUsed();
   if (!r.ok()) return r;
   *verdict = result;
@@ -74,6 +81,30 @@ bool CheckEngine::SweepFatRange() {
   }
   if (found) Report("Found out-of-range FAT entries\n");
   return found;
+}
+
+bool CheckEngine::RestorePlaceholderChain() {
+  if (FatEntry(0) == 1 && FatEntry(1) == format::kFatEndOfChain) return false;
+  SetFatEntry(0, 1);
+  SetFatEntry(1, format::kFatEndOfChain);
+  Report("Placeholder track's chain repaired\n");
+  return true;
+}
+
+void CheckEngine::ReportLinkageFaults(int* result) {
+  std::unordered_set<uint32_t> starts;
+  for (uint32_t cd = 0; cd < cds_.size(); ++cd) {
+    for (uint32_t track = 0; track < cds_[cd].tracks.size(); ++track) {
+      starts.insert(StartCluster(cd, track));
+    }
+  }
+  const LinkageFaults faults = CountLinkageFaults(
+      AudioClusters(), [&](uint32_t c) { return FatEntry(c); },
+      [&](uint32_t c) { return starts.count(c) != 0; });
+  if (faults.clean()) return;
+  Report("Linkage errors remain: %u null, %u multiple, %u free\n", faults.nullLinkages,
+         faults.multipleLinkages, faults.freeLinkages);
+  *result = kVolumeRepaired;
 }
 
 Result CheckEngine::FreeLostClusters(int* result) {

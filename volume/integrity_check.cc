@@ -3,26 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <unordered_set>
-#include <vector>
 
 #include "volume/format_constants.h"
 
 namespace jukepak {
 namespace {
-
-bool InUse(uint32_t entry) { return entry != format::kFatFree; }
-
-bool IsLink(uint32_t entry) { return entry != format::kFatFree && entry != format::kFatEndOfChain; }
-
-// How many entries lead into each cluster; 2 stands for two or more.
-std::vector<uint8_t> CountLinks(const Fat& fat, uint32_t n) {
-  std::vector<uint8_t> refs(n, 0);
-  for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t v = fat.entry(i);
-    if (IsLink(v) && v < n && refs[v] < 2) ++refs[v];
-  }
-  return refs;
-}
 
 std::unordered_set<uint32_t> TrackStarts(const VolumeModel& model) {
   std::unordered_set<uint32_t> starts;
@@ -38,21 +23,12 @@ Result CheckIntegrity(const PlayerVolume& volume, IntegrityCounts* counts) {
   const VolumeModel& model = volume.model();
   if (!model.fat.loaded()) return Result::Error(ResultCode::kBusy, "the volume is not mounted");
   const uint32_t n = std::min(model.header.audioClusters(), model.fat.entryCount());
-  const std::vector<uint8_t> refs = CountLinks(model.fat, n);
   // One set instead of a directory scan per cluster; the same question as
   // PlayerVolume::IsTrackStart.
   const std::unordered_set<uint32_t> starts = TrackStarts(model);
-
-  IntegrityCounts found;
-  for (uint32_t i = 0; i < n; ++i) {
-    if (!InUse(model.fat.entry(i))) {
-      if (refs[i] != 0) ++found.freeLinkages;
-    } else if (refs[i] == 0) {
-      if (i != 0 && starts.count(i) == 0) ++found.nullLinkages;
-    } else if (refs[i] > 1) {
-      ++found.multipleLinkages;
-    }
-  }
+  const IntegrityCounts found = CountLinkageFaults(
+      n, [&](uint32_t c) { return model.fat.entry(c); },
+      [&](uint32_t c) { return starts.count(c) != 0; });
   *counts = found;
   return Result::Ok();
 }

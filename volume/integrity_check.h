@@ -7,28 +7,19 @@
 #include <string>
 
 #include "base/result.h"
+#include "volume/linkage_faults.h"
 #include "volume/player_volume.h"
 
 namespace jukepak {
 
-struct IntegrityCounts {
-  // Used clusters that no entry leads into and no track starts at (cluster 0,
-  // the placeholder's start, excepted).
-  uint32_t nullLinkages = 0;
-  // Clusters that two or more entries lead into.
-  uint32_t multipleLinkages = 0;
-  // Free clusters that an entry leads into.
-  uint32_t freeLinkages = 0;
-
-  bool clean() const { return nullLinkages == 0 && multipleLinkages == 0 && freeLinkages == 0; }
-};
+// The three counts of linkage_faults.h.
+using IntegrityCounts = LinkageFaults;
 
 inline constexpr char kIntegrityCaption[] = "Integrity Check";
 inline constexpr char kNoIntegrityErrors[] = "No errors were detected in the file system";
 
-// Examines FAT entries 0 .. audioClusters - 1: each entry that names a
-// cluster below audioClusters counts as a link into it; then every cluster is
-// judged by its entry and the links into it. Fills *counts on success; fails
+// Counts the linkage faults (linkage_faults.h) of FAT entries 0 ..
+// audioClusters - 1 against the player's tracks. Fills *counts on success; fails
 // with kBusy (and leaves *counts alone) when no FAT is loaded. Front end's
 // thread, while no job runs.
 Result CheckIntegrity(const PlayerVolume& volume, IntegrityCounts* counts);

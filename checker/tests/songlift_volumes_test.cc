@@ -10,6 +10,7 @@
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
 #include "volume/format_constants.h"
+#include "volume/integrity_check.h"
 #include "volume/player_volume.h"
 
 namespace jukepak::checker {
@@ -25,6 +26,7 @@ struct Mounted {
   bool ok = false;
   std::string status;
   std::vector<uint32_t> tracksPerCd;
+  std::string integrity;  // the integrity check's message
 };
 
 // Binds Songlift's engine to the disk and mounts it.
@@ -37,6 +39,8 @@ Mounted MountWithSonglift(SectorDevice* disk) {
     m.ok = volume.deviceState() == DeviceState::kReady;
     for (const auto& cd : volume.model().playerCds)
       m.tracksPerCd.push_back(uint32_t(cd->tracks.size()));
+    IntegrityCounts counts;
+    if (CheckIntegrity(volume, &counts).ok()) m.integrity = IntegrityMessage(counts, false);
   }
   m.status = reporter.status;
   volume.UnbindDriver();
@@ -131,6 +135,39 @@ TEST_F(SongliftVolumesTest, RepairedVolumeMountsCleanly) {
   EXPECT_TRUE(m.ok);
   EXPECT_EQ(m.status, "Ready");
   EXPECT_EQ(m.tracksPerCd, (std::vector<uint32_t>{1, 2}));
+}
+
+// The checker and Songlift's integrity check judge linkage by one rule: what
+// the repair leaves is clean for both, also where a chain ran into the
+// placeholder track's clusters 0 and 1.
+TEST_F(SongliftVolumesTest, WhatTheRepairLeavesIsCleanForTheIntegrityCheck) {
+  struct Damage {
+    const char* name;
+    uint32_t cluster;  // 0 and 1 stand for themselves, 2 for the last cluster of track Two
+    uint32_t value;
+  } damages[] = {
+      {"chain into cluster 1", 2, 1},
+      {"chain into cluster 0", 2, 0},
+      {"placeholder's chain cut", 0, format::kFatEndOfChain},
+      {"placeholder's end freed", 1, format::kFatFree},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    ASSERT_TRUE(volume.Format().ok());
+    const int a = AddCd("A");
+    AddTrack(a, "One", 2);
+    const uint32_t two = AddTrack(a, "Two", 3);
+    PatchFat(damage.cluster == 2 ? two + 2 : damage.cluster, damage.value);
+
+    testing::ScriptedConsole console;
+    EXPECT_EQ(RunCheck(device, console), CheckOutcome::kRepaired);
+    testing::ScriptedConsole again;
+    again.decision = RepairDecision::kLeave;
+    EXPECT_EQ(RunCheck(device, again), CheckOutcome::kClean);
+    const Mounted m = MountWithSonglift(&device);
+    EXPECT_TRUE(m.ok) << m.status;
+    EXPECT_EQ(m.integrity, kNoIntegrityErrors);
+  }
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ TEST_F(VerifyVolumeTest, ChainIntoTheCdAreaIsDamaged) {
             (Lines{"[A]:[One] runs into the CD area at cluster 000004e0\n", Lost(4), Used(2)}));
 }
 
-TEST_F(VerifyVolumeTest, LostClustersSpareThePlaceholder) {
+TEST_F(VerifyVolumeTest, LostClustersSpareThePlaceholderWhoseChainIsRestored) {
   const int a = AddCd("A");
   AddTrack(a, "One", 1);
   PatchFat(100, 101);
@@ -125,7 +125,7 @@ TEST_F(VerifyVolumeTest, LostClustersSpareThePlaceholder) {
   PatchFat(200, format::kFatEndOfChain);
   PatchFat(0, format::kFatEndOfChain);
   PatchFat(1, 7);
-  EXPECT_EQ(RepairTwice(), (Lines{Lost(3), Used(3)}));
+  EXPECT_EQ(RepairTwice(), (Lines{"Placeholder track's chain repaired\n", Lost(3), Used(3)}));
 }
 
 TEST_F(VerifyVolumeTest, RecordCopiedByAnInterruptedMoveIsRemovedOnce) {
