@@ -2,6 +2,7 @@
 // initialize, sync, options, the busy notice, keys that must not close it.
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -52,6 +53,15 @@ struct Running {
   SongliftApp app;
   CSongliftDlg* window = nullptr;
 };
+
+// Initializes the volume with the window's button (the message box is
+// answered Yes) and waits until the mount that follows has ended.
+void InitializeThroughTheWindow(Running& run) {
+  run.window->initializeButton()->click();
+  QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
+  QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
+  run.window->WaitUntilIdle();
+}
 
 }  // namespace
 
@@ -108,15 +118,39 @@ class SongliftWindowTest : public QObject {
     QCOMPARE(run.window->freeSpaceLabel()->text(), QString("9.74 Mb"));
   }
 
+  // A CD run that does not end at the end of the audio area: the directory
+  // is shown, but sync and remote learning stay off.
+  void aMisplacedCdRunIsShownReadOnly() {
+    const QString image = testing::MakeImage("misplaced.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    {
+      testing::ScriptedBoxes boxes;
+      Running run(testing::BuiltModule("diskimage.dld"));
+      InitializeThroughTheWindow(run);
+      if (QTest::currentTestFailed()) return;
+    }
+    // One empty CD record 40 sectors below the audio area's end (sector 20000).
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const char fields[8] = {char(0xF8), 0x4D, 0, 0, 1, 0, 0, 0};  // cdStart 19960, cdCount 1
+    QVERIFY(file.seek(48) && file.write(fields, 8) == 8);
+    QVERIFY(file.seek(qint64(19960) * 512) && file.write("MPCD", 4) == 4);
+    file.close();
+
+    Running run(testing::BuiltModule("diskimage.dld"));
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kReady);
+    QCOMPARE(run.window->statusLabel()->text(), QString(jukepak::kDamagedDirectory));
+    QCOMPARE(run.window->playerTree()->topLevelItemCount(), 1);
+    QVERIFY(Same(EnabledOf(*run.window), {true, false, true, true, true, false, true}));
+  }
+
   void syncWithNothingPendingShowsAndHidesTheProgressWindow() {
     const QString image = testing::MakeImage("sync.img", 20000);
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
     testing::ScriptedBoxes boxes;
     Running run(testing::BuiltModule("diskimage.dld"));
-    run.window->initializeButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
-    QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
-    run.window->WaitUntilIdle();
+    InitializeThroughTheWindow(run);
+    if (QTest::currentTestFailed()) return;
     DlgCopyProgress* progress = run.window->copyProgress();
     run.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
