@@ -99,6 +99,10 @@ int CliContext::Mount() {
     const std::string status = lastStatus();
     return Fail(status.empty() ? mounted.message() : status);
   }
+  if (volume_->ReadOnly()) {
+    std::fprintf(stderr, "songlift-cli: warning: %s; nothing on the player can be changed\n",
+                 jukepak::kDamagedDirectory);
+  }
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -191,6 +192,31 @@ TEST_F(EditCommandsTest, RenameChangesWhatIsGivenAndKeepsTheRest) {
             "3 Band / Empty\n");
   const CliRun json = Cli({"--json", "ls"});
   EXPECT_NE(json.out.find("\"title\":\"Caf\xC3\xA9 au lait\""), std::string::npos) << json.out;
+}
+
+TEST_F(EditCommandsTest, AMisplacedCdRunIsListedButNotChanged) {
+  WriteImage();
+  MemoryDevice disk(kSectors);
+  {
+    std::ifstream in(image_, std::ios::binary);
+    in.read(reinterpret_cast<char*>(disk.bytes().data()), std::streamsize(disk.bytes().size()));
+  }
+  jukepak::VolumeHeader h;
+  std::memcpy(h.data(), disk.sector(0), jukepak::format::kHeaderSize);
+  const uint32_t low = h.cdStart() - 40;  // the run moved down into the audio area
+  std::memmove(disk.sector(low), disk.sector(h.cdStart()), size_t(h.cdCount()) * 512);
+  h.setCdStart(low);
+  std::memcpy(disk.sector(0), h.data(), jukepak::format::kHeaderSize);
+  ASSERT_EQ(std::remove(image_.c_str()), 0);
+  ASSERT_TRUE(jukepak::testing::SaveImage(disk, image_).ok());
+  const std::string before = ReadText(image_);
+
+  EXPECT_EQ(Ls(), kStartListing);
+  const CliRun rm = Cli({"rm", "1", "1"}, true);
+  EXPECT_NE(rm.status, 0);
+  EXPECT_NE(rm.err.find("The player's directory is damaged: run Volmend"), std::string::npos)
+      << rm.err;
+  EXPECT_TRUE(ReadText(image_) == before);
 }
 
 TEST_F(EditCommandsTest, CheckPrintsTheCountsAndExitsOneOnErrors) {
