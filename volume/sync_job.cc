@@ -198,14 +198,20 @@ Result SyncRun::ReserveCdArea() {
   }
   const uint32_t lowest_cluster = uint32_t(
       (run_start - new_keys.size()) / format::kSectorsPerCluster - header.audioStart());
-  for (uint32_t c = lowest_cluster; c < limit_; ++c) {
+  // Every used cluster the new records will lie in moves, also one above
+  // the track cluster bound that an older program may have written.
+  const uint32_t run_first_cluster = uint32_t(std::min<uint64_t>(
+      {run_start / format::kSectorsPerCluster - header.audioStart(), header.audioClusters(),
+       model_.fat.entryCount()}));
+  const uint32_t move_limit = std::min(limit_, lowest_cluster);
+  for (uint32_t c = lowest_cluster; c < run_first_cluster; ++c) {
     if (model_.fat.entry(c) == format::kFatFree) continue;
     uint32_t moved_to = 0;
-    const Result moved = MoveTrackCluster(volume_, c, lowest_cluster, &moved_to);
+    const Result moved = MoveTrackCluster(volume_, c, move_limit, &moved_to);
     if (!moved.ok()) return moved;
     DebugPrint("moved cluster %08x to %08x\n", c, moved_to);
   }
-  limit_ = std::min(limit_, lowest_cluster);
+  limit_ = move_limit;
   return Result::Ok();
 }
 
