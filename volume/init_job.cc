@@ -66,6 +66,10 @@ Result PlayerVolume::InitJob() {
   // Whatever follows, the old directory is no longer the drive's: the first
   // write zeroes its signature, and a failure leaves no volume to show.
   ClearPlayerDirectory();
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);  // the window's estimate reads it
+    model_.header = VolumeHeader();
+  }
   model_.fat.Clear();
   uint32_t n = 0;
   Result r = device_->QuerySectorCount(&n);

@@ -184,6 +184,7 @@ TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
     // The old directory is gone with the signature it stood on.
     EXPECT_TRUE(volume.model().playerCds.empty());
     EXPECT_EQ(reporter.TreeText(Tree::kPlayer), "");
+    EXPECT_EQ(volume.model().header.cdCount(), 0u);
     EXPECT_EQ(volume.deviceState(), DeviceState::kNoDriver);
     EXPECT_EQ(volume.busyState(), BusyState::kIdle);
     EXPECT_NE(reporter.lastStatus().find("Initialization failed"), std::string::npos);
