@@ -1,5 +1,6 @@
-// The frame scanner and the index marks over arbitrary bytes: no crash, no
-// read outside the input, and marks that name only clusters of the chain.
+// The frame scanner, the frame-run test and the index marks over arbitrary
+// bytes: no crash, no read outside the input, and marks that name only
+// clusters of the chain.
 
 #include <cstdlib>
 #include <span>
@@ -7,6 +8,7 @@
 
 #include "volume/format_constants.h"
 #include "volume/index_marks.h"
+#include "volume/mpeg_frame_run.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/track_record.h"
 
@@ -24,5 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < clusters; ++i) chain[i] = uint32_t(100 + i);
   TrackRecord record;
   PlaceIndexMarks(total, times, chain, &record);
+  (void)HasMpegFrameRun(audio, size % 2 == 0);
   return 0;
 }

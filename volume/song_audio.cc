@@ -1,0 +1,57 @@
+#include "volume/song_audio.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "volume/pending_list.h"
+
+namespace jukepak {
+
+Result Mp3FileAudio::Open(const std::string& path, uint64_t audio_bytes) {
+  size_ = audio_bytes;
+  offset_ = 0;
+  return file_.Open(path, kCouldNotOpenFile);
+}
+
+Result Mp3FileAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
+  const size_t length = size_t(std::min<uint64_t>(capacity, size_ - offset_));
+  *got = 0;
+  if (length == 0) return Result::Ok();
+  Result r = file_.ReadAt(offset_, length, out, kCouldNotReadFile);
+  if (!r.ok()) return r;
+  offset_ += length;
+  *got = length;
+  return Result::Ok();
+}
+
+void EncodedAudio::Append(std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    if (pieces_.empty() || pieces_.back().size() == kPieceSize) {
+      pieces_.emplace_back();
+      pieces_.back().reserve(kPieceSize);
+    }
+    std::vector<uint8_t>& piece = pieces_.back();
+    const size_t take = std::min(bytes.size(), kPieceSize - piece.size());
+    piece.insert(piece.end(), bytes.begin(), bytes.begin() + take);
+    bytes = bytes.subspan(take);
+    size_ += take;
+  }
+}
+
+Result EncodedAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
+  *got = 0;
+  while (*got < capacity && read_piece_ < pieces_.size()) {
+    const std::vector<uint8_t>& piece = pieces_[read_piece_];
+    const size_t take = std::min(capacity - *got, piece.size() - read_offset_);
+    std::memcpy(out + *got, piece.data() + read_offset_, take);
+    *got += take;
+    read_offset_ += take;
+    if (read_offset_ == piece.size()) {
+      ++read_piece_;
+      read_offset_ = 0;
+    }
+  }
+  return Result::Ok();
+}
+
+}  // namespace jukepak

@@ -1,0 +1,61 @@
+// A song's audio bytes as the sync writes them, handed out in pieces, so
+// that no source has to hold a whole file for its reader: an MP3 file less
+// its trailing ID3v1 block, or what the encoder made of a song in another
+// format.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "volume/source_file.h"
+
+namespace jukepak {
+
+class SongAudio {
+ public:
+  virtual ~SongAudio() = default;
+  // The number of audio bytes the song has.
+  virtual uint64_t size() const = 0;
+  // Copies the next bytes, at most `capacity`, to `out` and sets *got; *got
+  // is 0 once every byte has been handed out. Fails when the bytes cannot be
+  // read (the message names the file).
+  virtual Result Read(uint8_t* out, size_t capacity, size_t* got) = 0;
+};
+
+// The first `audio_bytes` bytes of an MP3 file (the caller has left out its
+// ID3v1 block). A file that has become shorter since is a read failure.
+class Mp3FileAudio : public SongAudio {
+ public:
+  // Fails with "Could not open file!" (kNotFound).
+  Result Open(const std::string& path, uint64_t audio_bytes);
+  uint64_t size() const override { return size_; }
+  Result Read(uint8_t* out, size_t capacity, size_t* got) override;
+
+ private:
+  SourceFile file_;
+  uint64_t size_ = 0;
+  uint64_t offset_ = 0;
+};
+
+// Encoder output, kept in pieces as it arrives. Filled by one thread, then
+// handed to the reader.
+class EncodedAudio : public SongAudio {
+ public:
+  void Append(std::span<const uint8_t> bytes);
+  uint64_t size() const override { return size_; }
+  Result Read(uint8_t* out, size_t capacity, size_t* got) override;
+
+ private:
+  static constexpr size_t kPieceSize = 256 * 1024;
+  std::vector<std::vector<uint8_t>> pieces_;
+  uint64_t size_ = 0;
+  size_t read_piece_ = 0;
+  size_t read_offset_ = 0;
+};
+
+}  // namespace jukepak
