@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "base/latin1.h"
+#include "base/player_text.h"
 #include "volume/format_constants.h"
 #include "volume/pending_list.h"
 
@@ -63,8 +64,8 @@ Result RenamePendingCd(PlayerVolume& volume, TreeItem cd_item, std::string_view 
   if (!PendingEditsAllowed(volume)) return Busy();
   CdNode* cd = FindCd(volume.model(), cd_item);
   if (cd == nullptr) return Result::Error(ResultCode::kNotFound, "no pending CD has this entry");
-  cd->record.setArtist(VolumeTextFromUtf8(artist_utf8));
-  cd->record.setAlbum(VolumeTextFromUtf8(album_utf8));
+  cd->record.setArtist(PlayerFieldFromUtf8(artist_utf8));
+  cd->record.setAlbum(PlayerFieldFromUtf8(album_utf8));
   volume.reporter().SetItemLabel(Tree::kPending, cd->treeItem, CdLabel(cd->record));
   FillProposedCdTracks(volume.reporter(), *cd);
   return Result::Ok();
@@ -79,10 +80,10 @@ Result RenamePendingSong(PlayerVolume& volume, TreeItem song_item, std::string_v
     return Result::Error(ResultCode::kNotFound, "no pending song has this entry");
   }
   TrackNode& song = *place.cd->pendingTracks[place.slot];
-  song.record.setArtist(VolumeTextFromUtf8(artist_utf8));
-  song.record.setTitle(VolumeTextFromUtf8(title_utf8));
+  song.record.setArtist(PlayerFieldFromUtf8(artist_utf8));
+  song.record.setTitle(PlayerFieldFromUtf8(title_utf8));
   volume.reporter().SetItemLabel(Tree::kPending, song.treeItem,
-                                 TrackLabel(song.record, place.cd->record.artist()));
+                                 PendingSongLabel(song, place.cd->record.artist()));
   return Result::Ok();
 }
 

@@ -14,7 +14,7 @@
 
 namespace jukepak {
 
-// New artist and album (UTF-8, stored as Latin-1 cut to 47 bytes) of the
+// New artist and album (UTF-8, stored as the player's text, PlayerFieldFromUtf8) of the
 // pending CD shown by `cd_item`; its songs are labelled anew, since their
 // labels compare with the CD's artist. kNotFound when no pending CD has it.
 Result RenamePendingCd(PlayerVolume& volume, TreeItem cd_item, std::string_view artist_utf8,

@@ -1,17 +1,12 @@
 #include "volume/pending_list.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <cstdio>
 
-#include "base/latin1.h"
+#include "base/player_text.h"
 #include "volume/format_constants.h"
-#include "volume/id3_tags.h"
-#include "volume/source_file.h"
+#include "volume/song_probe.h"
+#include "volume/song_tags.h"
 
 namespace jukepak {
 namespace {
@@ -25,7 +20,7 @@ std::string AfterLastSlash(const std::string& path) {
 // A file name as a 47-character title: too long a name loses characters
 // before its extension, so "….mp3" still tells what the file was.
 std::string TitleFromFileName(const std::string& name_utf8) {
-  std::string title = Latin1FromUtf8(name_utf8);
+  std::string title = PlayerTextFromUtf8(name_utf8);
   if (title.size() <= format::kTextLimit) return title;
   const size_t dot = title.rfind('.');
   if (dot == std::string::npos || dot == 0 || title.size() - dot >= format::kTextLimit) {
@@ -33,6 +28,49 @@ std::string TitleFromFileName(const std::string& name_utf8) {
   }
   const std::string extension = title.substr(dot);
   return title.substr(0, format::kTextLimit - extension.size()) + extension;
+}
+
+// A tag text as a field: converted, cut, and without the spaces at its ends
+// that conversion may leave.
+std::string TagField(const std::string& utf8) {
+  std::string text = PlayerFieldFromUtf8(utf8);
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+void ApplyTags(const SongTags& tags, const std::optional<std::string>& default_album,
+               TrackNode* song, std::string* album) {
+  const std::string path_title = TitleFromFileName(AfterLastSlash(song->sourcePath));
+  const std::string title = TagField(tags.title);
+  const std::string artist = TagField(tags.artist);
+  const std::string album_artist = TagField(tags.albumArtist);
+  const std::string tag_album = TagField(tags.album);
+  if (title.empty() && artist.empty() && tag_album.empty()) {
+    // No tag at all (or only empty fields): named after the file.
+    song->record.setArtist(kUnknownArtist);
+    song->record.setTitle(path_title);
+    *album = kNewCdAlbum;
+    return;
+  }
+  const std::string song_artist =
+      !artist.empty() ? artist : !album_artist.empty() ? album_artist : kUnknownArtist;
+  song->record.setTitle(title.empty() ? path_title : title);
+  song->record.setArtist(song_artist);
+  song->cdArtist = !album_artist.empty() ? album_artist
+                   : tags.compilation    ? kVariousArtists
+                                         : song_artist;
+  song->tagTrackNumber = int32_t(tags.track);
+  song->tagDiscNumber = int32_t(tags.disc);
+  if (!tag_album.empty()) {
+    *album = tag_album;
+  } else {
+    *album = default_album.has_value() ? *default_album : kNewCdAlbum;
+  }
+}
+
+std::string CdArtistOf(const TrackNode& song) {
+  return song.cdArtist.empty() ? song.record.artist() : song.cdArtist;
 }
 
 bool SameKey(const CdNode& cd, const std::string& album, const std::string& artist) {
@@ -69,75 +107,41 @@ uint32_t SongsBoundForKey(const PlayerVolume& volume, const std::string& album,
 
 namespace {
 
-bool EndsWithMp3(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](unsigned char ch) { return char(std::tolower(ch)); });
-  return tail == ".mp3";
-}
-
-// The MP3 files directly in `folder`, sorted by name; false when it cannot
-// be read.
-bool ListMp3Files(const std::string& folder, std::vector<std::string>* names) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (!EndsWithMp3(name)) continue;
-    struct stat info;
-    const std::string path = folder + "/" + name;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-    names->push_back(name);
-  }
-  closedir(dir);
-  std::sort(names->begin(), names->end());
-  return true;
-}
-
-std::string FolderName(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return AfterLastSlash(folder);
+// Songs play by disc, then track; a song without a track number has no
+// place of its own and goes last.
+bool PlaysBefore(const TrackNode& song, const TrackNode& other) {
+  if (song.tagTrackNumber == 0) return false;
+  const int32_t disc = std::max(song.tagDiscNumber, 1);
+  const int32_t other_disc = std::max(other.tagDiscNumber, 1);
+  if (disc != other_disc) return disc < other_disc;
+  return song.tagTrackNumber < other.tagTrackNumber;
 }
 
 }  // namespace
 
 Result PrepareSong(const std::string& path, const std::optional<std::string>& default_album_latin1,
-                   std::unique_ptr<TrackNode>* song, std::string* album_latin1) {
-  SourceFile file;
-  Result r = file.Open(path, kCouldNotOpenFile);
+                   std::unique_ptr<TrackNode>* song, std::string* album_latin1,
+                   const MediaLibraries& media, uint32_t kbps) {
+  SongProbe probe;
+  Result r = ProbeSong(path, *media.transcoder, &probe);
   if (!r.ok()) return r;
-  if (file.size() == 0) return Result::Error(ResultCode::kInvalidArgument, kFileEmpty);
+  SongTags tags;
+  // Tags that cannot be read leave the song named after its file.
+  if (!media.tags->Read(path, &tags).ok()) tags = SongTags();
 
   auto node = std::make_unique<TrackNode>();
   node->sourcePath = path;
-  uint64_t audio_bytes = file.size();
-  Id3v1Tag tag;
-  bool tagged = false;
-  if (file.size() >= kId3v1Size) {
-    std::array<uint8_t, kId3v1Size> block{};
-    r = file.ReadAt(file.size() - kId3v1Size, kId3v1Size, block.data(), kCouldNotReadFile);
-    if (!r.ok()) return r;
-    tagged = ParseId3v1(block, &tag);
-  }
-  if (tagged) {
-    audio_bytes -= kId3v1Size;
-    node->record.setArtist(tag.artist);
-    node->record.setTitle(tag.title);
-    node->tagTrackNumber = tag.trackNumber;
-    if (!tag.album.empty()) {
-      *album_latin1 = tag.album;
-    } else {
-      *album_latin1 = default_album_latin1.has_value() ? *default_album_latin1 : kNewCdAlbum;
-    }
-  } else {
-    node->record.setArtist(kUnknownArtist);
-    node->record.setTitle(TitleFromFileName(AfterLastSlash(path)));
-    node->tagTrackNumber = 0;
-    *album_latin1 = kNewCdAlbum;
+  uint64_t audio_bytes = probe.audioBytes;
+  if (probe.format == SongFormat::kConverted) {
+    node->needsConversion = true;
+    node->sourceSeconds = probe.seconds;
+    audio_bytes = EstimatedMp3Bytes(probe.seconds, kbps);
   }
   if (audio_bytes > kMaxSongAudioBytes) return Result::Error(ResultCode::kLimit, kFileTooLarge);
   node->record.setSize(uint32_t(audio_bytes));
+  std::string album;
+  ApplyTags(tags, default_album_latin1, node.get(), &album);
+  *album_latin1 = album;
   *song = std::move(node);
   return Result::Ok();
 }
@@ -145,10 +149,11 @@ Result PrepareSong(const std::string& path, const std::optional<std::string>& de
 Result AddFile(PlayerVolume& volume, const std::string& path,
                const std::optional<std::string>& default_album) {
   std::optional<std::string> album_default;
-  if (default_album.has_value()) album_default = VolumeTextFromUtf8(*default_album);
+  if (default_album.has_value()) album_default = PlayerFieldFromUtf8(*default_album);
   std::unique_ptr<TrackNode> song;
   std::string album;
-  Result r = PrepareSong(path, album_default, &song, &album);
+  Result r = PrepareSong(path, album_default, &song, &album, volume.media(),
+                         volume.syncOptions().bitrateKbps);
   if (!r.ok()) return r;
   r = AddToPendingCd(volume, album, std::move(song));
   volume.EstimateDownloadKilobytes();
@@ -160,7 +165,7 @@ Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
   VolumeModel& model = volume.model();
   std::lock_guard<std::mutex> lock(model.pendingMutex);
   const std::string album = album_latin1.substr(0, format::kTextLimit);
-  const std::string artist = song->record.artist();
+  const std::string artist = CdArtistOf(*song).substr(0, format::kTextLimit);
 
   CdNode* target = nullptr;
   for (const auto& cd : model.pendingCds) {
@@ -186,12 +191,10 @@ Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
   }
 
   auto& slots = target->pendingTracks;
-  auto at = slots.end();
-  if (song->tagTrackNumber != 0) {
-    at = std::find_if(slots.begin(), slots.end(), [&](const std::unique_ptr<TrackNode>& other) {
-      return song->tagTrackNumber < other->tagTrackNumber;
-    });
-  }
+  const auto at = std::find_if(slots.begin(), slots.end(),
+                               [&](const std::unique_ptr<TrackNode>& other) {
+                                 return PlaysBefore(*song, *other);
+                               });
   slots.insert(at, std::move(song));
   FillProposedCdTracks(volume.reporter(), *target);
   return Result::Ok();
@@ -202,35 +205,34 @@ void FillProposedCdTracks(VolumeReporter& reporter, CdNode& cd) {
   const std::string cd_artist = cd.record.artist();
   for (const auto& song : cd.pendingTracks) {
     song->treeItem = reporter.InsertTrackItem(Tree::kPending, cd.treeItem,
-                                              TrackLabel(song->record, cd_artist), song.get());
+                                              PendingSongLabel(*song, cd_artist), song.get());
   }
   reporter.RedrawTree(Tree::kPending);
 }
 
-std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::string>& paths) {
-  std::vector<AddFailure> failures;
-  for (const std::string& path : paths) {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      std::vector<std::string> names;
-      if (!ListMp3Files(path, &names)) {
-        failures.push_back({path, Result::Error(ResultCode::kNotFound, "Could not open folder!")});
-        continue;
+void EstimateConversions(PlayerVolume& volume) {
+  const uint32_t kbps = volume.syncOptions().bitrateKbps;
+  {
+    VolumeModel& model = volume.model();
+    std::lock_guard<std::mutex> lock(model.pendingMutex);
+    for (const auto& cd : model.pendingCds) {
+      // A CD without work is being written by the sync, which reads its songs.
+      if (!cd->hasWork) continue;
+      bool changed = false;
+      for (const auto& song : cd->pendingTracks) {
+        if (!song->needsConversion) continue;
+        const uint64_t bytes = std::min(EstimatedMp3Bytes(song->sourceSeconds, kbps), kMaxSongAudioBytes);
+        song->record.setSize(uint32_t(bytes));
+        changed = true;
       }
-      const std::string name = FolderName(path);
-      const std::optional<std::string> album =
-          name.empty() ? std::nullopt : std::optional<std::string>(name);
-      const std::string prefix = path.back() == '/' ? path : path + "/";
-      for (const std::string& file : names) {
-        Result r = AddFile(volume, prefix + file, album);
-        if (!r.ok()) failures.push_back({prefix + file, r});
-      }
-      continue;
+      if (changed) FillProposedCdTracks(volume.reporter(), *cd);
     }
-    Result r = AddFile(volume, path, std::nullopt);
-    if (!r.ok()) failures.push_back({path, r});
   }
-  return failures;
+  volume.EstimateDownloadKilobytes();
+}
+
+std::string DescribeFailure(const AddFailure& failure) {
+  return AfterLastSlash(failure.path) + ": " + failure.result.message();
 }
 
 bool PendingEditsAllowed(const PlayerVolume& volume) {

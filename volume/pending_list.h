@@ -1,6 +1,8 @@
-// The pending additions: MP3 files collected on the PC, grouped into pending
-// CDs by (album, artist) from their ID3v1 tags and ordered by track number,
-// until the sync writes them to the player (sync_job.cc).
+// The pending additions: songs collected on the PC, grouped into pending CDs
+// by their tags (album and album artist) and ordered by disc and track
+// number, until the sync writes them to the player (sync_job.cc). MP3 files
+// go to the player as they are; files in other audio formats are converted
+// by the sync (their size is an estimate until then).
 //
 // Threads: these run on the front end's thread. They take the model's
 // pendingMutex for every look at the list, so they may run while the sync
@@ -9,7 +11,7 @@
 // Tree edits go to the reporter's pending tree (Tree::kPending).
 //
 // Messages: the Result texts are the messages the window shows in a message
-// box and the command-line tool prints on stderr.
+// box and the command-line tool prints on stderr (after the file's name).
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,7 @@
 
 #include "base/result.h"
 #include "volume/player_volume.h"
+#include "volume/sync_options.h"
 #include "volume/volume_model.h"
 
 namespace jukepak {
@@ -37,27 +40,37 @@ inline constexpr char kUnknownArtist[] = "Unknown";
 // holds the audio bytes plus the 1024-byte record.
 inline constexpr uint64_t kMaxSongAudioBytes = 0xFFFFFFFFull - 1024;
 
-// Reads `path` into a new pending song: the sourcePath, the size (the file's
-// length less a trailing 128-byte "TAG" block), title, artist and tag track
-// number. A tagged file's album is its trimmed tag album, or
-// `default_album_latin1` when that is blank and one is given, else "New CD";
-// an untagged file gets artist "Unknown", its file name (extension kept,
-// shortened to 47 characters keeping the extension) as title and "New CD".
-// Fails with "Could not open file!" (kNotFound), "Could not read file!"
-// (kIoError), "The file is empty!" or "The file is too large for the
+inline constexpr char kVariousArtists[] = "Various Artists";
+
+// Reads `path` into a new pending song, its kind through ProbeSong
+// (song_probe.h) and its texts through `media`'s tag reader:
+// - an MP3 keeps its bytes less a trailing ID3v1 block as its size; another
+//   format is marked for conversion, its size estimated at `kbps`;
+// - a song with tags takes its title (else its file name), artist (else its
+//   album artist, else "Unknown"), track and disc numbers, and the album,
+//   else `default_album_latin1` when given, else "New CD"; its CD's artist
+//   is the album artist, else "Various Artists" for a compilation, else its
+//   own artist. Texts go through PlayerFieldFromUtf8;
+// - a file without tags gets artist "Unknown", its file name (extension
+//   kept, shortened to 47 characters keeping the extension) as title and
+//   "New CD".
+// Fails as ProbeSong does, and with "The file is too large for the
 // player!" (kLimit); *song is untouched then.
 Result PrepareSong(const std::string& path, const std::optional<std::string>& default_album_latin1,
-                   std::unique_ptr<TrackNode>* song, std::string* album_latin1);
+                   std::unique_ptr<TrackNode>* song, std::string* album_latin1,
+                   const MediaLibraries& media = DefaultMediaLibraries(),
+                   uint32_t kbps = kDefaultBitrateKbps);
 
-// Adds one file (PrepareSong, then AddToPendingCd) and recomputes the
-// download estimate. `default_album` is UTF-8 (a folder name); it is
-// converted to Latin-1 and cut to 47 characters.
+// Adds one file (PrepareSong with the volume's libraries and bitrate, then
+// AddToPendingCd) and recomputes the download estimate. `default_album` is
+// UTF-8 (a folder name).
 Result AddFile(PlayerVolume& volume, const std::string& path,
                const std::optional<std::string>& default_album);
 
-// Places `song` into the pending CD with work keyed by (album, song artist),
-// creating it (its tree entry last) when there is none, in front of the first
-// song with a larger track number when its number is non-zero, else last.
+// Places `song` into the pending CD with work keyed by (album, the song's
+// CD artist), creating it (its tree entry last) when there is none. A song
+// with a track number goes in front of the first song of a later (disc,
+// track), a disc number of 0 counting as 1; a song without one goes last.
 // A song whose path is already pending under the same key is dropped
 // silently (Ok). A song that would take the CD past 100 tracks (pending songs
 // of that key plus the tracks of the player's CD of that key) is dropped
@@ -67,16 +80,32 @@ Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
                       std::unique_ptr<TrackNode> song);
 
 struct AddFailure {
-  std::string path;
+  std::string path;  // the file (or playlist entry) as named
   Result result;
 };
 
-// Adds dropped paths in the order given: a folder adds its "*.mp3" files
-// (any case, not in sub-folders, sorted by name) with the folder's name as
-// default album; anything else is added as a file whatever its extension.
-// Returns every failure, one per file (the caller then refreshes the size
-// labels). A folder without MP3 files adds nothing and reports nothing.
-std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::string>& paths);
+// "NAME: reason", NAME the text after the path's last "/".
+std::string DescribeFailure(const AddFailure& failure);
+
+struct DropOptions {
+  bool includeSubfolders = true;  // folders' sub-folders are entered
+};
+
+// Adds dropped paths in the order given: a folder adds its audio files
+// (audio_folder.h), in its sub-folders too when `options` say so, each with
+// the name of the folder it lies in as default album; a playlist
+// (playlist.h) adds its entries in order (a URL, a playlist that lists
+// itself and a missing file are failures); anything else is added as a file
+// whatever its extension. Returns every failure, one per file (the caller
+// then refreshes the size labels). A folder without audio files adds
+// nothing and reports nothing.
+std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::string>& paths,
+                                  const DropOptions& options = DropOptions());
+
+// Estimates the size of every pending song to be converted anew at the
+// volume's bitrate and relabels it; CDs that a running sync has taken keep
+// theirs. Recomputes the download estimate.
+void EstimateConversions(PlayerVolume& volume);
 
 // The songs that will end on the player CD of (album, artist) once the
 // pending list is written: that CD's tracks on the player and every pending
@@ -100,7 +129,7 @@ Result RemovePendingSong(PlayerVolume& volume, TreeItem item);
 Result RemovePendingCd(PlayerVolume& volume, TreeItem item);
 
 // Rebuilds the children of a pending CD's tree entry in slot order, labelled
-// as TrackLabel does, and stores the new handles. The caller holds the
+// as PendingSongLabel does, and stores the new handles. The caller holds the
 // model's pendingMutex.
 void FillProposedCdTracks(VolumeReporter& reporter, CdNode& cd);
 

@@ -18,10 +18,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/result.h"
 #include "volume/sector_device.h"
+#include "volume/sync_options.h"
 #include "volume/transfer_worker.h"
 #include "volume/volume_model.h"
 #include "volume/volume_reporter.h"
@@ -117,6 +119,19 @@ class PlayerVolume {
   void SetDeviceState(DeviceState state);
   void SetBusyState(BusyState state);
 
+  // What the user chose for syncs and additions. Any thread; a sync uses the
+  // options of the moment it starts. A new bitrate re-estimates the pending
+  // songs that will be converted and relabels them (the front end's thread).
+  void SetSyncOptions(const SyncOptions& options);
+  SyncOptions syncOptions() const;
+  // The libraries songs are read and converted through; set before songs
+  // are added, while no job runs.
+  void SetMediaLibraries(const MediaLibraries& media) { media_ = media; }
+  const MediaLibraries& media() const { return media_; }
+  // What the last sync did; the sync job stores it at its end.
+  SyncSummary lastSyncSummary() const;
+  void SetLastSyncSummary(SyncSummary summary);
+
   VolumeModel& model() { return model_; }
   const VolumeModel& model() const { return model_; }
   VolumeReporter& reporter() { return *reporter_; }
@@ -146,6 +161,10 @@ class PlayerVolume {
   // The cancel request, set from the window, the worker or a signal handler.
   std::atomic<bool> cancel_requested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the cancel flag");
+  MediaLibraries media_ = DefaultMediaLibraries();
+  mutable std::mutex options_mutex_;  // guards the two below
+  SyncOptions sync_options_;
+  SyncSummary last_sync_;
 };
 
 }  // namespace jukepak

@@ -3,11 +3,19 @@
 // The job takes the pending CDs that have work when it starts (their songs
 // at that moment); songs added meanwhile wait for the next sync. For each
 // taken CD it finds or creates the player CD of the same (artist, album) and
-// writes the CD's songs in order: the file is read whole, its frames are
-// scanned for the index marks, its clusters are taken from the in-memory
-// FAT, the track record and the audio go out cluster by cluster, then the
-// dirty FAT sectors, the CD record and the header. Only then does the song
-// count as written: it moves from the pending list into the player CD.
+// writes the CD's songs in order: the song's audio is read (an MP3 file less
+// its ID3v1 block, or the MP3 a conversion made), its frames are scanned for
+// the index marks, its clusters are taken from the in-memory FAT, the track
+// record and the audio go out cluster by cluster, then the dirty FAT
+// sectors, the CD record and the header. Only then does the song count as
+// written: it moves from the pending list into the player CD.
+//
+// Songs in other formats than MP3 are converted by a ConversionPipeline on
+// threads of its own, ahead of the writer and in its order; the writer waits
+// for a song's MP3 when it comes to it, and its real size decides its
+// clusters. A song already on the player (same CD, title and artist, and for
+// an MP3 the same size) is passed over and leaves the pending list, unless
+// the options say to write duplicates.
 //
 // A song that cannot be written stays pending: an unreadable file is passed
 // over, a CD without room keeps the songs past its 100th track, and a full
@@ -24,6 +32,7 @@
 // window thread, which may be waiting for that lock).
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -33,13 +42,14 @@
 #include "base/debug_channel.h"
 #include "base/latin1.h"
 #include "volume/cluster_allocator.h"
+#include "volume/conversion_pipeline.h"
 #include "volume/format_constants.h"
 #include "volume/index_marks.h"
 #include "volume/layout.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
-#include "volume/source_file.h"
+#include "volume/song_audio.h"
 #include "volume/space_accounting.h"
 #include "volume/track_cluster_move.h"
 
@@ -72,6 +82,8 @@ class SyncRun {
 
  private:
   void TakePendingWork();
+  // Hands the songs to be converted to the pipeline, in writing order.
+  void StartConversions();
   void ReturnPendingWork();
   Result ReserveCdArea();
   void WriteCd(TakenCd& taken);
@@ -81,7 +93,14 @@ class SyncRun {
   // True when the song was written; false when it stays pending.
   // *cd_on_disk tells whether the header on the disk counts the target CD.
   bool WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk);
-  bool ReadSong(const TrackNode& song, uint32_t clusters, PreparedTrack* track);
+  // True when `song` is on `target` already (as the options count them).
+  bool OnPlayer(const CdNode* target, const TrackNode& song) const;
+  // Takes a duplicate off the pending list and reports it.
+  void PassOverDuplicate(TrackNode& song, TakenCd& taken);
+  // The song's audio: its file, or its conversion (waited for). False when
+  // it stays pending (the failure is reported; a cancel stops the job).
+  bool OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio);
+  bool ReadSong(const TrackNode& song, SongAudio& audio, uint32_t clusters, PreparedTrack* track);
   // Sends the record and the audio clusters. False when the job must stop
   // (cancel or driver failure); the clusters are freed again then.
   bool WriteClusters(const TrackNode& song, PreparedTrack& track);
@@ -98,6 +117,10 @@ class SyncRun {
   VolumeModel& model_;
   VolumeReporter& reporter_;
   std::vector<TakenCd> taken_;
+  SyncOptions options_;
+  std::unique_ptr<ConversionPipeline> pipeline_;
+  std::map<const TrackNode*, size_t> conversions_;  // each converted song's pipeline index
+  std::vector<std::string> duplicates_;             // "ARTIST / TITLE", UTF-8
   uint32_t limit_ = 0;  // no track takes a cluster at or above this
   bool stop_ = false;
   bool cancelled_ = false;
@@ -130,8 +153,10 @@ Result SyncRun::Run() {
     Fail(ResultCode::kCorrupt, kDamagedDirectory);
     return Finish();
   }
+  options_ = volume_.syncOptions();
   TakePendingWork();
   if (taken_.empty()) return Finish();
+  StartConversions();
   reporter_.BeginAll(int(taken_.size()));
   const Result reserved = ReserveCdArea();
   if (reserved.code() == ResultCode::kNoSpace) {
@@ -163,6 +188,54 @@ void SyncRun::TakePendingWork() {
     songs_ += taken.songs.size();
     taken_.push_back(std::move(taken));
   }
+}
+
+void SyncRun::StartConversions() {
+  std::vector<std::string> paths;
+  for (const TakenCd& taken : taken_) {
+    const CdNode* target = FindPlayerCd(taken.pending->record);
+    for (const TrackNode* song : taken.songs) {
+      if (!song->needsConversion || OnPlayer(target, *song)) continue;
+      conversions_[song] = paths.size();
+      paths.push_back(song->sourcePath);
+    }
+  }
+  if (paths.empty()) return;
+  const unsigned threads = options_.converterThreads != 0 ? options_.converterThreads
+                                                          : ConversionPipeline::DefaultThreads();
+  pipeline_ = std::make_unique<ConversionPipeline>(*volume_.media().transcoder, std::move(paths),
+                                                   options_.bitrateKbps, threads, threads + 1);
+}
+
+bool SyncRun::OnPlayer(const CdNode* target, const TrackNode& song) const {
+  if (target == nullptr || !options_.skipDuplicates) return false;
+  return std::any_of(target->tracks.begin(), target->tracks.end(),
+                     [&](const std::unique_ptr<TrackNode>& track) {
+                       const TrackRecord& r = track->record;
+                       return r.title() == song.record.title() &&
+                              r.artist() == song.record.artist() &&
+                              (song.needsConversion ||
+                               r.size() == uint64_t(song.record.size()) + format::kTrackRecordSize);
+                     });
+}
+
+void SyncRun::PassOverDuplicate(TrackNode& song, TakenCd& taken) {
+  const auto conversion = conversions_.find(&song);
+  if (conversion != conversions_.end()) pipeline_->Skip(conversion->second);
+  const std::string name =
+      Utf8FromLatin1(song.record.artist()) + " / " + Utf8FromLatin1(song.record.title());
+  const TreeItem item = song.treeItem;
+  {
+    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    auto& slots = taken.pending->pendingTracks;
+    slots.erase(std::remove_if(slots.begin(), slots.end(),
+                               [&](const std::unique_ptr<TrackNode>& s) { return s.get() == &song; }),
+                slots.end());
+  }
+  duplicates_.push_back(name);
+  reporter_.DeleteItem(Tree::kPending, item);
+  reporter_.RedrawTree(Tree::kPending);
+  reporter_.ShowStatus(kAlreadyOnPlayer + name);
 }
 
 void SyncRun::ReturnPendingWork() {
@@ -282,6 +355,10 @@ void SyncRun::WriteCd(TakenCd& taken) {
       cancelled_ = stop_ = true;
       break;
     }
+    if (OnPlayer(target, *song)) {
+      PassOverDuplicate(*song, taken);
+      continue;
+    }
     if (target->record.trackCount() >= format::kMaxTracksPerCd) {
       if (!limit_reported) Fail(ResultCode::kLimit, kNoMoreTracks);
       limit_reported = true;
@@ -309,13 +386,19 @@ void SyncRun::WriteCd(TakenCd& taken) {
 }
 
 bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk) {
-  const uint32_t audio_bytes = song.record.size();
-  const uint32_t clusters = uint32_t(ClustersForAudio(audio_bytes));
   reporter_.ShowStatus(FromLastSlash(song.sourcePath));
+  std::unique_ptr<SongAudio> source;
+  if (!OpenAudio(song, &source)) return false;
+  if (source->size() > kMaxSongAudioBytes) {
+    Fail(ResultCode::kLimit, std::string(kFileTooLarge) + " (" + song.sourcePath + ")");
+    return false;
+  }
+  const uint32_t audio_bytes = uint32_t(source->size());
+  const uint32_t clusters = uint32_t(ClustersForAudio(audio_bytes));
   reporter_.BeginTrack(Utf8FromLatin1(song.record.title()), clusters);
 
   PreparedTrack track;
-  if (!ReadSong(song, clusters, &track)) return false;
+  if (!ReadSong(song, *source, clusters, &track)) return false;
   const std::span<const uint8_t> audio(track.audio.get(), audio_bytes);
   track.times.assign(clusters, 0.0);
   const double time = ScanMpegFrames(audio, track.times);
@@ -338,19 +421,44 @@ bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* 
   return true;
 }
 
-bool SyncRun::ReadSong(const TrackNode& song, uint32_t clusters, PreparedTrack* track) {
-  const std::string name = " (" + song.sourcePath + ")";
-  SourceFile file;
-  Result r = file.Open(song.sourcePath, kCouldNotOpenFile);
-  if (r.ok()) {
-    track->audio.reset(new (std::nothrow) uint8_t[size_t(clusters) * format::kClusterSize]());
-    if (track->audio == nullptr) {
-      r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
-    } else {
-      r = file.ReadAt(0, song.record.size(), track->audio.get(), kCouldNotReadFile);
+bool SyncRun::OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio) {
+  Result r;
+  const auto conversion = conversions_.find(&song);
+  if (conversion == conversions_.end() && song.needsConversion) {
+    r = Result::Error(ResultCode::kInvalidArgument, "The song was not converted!");
+  } else if (conversion != conversions_.end()) {
+    std::unique_ptr<EncodedAudio> encoded;
+    r = pipeline_->Take(conversion->second, [this] { return volume_.CancelRequested(); }, &encoded);
+    conversions_.erase(conversion);
+    if (r.code() == ResultCode::kCancelled) {
+      cancelled_ = stop_ = true;
+      return false;
     }
+    *audio = std::move(encoded);
+  } else {
+    auto file = std::make_unique<Mp3FileAudio>();
+    r = file->Open(song.sourcePath, song.record.size());
+    *audio = std::move(file);
   }
-  if (!r.ok()) Fail(r.code(), r.message() + name);
+  if (!r.ok()) Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
+  return r.ok();
+}
+
+bool SyncRun::ReadSong(const TrackNode& song, SongAudio& audio, uint32_t clusters,
+                       PreparedTrack* track) {
+  Result r;
+  track->audio.reset(new (std::nothrow) uint8_t[size_t(clusters) * format::kClusterSize]());
+  if (track->audio == nullptr) {
+    r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
+  }
+  uint64_t filled = 0;
+  while (r.ok() && filled < audio.size()) {
+    size_t got = 0;
+    r = audio.Read(track->audio.get() + filled, size_t(audio.size() - filled), &got);
+    if (r.ok() && got == 0) r = Result::Error(ResultCode::kIoError, kCouldNotReadFile);
+    filled += got;
+  }
+  if (!r.ok()) Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
   return r.ok();
 }
 
@@ -452,10 +560,12 @@ void SyncRun::DriverFailed(const std::string& what, const Result& failure) {
 }
 
 Result SyncRun::Finish() {
+  pipeline_.reset();  // stops conversions the writer no longer needs
   ReturnPendingWork();
   reporter_.EndAll();
   volume_.ClearCancel();
-  const size_t pending = songs_ - written_;
+  const size_t pending = songs_ - written_ - duplicates_.size();
+  volume_.SetLastSyncSummary(SyncSummary{written_, duplicates_, pending});
   if (cancelled_) {
     if (first_code_ == ResultCode::kOk) first_code_ = ResultCode::kCancelled;
     failures_.push_back("The sync was cancelled; " + std::to_string(pending) +
@@ -475,6 +585,9 @@ Result SyncRun::Finish() {
     reporter_.ShowStatus(kPlayerFull);
   } else if (!failures_.empty() && !cancelled_) {
     reporter_.ShowStatus(failures_.front());
+  } else if (!duplicates_.empty() && !cancelled_) {
+    reporter_.ShowStatus("Ready; " + std::to_string(duplicates_.size()) +
+                         " song(s) already on the player were not written again");
   } else {
     reporter_.ShowStatus("Ready");
   }

@@ -116,7 +116,11 @@ Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const 
     std::remove(path.c_str());
     return Result::Error(ResultCode::kIoError, "cannot write " + path);
   }
-  return Result::Ok();
+  const ExportTags texts{track.record.title(), track.record.artist(), cd.record.album(),
+                         cd.record.artist(), slot + 1};
+  r = volume.media().tagWriter->Write(path, texts);
+  if (!r.ok()) std::remove(path.c_str());
+  return r;
 }
 
 }  // namespace jukepak

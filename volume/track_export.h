@@ -1,6 +1,6 @@
 // Copying a track back off the player as an MP3 file: its audio bytes, read
-// along its chain, followed by an ID3v1 tag rebuilt from the track and CD
-// records.
+// along its chain, with tags rebuilt from the track and CD records: an
+// ID3v2.3 tag (through the volume's TagWriter) and an ID3v1 block.
 #pragma once
 
 #include <array>
@@ -32,10 +32,13 @@ Id3v1TagBytes BuildId3v1Tag(const std::string& title, const std::string& artist,
 // fails. Reads only; the front end's thread while no job runs.
 Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio);
 
-// Writes track `slot` of `cd` to a new file at `path`: the audio bytes, then
-// the tag (title and artist from the track record, album from the CD record,
-// the track number slot + 1). Never overwrites: fails with kBusy when `path`
-// exists. A failed write removes the partial file.
+// Writes track `slot` of `cd` to a new file at `path`: the audio bytes and
+// the ID3v1 block, then the ID3v2.3 tag in front (or, when the audio bytes
+// begin with an ID3v2 tag, that tag's texts updated). Both say the title and
+// artist of the track record, the album of the CD record, the CD's artist as
+// album artist (ID3v2) and the track number slot + 1. Never overwrites:
+// fails with kBusy when `path` exists. A failed write removes the partial
+// file.
 Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const std::string& path);
 
 }  // namespace jukepak

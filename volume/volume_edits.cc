@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/latin1.h"
+#include "base/player_text.h"
 #include "volume/format_constants.h"
 #include "volume/space_accounting.h"
 
@@ -260,8 +261,8 @@ Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
   if (!r.ok()) return r;
   r = CheckCd(volume, cd);
   if (!r.ok()) return r;
-  cd->record.setArtist(VolumeTextFromUtf8(artist_utf8));
-  cd->record.setAlbum(VolumeTextFromUtf8(album_utf8));
+  cd->record.setArtist(PlayerFieldFromUtf8(artist_utf8));
+  cd->record.setAlbum(PlayerFieldFromUtf8(album_utf8));
   volume.reporter().SetItemLabel(Tree::kPlayer, cd->treeItem, CdLabel(cd->record));
   RelabelTracks(volume, *cd);
   volume.reporter().RedrawTree(Tree::kPlayer);
@@ -284,8 +285,8 @@ Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_
                          "the track's record lies outside the audio area; run volmend to check "
                          "and repair the volume");
   }
-  track.record.setArtist(VolumeTextFromUtf8(artist_utf8));
-  track.record.setTitle(VolumeTextFromUtf8(title_utf8));
+  track.record.setArtist(PlayerFieldFromUtf8(artist_utf8));
+  track.record.setTitle(PlayerFieldFromUtf8(title_utf8));
   volume.reporter().SetItemLabel(Tree::kPlayer, track.treeItem,
                                  TrackLabel(track.record, cd->record.artist()));
   volume.reporter().RedrawTree(Tree::kPlayer);

@@ -62,7 +62,7 @@ Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot);
 // the CD with the last one; a CD whose record holds no track goes at once.
 Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd);
 
-// New artist and album of a CD (UTF-8; stored as Latin-1 cut to 47 bytes,
+// New artist and album of a CD (UTF-8; stored as the player's text, 47 characters,
 // empty allowed). Relabels the CD item and every track item, since the track
 // labels compare with the CD's artist, then writes the CD record.
 Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,

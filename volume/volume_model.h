@@ -20,8 +20,16 @@
 namespace jukepak {
 
 struct TrackNode {
-  std::string sourcePath;       // the MP3 file on the PC (pending songs)
-  int32_t tagTrackNumber = 0;   // ID3v1.1 track byte, signed; 0 without a tag
+  std::string sourcePath;       // the song's file on the PC (pending songs)
+  int32_t tagTrackNumber = 0;   // the tags' track number; 0 without one
+  int32_t tagDiscNumber = 0;    // the tags' disc number; 0 without one
+  // Pending songs: the artist of the CD the song joins (its album artist,
+  // "Various Artists" or its own artist), 8-bit; empty means its own.
+  std::string cdArtist;
+  // Pending songs in another format than MP3: the sync converts them, and
+  // their size field holds an estimate from the play time until then.
+  bool needsConversion = false;
+  double sourceSeconds = 0;     // their play time
   uint32_t clusterCount = 0;
   std::vector<uint32_t> clusterList;  // chain order; filled when the track is written
   uint32_t firstCluster = 0;
@@ -66,5 +74,8 @@ struct VolumeModel {
 // (exact comparison). Both cut to 98 characters.
 std::string CdLabel(const CdRecord& record);
 std::string TrackLabel(const TrackRecord& track, const std::string& cd_artist_latin1);
+// A pending song's label: TrackLabel, and for a song the sync will convert
+// its estimated size, marked as an estimate ("  (~1.41 Mb, estimated)").
+std::string PendingSongLabel(const TrackNode& song, const std::string& cd_artist_latin1);
 
 }  // namespace jukepak

@@ -1,5 +1,8 @@
 // The pending additions: how files become songs, how songs group into CDs and
-// order inside them, the limits, folder drops, removal and the size labels.
+// order inside them, the limits, folder and playlist drops, files refused as
+// not audio, removal and the size labels. Tags and audio of other formats
+// come from stand-ins here (testing/fake_media.h); the real libraries meet
+// real files in media_library_test.cc.
 
 #include "volume/pending_list.h"
 
@@ -7,11 +10,14 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "volume/pending_edits.h"
+#include "volume/song_probe.h"
 #include "volume/space_accounting.h"
+#include "volume/testing/fake_media.h"
 #include "volume/tests/test_media.h"
 
 namespace jukepak {
@@ -41,7 +47,7 @@ class PendingListTest : public ::testing::Test {
   }
   std::string Untagged(const std::string& name, size_t bytes = 1000) {
     const std::string path = dir_ / name;
-    WriteBytes(path, std::vector<uint8_t>(bytes, 0x42));
+    WriteBytes(path, testing::Mp3Bytes(bytes));
     return path;
   }
   std::string Tree() { return player_.reporter().TreeText(Tree::kPending); }
@@ -113,9 +119,9 @@ TEST_F(PendingListTest, TrackNumbersOrderTheSongs) {
   add(5);
   add(4);
   EXPECT_EQ(Tree(), "A / B\n  n3-0\n  n0-1\n  n4-3\n  n5-2\n");
-  add(-1);  // tag byte 0xFF goes before the first larger number, 0 included
+  add(-1);  // tag byte 0xFF is track 255, after every smaller number
   add(0);
-  EXPECT_EQ(Tree(), "A / B\n  n-1-4\n  n3-0\n  n0-1\n  n4-3\n  n5-2\n  n0-5\n");
+  EXPECT_EQ(Tree(), "A / B\n  n3-0\n  n0-1\n  n4-3\n  n5-2\n  n-1-4\n  n0-5\n");
 }
 
 TEST_F(PendingListTest, SameFileTwiceIsKeptOnceSilently) {
@@ -203,24 +209,28 @@ TEST_F(PendingListTest, UntaggedTitlesAreTheFileNameShortenedKeepingTheExtension
   ASSERT_TRUE(AddFile(volume(), Untagged("Bj\xC3\xB6rk \xE2\x82\xAC live.mp3"), std::nullopt).ok());
   const auto& songs = pending()[0]->pendingTracks;
   EXPECT_EQ(songs[0]->record.title(), std::string(43, 'n') + ".mp3");
-  EXPECT_EQ(songs[1]->record.title(), "Bj\xF6rk ? live.mp3");  // Latin-1; the euro sign is not
+  EXPECT_EQ(songs[1]->record.title(), "Bj\xF6rk EUR live.mp3");  // Latin-1; the euro sign is not
   EXPECT_EQ(songs[1]->record.artist(), "Unknown");
   EXPECT_EQ(reporter().ChildLabels(Tree::kPending, pending()[0]->treeItem)[1],
-            "Bj\xC3\xB6rk ? live.mp3");
+            "Bj\xC3\xB6rk EUR live.mp3");
 }
 
-TEST_F(PendingListTest, FolderDropMatchesMp3InAnyCaseAndAddsDroppedFilesWhateverTheirName) {
+TEST_F(PendingListTest, FolderDropTakesAudioFilesInAnyCaseAndSubFoldersWhenAsked) {
   std::filesystem::create_directory(dir_ / "Mixed");
   Untagged("Mixed/b.MP3");
   Untagged("Mixed/a.Mp3");
   Untagged("Mixed/notes.txt");
   Untagged("Mixed/c.mp3.bak");
+  Untagged("Mixed/.hidden.mp3");
   std::filesystem::create_directory(dir_ / "Mixed/inner");
   Untagged("Mixed/inner/deep.mp3");
+  // A link back up the tree is entered once.
+  std::filesystem::create_directory_symlink(dir_ / "Mixed", dir_ / "Mixed/inner/loop");
   std::filesystem::create_directory(dir_ / "Empty");
-  const std::string text = Untagged("readme.txt");
-  EXPECT_TRUE(DropFiles(volume(), {dir_ / "Mixed", dir_ / "Empty", text}).empty());
-  EXPECT_EQ(Tree(), "Unknown / New CD\n  a.Mp3\n  b.MP3\n  readme.txt\n");
+  EXPECT_TRUE(DropFiles(volume(), {dir_ / "Mixed"}, DropOptions{false}).empty());
+  EXPECT_EQ(Tree(), "Unknown / New CD\n  a.Mp3\n  b.MP3\n");
+  EXPECT_TRUE(DropFiles(volume(), {dir_ / "Mixed", dir_ / "Empty"}).empty());
+  EXPECT_EQ(Tree(), "Unknown / New CD\n  a.Mp3\n  b.MP3\n  deep.mp3\n");
 }
 
 TEST_F(PendingListTest, RemovingSongsAndCds) {
@@ -314,6 +324,143 @@ TEST_F(PendingListTest, MoveLimitCountsThePlayersTracksOfTheTargetAlbum) {
   EXPECT_TRUE(
       DropPendingSong(volume(), ab->pendingTracks[0]->treeItem, ab->pendingTracks[1]->treeItem)
           .ok());
+// Songs whose tags and audio the test states through the stand-ins.
+class PendingTagsTest : public PendingListTest {
+ protected:
+  void SetUp() override {
+    PendingListTest::SetUp();
+    volume().SetMediaLibraries(testing::FakeMedia(&tags_, &transcoder_));
+  }
+  // An MP3 with these tags.
+  std::string Song(const std::string& name, const SongTags& tags) {
+    const std::string path = Untagged(name);
+    tags_.Set(path, tags);
+    return path;
+  }
+  // A file of another format: `seconds` of audio, converted by the sync.
+  std::string Other(const std::string& name, const SongTags& tags, double seconds) {
+    const std::string path = dir_ / name;
+    WriteBytes(path, std::vector<uint8_t>(100, 0x42));
+    tags_.Set(path, tags);
+    transcoder_.SetAudio(path, seconds);
+    return path;
+  }
+  void Add(const std::string& path) { ASSERT_TRUE(AddFile(volume(), path, std::nullopt).ok()); }
+
+  testing::FakeTags tags_;
+  testing::FakeTranscoder transcoder_;
+};
+
+SongTags Tags(const std::string& title, const std::string& artist, const std::string& album,
+              const std::string& album_artist = "", bool compilation = false) {
+  SongTags tags;
+  tags.title = title;
+  tags.artist = artist;
+  tags.album = album;
+  tags.albumArtist = album_artist;
+  tags.compilation = compilation;
+  return tags;
+}
+
+TEST_F(PendingTagsTest, CdsAreAlbumsOfTheirAlbumArtistOrOfVariousArtists) {
+  Add(Song("1.mp3", Tags("Hit 1", "Ann", "Now Hits", "", true)));
+  Add(Song("2.mp3", Tags("Hit 2", "Bob", "Now Hits", "", true)));
+  Add(Song("3.mp3", Tags("Together", "Cat & Dan", "Duets", "Cat")));
+  Add(Song("4.mp3", Tags("Solo", "Cat", "Duets", "Cat")));
+  Add(Song("5.mp3", Tags("Mine", "Eve", "Plain")));
+  Add(Song("6.mp3", Tags("Yours", "Fay", "Plain")));
+  Add(Song("7.mp3", Tags("Guest", "", "Duets", "Cat")));  // no artist: the album artist's
+  EXPECT_EQ(Tree(),
+            "Various Artists / Now Hits\n  Ann / Hit 1\n  Bob / Hit 2\n"
+            "Cat / Duets\n  Cat & Dan / Together\n  Solo\n  Guest\n"
+            "Eve / Plain\n  Mine\nFay / Plain\n  Yours\n");
+}
+
+TEST_F(PendingTagsTest, SongsPlayByDiscThenTrackThenArrival) {
+  const struct {
+    uint32_t disc, track;
+  } songs[] = {{2, 1}, {1, 2}, {0, 0}, {1, 1}, {2, 0}, {0, 3}};
+  for (size_t i = 0; i < std::size(songs); ++i) {
+    SongTags tags = Tags(std::to_string(songs[i].disc) + "/" + std::to_string(songs[i].track),
+                         "A", "Two Discs");
+    tags.disc = songs[i].disc;
+    tags.track = songs[i].track;
+    Add(Song(std::to_string(i) + ".mp3", tags));
+  }
+  // No disc counts as the first; songs without a track number go last.
+  EXPECT_EQ(Tree(), "A / Two Discs\n  1/1\n  1/2\n  0/3\n  2/1\n  0/0\n  2/0\n");
+}
+
+TEST_F(PendingTagsTest, TagTextsBecomeThePlayersText) {
+  const std::string long_title(50, 't');
+  Add(Song("1.mp3", Tags(long_title, "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE", "B")));  // Кино
+  Add(Song("2.mp3", Tags("", "Bj\xC3\xB6rk", "J\xC3\xB3ga \xE2\x80\x94 live")));   // Jóga — live
+  Add(Song("blank.mp3", Tags("", "", "")));  // empty fields are no tag
+  EXPECT_EQ(Tree(),
+            "Kino / B\n  " + std::string(47, 't') +
+                "\n"
+                "Bj\xC3\xB6rk / J\xC3\xB3ga - live\n  2.mp3\n"
+                "Unknown / New CD\n  blank.mp3\n");
+}
+
+TEST_F(PendingTagsTest, FilesThatAreNotAudioAreRefusedByName) {
+  WriteBytes(dir_ / "notes.mp3", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o', '\n'});
+  WriteBytes(dir_ / "noise.mp3", std::vector<uint8_t>(5000, 0xFF));
+  WriteBytes(dir_ / "text.txt", std::vector<uint8_t>(100, 'x'));
+  const std::string clip = Other("clip.mp4", SongTags(), 60);
+  transcoder_.SetAudio(clip, 60, true);
+  const std::string silent = Other("silent.wav", SongTags(), 0);
+  const std::string readme = Untagged("readme.txt");  // MP3 frames whatever the name
+  AudioProbe mp3;
+  mp3.audio = mp3.mp3 = true;
+  transcoder_.SetProbe(readme, mp3);
+  const std::vector<AddFailure> failures =
+      DropFiles(volume(), {dir_ / "notes.mp3", dir_ / "noise.mp3", dir_ / "text.txt", clip, silent,
+                           readme});
+  std::vector<std::string> lines;
+  for (const AddFailure& failure : failures) lines.push_back(DescribeFailure(failure));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "notes.mp3: not an audio file", "noise.mp3: not an audio file",
+                       "text.txt: not an audio file", "clip.mp4: not an audio file (it holds video)",
+                       "silent.wav: holds no sound (its play time is 0 seconds)"}));
+  EXPECT_EQ(Tree(), "Unknown / New CD\n  readme.txt\n");
+}
+
+TEST_F(PendingTagsTest, OtherFormatsShowAnEstimateThatFollowsTheBitrate) {
+  const std::string flac = Other("a.flac", Tags("Long", "A", "B"), 60);
+  Add(flac);
+  const TrackNode& song = *pending()[0]->pendingTracks[0];
+  EXPECT_TRUE(song.needsConversion);
+  EXPECT_EQ(song.record.size(), EstimatedMp3Bytes(60, 192));
+  EXPECT_EQ(Tree(), "A / B\n  Long  (~1.38 Mb, estimated)\n");
+  SyncOptions options;
+  options.bitrateKbps = 320;
+  volume().SetSyncOptions(options);
+  EXPECT_EQ(song.record.size(), EstimatedMp3Bytes(60, 320));
+  EXPECT_EQ(Tree(), "A / B\n  Long  (~2.29 Mb, estimated)\n");
+  EXPECT_EQ(volume().model().downloadKilobytes,
+            SongKilobytes(song.record.size()) + CdAreaGrowthKilobytes(0, 1));
+}
+
+TEST_F(PendingTagsTest, PlaylistsAddTheirEntriesInOrder) {
+  std::filesystem::create_directory(dir_ / "lists");
+  const std::string one = Song("one.mp3", Tags("One", "A", "B"));
+  const std::string two = Song("two.mp3", Tags("Two", "A", "B"));
+  std::ofstream(dir_ / "lists/inner.m3u") << "../two.mp3\n";
+  std::ofstream(dir_ / "lists/mix.m3u8") << "\xEF\xBB\xBF#EXTM3U\n#EXTINF:3,One\n../one.mp3\r\n\n"
+                                         << "http://radio.example/stream\n"
+                                         << "missing.mp3\n"
+                                         << "mix.m3u8\n"
+                                         << "file://" << dir_.path() << "/lists/inner.m3u\n";
+  const std::vector<AddFailure> failures = DropFiles(volume(), {dir_ / "lists/mix.m3u8"});
+  std::vector<std::string> lines;
+  for (const AddFailure& failure : failures) lines.push_back(DescribeFailure(failure));
+  EXPECT_EQ(lines, (std::vector<std::string>{"stream: a URL, not a file on this computer",
+                                             "missing.mp3: Could not open file!",
+                                             "mix.m3u8: the playlist lists itself"}));
+  EXPECT_EQ(failures[1].path, dir_ / "lists/missing.mp3");
+  EXPECT_EQ(Tree(), "A / B\n  One\n  Two\n");
+  EXPECT_EQ(pending()[0]->pendingTracks[1]->sourcePath, two);
 }
 
 TEST(SizeLabelText, WholeMegabytesAndTruncatedHundredths) {

@@ -348,7 +348,7 @@ TEST(SyncJob, ClustersTheNewCdRecordsNeedAreKeptFromTracks) {
   for (const uint32_t filler_clusters : {57u, 58u}) {
     TempDir dir;
     Player p(1000);  // clusters 2..59 for tracks, 60 holds the first 16 CD records
-    WriteBytes(dir / "filler.mp3", std::vector<uint8_t>(filler_clusters * 8192 - 10239, 0x33));
+    WriteBytes(dir / "filler.mp3", testing::Mp3Bytes(filler_clusters * 8192 - 10239));
     ASSERT_TRUE(p.Add(dir / "filler.mp3").ok());
     ASSERT_TRUE(p.Sync().ok());
     // 16 more CDs make 17 records: the CD area grows into cluster 59.

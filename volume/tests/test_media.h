@@ -80,6 +80,18 @@ inline std::vector<uint8_t> Mp3Audio(double seconds) {
   return Frames(kMpeg1Frame, kMpeg1FrameLength, size_t(seconds / kMpeg1FrameSeconds) + 1);
 }
 
+// MPEG-1 Layer III, 32 kbit/s, 48 kHz: 96-byte frames, for files of a few
+// hundred bytes that still hold a run of frames.
+inline constexpr uint32_t kSmallFrame = 0xFFFB1464;
+inline constexpr uint32_t kSmallFrameLength = 96;
+
+// Untagged MP3 bytes of exactly `size` bytes (the last frame cut short).
+inline std::vector<uint8_t> Mp3Bytes(size_t size) {
+  std::vector<uint8_t> bytes = Frames(kSmallFrame, kSmallFrameLength, size / kSmallFrameLength + 1);
+  bytes.resize(size);
+  return bytes;
+}
+
 inline std::vector<uint8_t> Id3v1Block(const std::string& title, const std::string& artist,
                                        const std::string& album, int track) {
   std::vector<uint8_t> tag(128, 0);
