@@ -113,7 +113,8 @@ class Reader : public TagReader {
       tags->albumArtist = FirstValue(maps, {"ALBUMARTIST", "ALBUM ARTIST", "ALBUM_ARTIST"});
       tags->track = ParseTagNumber(FirstValue(maps, {"TRACKNUMBER"}));
       tags->disc = ParseTagNumber(FirstValue(maps, {"DISCNUMBER"}));
-      tags->compilation = IsTrue(FirstValue(maps, {"COMPILATION"}));
+      // ffmpeg writes the flag of an MP3 as a TXXX frame named "TCMP".
+      tags->compilation = IsTrue(FirstValue(maps, {"COMPILATION", "TCMP"}));
       return Result::Ok();
     } catch (...) {
       *tags = SongTags();

@@ -10,9 +10,11 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "volume/id3_tags.h"
 #include "volume/memory_device.h"
 #include "volume/testing/volume_builder.h"
 
@@ -250,11 +252,16 @@ TEST_F(EditCommandsTest, ExportOfEveryTrackGivesBackTheAudioBytes) {
       ASSERT_EQ(run.status, 0) << run.err;
       const std::string file = ReadText(path);
       const std::vector<uint8_t>& audio = songs_[cd].songs[t].audio;
-      ASSERT_EQ(file.size(), audio.size() + 128);
-      EXPECT_TRUE(
-          std::equal(audio.begin(), audio.end(), reinterpret_cast<const uint8_t*>(file.data())));
-      EXPECT_EQ(file.substr(audio.size(), 3), "TAG");
-      EXPECT_EQ(file.substr(audio.size() + 3, songs_[cd].songs[t].title.size()),
+      // An ID3v2 tag, the audio bytes, an ID3v1 block.
+      const size_t id3v2 = size_t(jukepak::Id3v2TagLength(
+          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(file.data()), file.size())));
+      ASSERT_GT(id3v2, 10u);
+      ASSERT_EQ(file.size(), id3v2 + audio.size() + 128);
+      EXPECT_TRUE(std::equal(audio.begin(), audio.end(),
+                             reinterpret_cast<const uint8_t*>(file.data()) + id3v2));
+      EXPECT_NE(file.find(songs_[cd].songs[t].title), std::string::npos) << "in the ID3v2 tag";
+      EXPECT_EQ(file.substr(id3v2 + audio.size(), 3), "TAG");
+      EXPECT_EQ(file.substr(id3v2 + audio.size() + 3, songs_[cd].songs[t].title.size()),
                 songs_[cd].songs[t].title);
     }
   }

@@ -1,7 +1,9 @@
 // The sync job on an in-memory disk: what it writes (checked by an
 // independent reading of the disk and by a fresh mount), the progress feed,
 // and how cancel, a full player, unreadable files, the 100-track limit and
-// failed driver writes leave a volume the next sync continues on.
+// failed driver writes leave a volume the next sync continues on; songs
+// converted on the pipeline's threads (through the stand-in transcoder), and
+// songs already on the player.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/volume_edits.h"
+#include "volume/testing/fake_media.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/volume_audit.h"
 
@@ -560,6 +564,142 @@ TEST(SyncJob, AdditionsRaceTheWorkerSafely) {
   ASSERT_TRUE(p.Sync().ok());
   ExpectSound(AuditVolume(p.disk));
   EXPECT_EQ(AuditVolume(p.disk).cds.size(), 3u);
+}
+
+// A player whose songs of other formats go through the stand-in transcoder.
+struct ConvertingPlayer : Player {
+  explicit ConvertingPlayer(uint32_t sectors) : Player(sectors) {
+    volume.SetMediaLibraries(testing::FakeMedia(nullptr, &transcoder));
+  }
+  // A file of another format holding `seconds` of audio, added.
+  std::string AddOther(const TempDir& dir, const std::string& name, double seconds) {
+    const std::string path = dir / name;
+    WriteBytes(path, std::vector<uint8_t>(64, 0x42));
+    transcoder.SetAudio(path, seconds);
+    EXPECT_TRUE(Add(path).ok()) << path;
+    return path;
+  }
+  testing::FakeTranscoder transcoder;
+};
+
+TEST(SyncJob, OtherFormatsAreConvertedAndWrittenWithTheirRealSize) {
+  TempDir dir;
+  ConvertingPlayer p(8000);
+  SyncOptions options;
+  options.bitrateKbps = 128;
+  p.volume.SetSyncOptions(options);
+  WriteBytes(dir / "m.mp3", Mp3Audio(1.0));
+  ASSERT_TRUE(p.Add(dir / "m.mp3").ok());
+  for (const double seconds : {3.0, 1.0, 2.0}) {
+    p.AddOther(dir, std::to_string(int(seconds)) + ".flac", seconds);
+  }
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.transcoder.conversions(), 3);
+  EXPECT_EQ(p.PendingSongs(), 0u);
+  Remount fresh(p.disk);
+  EXPECT_EQ(fresh.reporter.TreeText(Tree::kPlayer),
+            "Unknown / New CD\n  m.mp3\n  3.flac\n  1.flac\n  2.flac\n");
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  for (size_t t = 1; t < 4; ++t) {
+    const double seconds = t == 1 ? 3.0 : t == 2 ? 1.0 : 2.0;
+    const size_t frames = size_t(seconds * 44100 / 1152) + 1;  // 417-byte frames at 128 kbit/s
+    EXPECT_EQ(audit.cds[0].tracks[t].record.size(), frames * 417 + 1024) << t;
+    EXPECT_EQ(audit.cds[0].tracks[t].record.CountIndexMarks(), int(IndexMarkCount(frames * 1152.0 / 44100)));
+  }
+}
+
+TEST(SyncJob, AConvertedSongThatTurnsOutTooLargeStaysPendingAsThePlayerIsFull) {
+  TempDir dir;
+  ConvertingPlayer p(1000);  // about 450 KB for tracks
+  const std::string path = p.AddOther(dir, "long.flac", 1.0);
+  p.transcoder.SetAudio(path, 60.0);  // its real play time: 1.4 MB of MP3
+  const std::vector<uint8_t> before = p.disk.bytes();
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kNoSpace);
+  EXPECT_EQ(p.reporter.lastStatus(), "The player is full.");
+  EXPECT_TRUE(p.disk.bytes() == before);
+  EXPECT_EQ(p.PendingSongs(), 1u);
+  EXPECT_TRUE(p.volume.model().pendingCds[0]->hasWork);
+}
+
+TEST(SyncJob, AFailedConversionLeavesOnlyThatSongPending) {
+  TempDir dir;
+  ConvertingPlayer p(8000);
+  p.AddOther(dir, "a.ogg", 1.0);
+  const std::string bad = p.AddOther(dir, "b.ogg", 1.0);
+  p.AddOther(dir, "c.ogg", 1.0);
+  p.transcoder.FailConversion(bad);
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kIoError);
+  EXPECT_EQ(r.message(), "Could not convert the song: damaged (" + bad + ")");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "Unknown / New CD\n  a.ogg\n  c.ogg\n");
+  EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "Unknown / New CD\n  b.ogg  (~0.03 Mb, estimated)\n");
+  ExpectSound(AuditVolume(p.disk));
+}
+
+TEST(SyncJob, CancelStopsTheConversionsAndWritesNothingMore) {
+  TempDir dir;
+  ConvertingPlayer p(8000);
+  p.volume.SetSyncOptions(SyncOptions{true, 192, 2});
+  for (int i = 0; i < 4; ++i) p.AddOther(dir, std::to_string(i) + ".wav", 1.0);
+  p.transcoder.HoldConversions(true);
+  const std::vector<uint8_t> before = p.disk.bytes();
+  Result r;
+  std::thread job([&] { r = p.Sync(); });
+  while (p.transcoder.conversions() < 2) std::this_thread::yield();  // both threads convert
+  p.volume.RequestCancel();
+  job.join();
+  EXPECT_EQ(r.code(), ResultCode::kCancelled);
+  EXPECT_EQ(p.transcoder.conversions(), 2);  // none started after the cancel
+  EXPECT_TRUE(p.disk.bytes() == before);
+  EXPECT_EQ(p.PendingSongs(), 4u);
+  p.transcoder.HoldConversions(false);
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.PendingSongs(), 0u);
+}
+
+TEST(SyncJob, SongsAlreadyOnThePlayerArePassedOverUnlessDuplicatesAreAllowed) {
+  TempDir dir;
+  ConvertingPlayer p(8000);
+  WriteBytes(dir / "m.mp3", TaggedMp3(1.0, "Mp3", "A", "B", 1));
+  auto add_both = [&] {
+    ASSERT_TRUE(p.Add(dir / "m.mp3").ok());
+    p.AddOther(dir, "o.flac", 1.0);
+  };
+  add_both();
+  ASSERT_TRUE(p.Sync().ok());
+  const std::vector<uint8_t> synced = p.disk.bytes();
+
+  add_both();
+  // Same title and artist, another size: not the same song.
+  WriteBytes(dir / "longer.mp3", TaggedMp3(2.0, "Mp3", "A", "B", 1));
+  ASSERT_TRUE(p.Add(dir / "longer.mp3").ok());
+  ASSERT_TRUE(p.Sync().ok());
+  const SyncSummary summary = p.volume.lastSyncSummary();
+  EXPECT_EQ(summary.written, 1u);
+  EXPECT_EQ(summary.duplicates, (std::vector<std::string>{"Unknown / o.flac", "A / Mp3"}));
+  EXPECT_EQ(summary.leftPending, 0u);
+  const std::vector<std::string> statuses = p.reporter.statuses();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "already on the player: A / Mp3"),
+            statuses.end());
+  EXPECT_EQ(p.PendingSongs(), 0u);
+  EXPECT_EQ(p.transcoder.conversions(), 1);  // the duplicate was never converted
+  EXPECT_EQ(AuditVolume(p.disk).cds.size(), 2u);
+
+  // A repeated sync of the same songs writes nothing at all.
+  const std::vector<uint8_t> after = p.disk.bytes();
+  add_both();
+  ASSERT_TRUE(p.Add(dir / "longer.mp3").ok());
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_TRUE(p.disk.bytes() == after);
+  EXPECT_NE(after, synced);
+
+  p.volume.SetSyncOptions(SyncOptions{false, 192, 0});
+  add_both();
+  ASSERT_TRUE(p.Sync().ok());
+  EXPECT_EQ(p.volume.lastSyncSummary().written, 2u);
+  ExpectSound(AuditVolume(p.disk));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Exporting tracks: the audio bytes come back exactly, the tag is rebuilt from
-// the records, and damaged chains are refused before any file is made.
+// Exporting tracks: the audio bytes come back exactly, the tags are rebuilt
+// from the records (an ID3v2 tag of the audio's own updated, not doubled),
+// and damaged chains are refused before any file is made.
 
 #include "volume/track_export.h"
 
@@ -12,8 +13,13 @@
 #include <string>
 #include <vector>
 
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
 #include "volume/id3_tags.h"
 #include "volume/memory_device.h"
+#include "volume/taglib_tags.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"
 
@@ -67,7 +73,7 @@ class ExportTest : public ::testing::Test {
 
 // Sizes at the cluster edges: one cluster holds 7168 audio bytes; the sync
 // still takes two for 6145 and more, and an empty song.
-TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesAndATagFromTheRecords) {
+TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesBetweenTagsFromTheRecords) {
   const size_t sizes[] = {0, 1, 6144, 6145, 7168, 7169, 15360, 15361, 100000};
   CdContent cd{"Artist of the CD", "An album name that is longer than thirty", {}};
   for (size_t i = 0; i < std::size(sizes); ++i) {
@@ -83,8 +89,12 @@ TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesAndATagFromTheRecords) {
     const std::string path = Path("track" + std::to_string(slot) + ".mp3");
     ASSERT_TRUE(ExportTrack(volume_, Cd(0), slot, path).ok());
     const std::vector<uint8_t> file = ReadFile(path);
-    ASSERT_EQ(file.size(), sizes[slot] + 128);
-    EXPECT_TRUE(std::equal(cd.songs[slot].audio.begin(), cd.songs[slot].audio.end(), file.begin()));
+    const uint64_t id3v2 = Id3v2TagLength(file);
+    ASSERT_GT(id3v2, 10u);
+    EXPECT_EQ(file[3], 3) << "ID3v2.3";
+    ASSERT_EQ(file.size(), id3v2 + sizes[slot] + 128);
+    EXPECT_TRUE(std::equal(cd.songs[slot].audio.begin(), cd.songs[slot].audio.end(),
+                           file.begin() + long(id3v2)));
     EXPECT_EQ(std::string(file.end() - 128, file.end() - 125), "TAG");
     EXPECT_EQ(TagText(file, 3), cd.songs[slot].title.substr(0, 30));
     EXPECT_EQ(TagText(file, 33), cd.songs[slot].artist);
@@ -92,7 +102,42 @@ TEST_F(ExportTest, EveryTrackComesBackAsItsAudioBytesAndATagFromTheRecords) {
     EXPECT_EQ(file[file.size() - 3], 0);  // ID3v1.1: a track number follows
     EXPECT_EQ(file[file.size() - 2], uint8_t(slot + 1));
     EXPECT_EQ(file[file.size() - 1], 255);  // no genre
+    SongTags tags;
+    ASSERT_TRUE(TagLibReader().Read(path, &tags).ok());
+    EXPECT_EQ(tags.title, cd.songs[slot].title);  // whole, not cut to 30
+    EXPECT_EQ(tags.artist, cd.songs[slot].artist);
+    EXPECT_EQ(tags.album, cd.album);
+    EXPECT_EQ(tags.albumArtist, cd.artist);
+    EXPECT_EQ(tags.track, slot + 1);
   }
+}
+
+TEST_F(ExportTest, AnId3v2TagInTheAudioIsUpdatedNotDoubled) {
+  // Audio that begins with an ID3v2.4 tag of its own, with a genre frame.
+  const std::string made = Path("made.mp3");
+  {
+    std::ofstream(made, std::ios::binary) << std::string(4000, '\x11');
+    TagLib::MPEG::File file(made.c_str(), false);
+    file.ID3v2Tag(true)->setTitle("Old title");
+    file.ID3v2Tag()->setGenre("Polka");
+    ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4));
+  }
+  const std::vector<uint8_t> audio = ReadFile(made);
+  ASSERT_TRUE(builder_.Format().ok());
+  ASSERT_TRUE(builder_.AddCd(CdContent{"A", "B", {SongContent{"New title", "A", audio}}}).ok());
+  Mount();
+  const std::string path = Path("updated.mp3");
+  ASSERT_TRUE(ExportTrack(volume_, Cd(0), 0, path).ok());
+  const std::vector<uint8_t> file = ReadFile(path);
+  const uint64_t id3v2 = Id3v2TagLength(file);
+  ASSERT_GT(id3v2, 10u);
+  EXPECT_NE(std::string(file.begin() + long(id3v2), file.begin() + long(id3v2) + 3), "ID3");
+  EXPECT_EQ(file.size(), id3v2 + (audio.size() - Id3v2TagLength(audio)) + 128);
+  TagLib::MPEG::File tagged(path.c_str(), false);
+  ASSERT_TRUE(tagged.hasID3v2Tag());
+  EXPECT_EQ(tagged.ID3v2Tag()->header()->majorVersion(), 3u);
+  EXPECT_EQ(tagged.ID3v2Tag()->title().to8Bit(), "New title");
+  EXPECT_EQ(tagged.ID3v2Tag()->genre().to8Bit(), "Polka");
 }
 
 TEST_F(ExportTest, AnExistingFileIsNeverReplaced) {
