@@ -4,11 +4,12 @@
 #include <thread>
 #include <vector>
 
+#include "volume/testing/mpeg_frames.h"
+
 namespace jukepak::testing {
 namespace {
 
-// MPEG-1 Layer III frames at `kbps` and 44.1 kHz without padding; the
-// payload bytes can never start a frame header.
+// MPEG-1 Layer III frames at `kbps` and 44.1 kHz without padding.
 std::vector<uint8_t> FramesFor(double seconds, uint32_t kbps) {
   const uint32_t bitrate_index = kbps == 128   ? 9
                                  : kbps == 160 ? 10
@@ -18,17 +19,7 @@ std::vector<uint8_t> FramesFor(double seconds, uint32_t kbps) {
                                                : 14;
   const uint32_t header = 0xFFFB0064u | (bitrate_index << 12);
   const uint32_t length = 144 * kbps * 1000 / kConvertedSampleRate;
-  const size_t frames = size_t(seconds * kConvertedSampleRate / 1152) + 1;
-  std::vector<uint8_t> bytes;
-  bytes.reserve(frames * length);
-  for (size_t i = 0; i < frames; ++i) {
-    bytes.push_back(uint8_t(header >> 24));
-    bytes.push_back(uint8_t(header >> 16));
-    bytes.push_back(uint8_t(header >> 8));
-    bytes.push_back(uint8_t(header));
-    bytes.insert(bytes.end(), length - 4, 0x11);
-  }
-  return bytes;
+  return Frames(header, length, size_t(seconds * kConvertedSampleRate / 1152) + 1);
 }
 
 }  // namespace

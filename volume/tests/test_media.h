@@ -15,6 +15,7 @@
 
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
+#include "volume/testing/mpeg_frames.h"
 #include "volume/testing/recording_reporter.h"
 
 namespace jukepak::testing {
@@ -52,22 +53,6 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 inline void Append(std::vector<uint8_t>* to, const std::vector<uint8_t>& bytes) {
   to->insert(to->end(), bytes.begin(), bytes.end());
-}
-
-// `count` frames of the given header, each `length` bytes long (the test
-// states the length itself), the payload filled with a byte that can never
-// start a frame header.
-inline std::vector<uint8_t> Frames(uint32_t header, uint32_t length, size_t count) {
-  std::vector<uint8_t> bytes;
-  bytes.reserve(length * count);
-  for (size_t i = 0; i < count; ++i) {
-    bytes.push_back(uint8_t(header >> 24));
-    bytes.push_back(uint8_t(header >> 16));
-    bytes.push_back(uint8_t(header >> 8));
-    bytes.push_back(uint8_t(header));
-    bytes.insert(bytes.end(), length - 4, 0x11);
-  }
-  return bytes;
 }
 
 // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, no padding: 417 bytes, 1152 samples.
