@@ -324,6 +324,8 @@ TEST_F(PendingListTest, MoveLimitCountsThePlayersTracksOfTheTargetAlbum) {
   EXPECT_TRUE(
       DropPendingSong(volume(), ab->pendingTracks[0]->treeItem, ab->pendingTracks[1]->treeItem)
           .ok());
+}
+
 // Songs whose tags and audio the test states through the stand-ins.
 class PendingTagsTest : public PendingListTest {
  protected:

@@ -385,8 +385,8 @@ TEST(SyncJob, ATrackClusterBelowTheCdRecordsMovesOutOfTheWay) {
     ASSERT_TRUE(p.Add(dir / name).ok());
     ASSERT_TRUE(p.Sync().ok()) << name;
   };
-  song("gap.mp3", std::vector<uint8_t>(20 * 8192 - 10239, 0x33));  // clusters 2..21
-  song("fill.mp3", std::vector<uint8_t>(36 * 8192 - 10239, 0x44));  // 22..57
+  song("gap.mp3", testing::Mp3Bytes(20 * 8192 - 10239));  // clusters 2..21
+  song("fill.mp3", testing::Mp3Bytes(36 * 8192 - 10239));  // 22..57
   const std::vector<uint8_t> top = testing::Frames(0xFFE31804, 72, 190);  // 13.7 s, 58..59
   song("top.mp3", top);
   ASSERT_EQ(p.volume.model().fat.entry(59), format::kFatEndOfChain);
