@@ -35,7 +35,7 @@ constexpr uint32_t kTransferSectors = 8192;
 class QuietSink final : public jukepak::portlink::MessageSink {
  public:
   void Debug(const char*) override {}
-  void Console(const char*) override {}
+  void Failure(const char*) override {}
 };
 
 // Port operations of the protocol's pieces, with no waiting at all.

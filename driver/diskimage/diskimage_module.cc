@@ -3,9 +3,11 @@
 // The image is the file named by JUKEPAK_IMAGE, else the built-in player at
 // the default path, which is created (sparse, 12,594,960 sectors) the first
 // time it is opened. An image named explicitly is never created: opening a
-// missing one fails, so that a typing mistake never makes a new player.
+// missing one fails, so that a typing mistake never makes a new player. A
+// failed Open says why on standard error.
 // Remote-control codes come from the side file "<image>.ir".
 
+#include <cstdio>
 #include <memory>
 
 #include "base/debug_channel.h"
@@ -32,7 +34,8 @@ JUKEPAK_DRIVER_EXPORT int32_t Open(void) {
   g_image.reset();
   const jukepak::Result result = OpenImage();
   if (!result.ok()) {
-    jukepak::DebugPrint("diskimage: %s\n", result.message().c_str());
+    // On standard error always: a user must learn why without the debug channel.
+    std::fprintf(stderr, "diskimage: could not open the player: %s\n", result.message().c_str());
     return 1;
   }
   jukepak::DebugPrint("diskimage: opened %s (%u sectors)\n", g_image->path().c_str(),

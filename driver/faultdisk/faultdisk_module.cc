@@ -82,7 +82,7 @@ JUKEPAK_DRIVER_EXPORT int32_t Open(void) {
   Release();
   const jukepak::Result result = OpenFaultyImage();
   if (!result.ok()) {
-    std::fprintf(stderr, "faultdisk: %s\n", result.message().c_str());
+    std::fprintf(stderr, "faultdisk: could not open the player: %s\n", result.message().c_str());
     Release();
     return 1;
   }

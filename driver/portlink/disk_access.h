@@ -89,6 +89,9 @@ class DiskAccess {
     return 0;
   }
 
+  // Why the last Open failed, in words for the user; empty after one that passed.
+  const std::string& openFailure() const { return link_.resetFailure(); }
+
   // Leaves the link idle. Always 0.
   int32_t Close() {
     link_.Idle();

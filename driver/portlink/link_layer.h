@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "driver/portlink/deadline.h"
 #include "driver/portlink/message_sink.h"
@@ -143,10 +145,12 @@ class LinkLayer {
   // Resets the board and the disk and runs the self tests: comms echo, SRAM
   // (unless skip_sram_test), the disk's reset and ready wait, the register
   // test. Returns 0 with the link in step, or 1 after the failing test's
-  // text. The register-test failure also prints "%d %d %d\n" (pass, written,
-  // read) to standard output. Uses rand().
+  // text, with resetFailure() saying why. The register-test failure also
+  // sends "%d %d %d\n" (pass, written, read) to the debugger output. Uses
+  // rand().
   int32_t ResetUnit(bool skip_sram_test) {
     fault_ = LinkFault::kNone;
+    reset_failure_.clear();
     port_.Write(PortRegister::kControl, 0);
     WaitMs(50);
     port_.Write(PortRegister::kControl, 3);
@@ -155,11 +159,13 @@ class LinkLayer {
     port_.Write(PortRegister::kControl, 5);
     WaitMs(500);
     for (int i = 0; i < 3; ++i) ExchangeWord(0);  // so that the next reply is 0
-    if (!inStep()) return 1;
-    if (!CheckComms()) return 1;
-    if (!skip_sram_test && !TestSram()) return 1;
-    if (!ResetDisk()) return 1;
-    if (!TestRegister()) return 1;
+    if (!inStep()) return ResetFailed("");
+    if (!CheckComms()) return ResetFailed("the interface board echoes wrong words (comms test)");
+    if (!skip_sram_test && !TestSram()) {
+      return ResetFailed("the interface board's memory is faulty (SRAM test)");
+    }
+    if (!ResetDisk()) return ResetFailed("the player's disk does not become ready");
+    if (!TestRegister()) return ResetFailed(register_mismatch_);
     return 0;
   }
 
@@ -182,7 +188,18 @@ class LinkLayer {
   Port& port() { return port_; }
   MessageSink& sink() { return sink_; }
 
+  // Why the last ResetUnit failed, in words for the user ("the cable seems
+  // unplugged (no handshake)"); empty after one that passed.
+  const std::string& resetFailure() const { return reset_failure_; }
+
  private:
+  // Keeps why the reset failed: a test's own reason, unless a handshake
+  // went unanswered, which says more about the cause than the test that met it.
+  int32_t ResetFailed(std::string reason) {
+    reset_failure_ = inStep() ? std::move(reason) : "the cable seems unplugged (no handshake)";
+    return 1;
+  }
+
   static uint8_t Nibble(uint8_t status) { return uint8_t((status >> 3) & 0x0F); }
 
   // Reads the status port until bit 7 equals `high`; *status gets the value
@@ -291,8 +308,11 @@ class LinkLayer {
       if (e != r) {
         char line[48];
         std::snprintf(line, sizeof line, "%d %d %d\n", k, int(r), int(e));
-        sink_.Console(line);
+        sink_.Debug(line);
         sink_.Debug("IDE error!\n");
+        std::snprintf(register_mismatch_, sizeof register_mismatch_,
+                      "the player's disk registers read back wrong (pass %d: wrote %d, read %d)", k,
+                      int(r), int(e));
         return false;
       }
     }
@@ -302,6 +322,8 @@ class LinkLayer {
   Port& port_;
   MessageSink& sink_;
   LinkFault fault_ = LinkFault::kNone;
+  std::string reset_failure_;
+  char register_mismatch_[96] = {};
 };
 
 }  // namespace jukepak::portlink

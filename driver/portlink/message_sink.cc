@@ -8,9 +8,6 @@ namespace jukepak::portlink {
 
 void ChannelSink::Debug(const char* text) { DebugPrint("%s", text); }
 
-void ChannelSink::Console(const char* text) {
-  std::fputs(text, stdout);
-  std::fflush(stdout);
-}
+void ChannelSink::Failure(const char* text) { std::fputs(text, stderr); }
 
 }  // namespace jukepak::portlink

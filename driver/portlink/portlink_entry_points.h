@@ -5,6 +5,7 @@
 //
 // A backend is a type with
 //   using Port = ...;                        // satisfies PortAccess
+//   static const char* ModuleName();         // "portlink", the prefix of its failure lines
 //   static const char* DisplayName();        // static text
 //   static int32_t Validity();               // nonzero when the port can be opened
 //   static jukepak::Result Claim(std::unique_ptr<Port>* port);
@@ -13,13 +14,16 @@
 //
 // State is process-wide, as the contract wants: one port, one DiskAccess in
 // static storage. Open claims the port and runs the self tests; a failed
-// Open releases the port again. Close leaves the link idle and releases it.
-// Every other call on a module that is not open returns 1 (ReadIR stores 0).
+// Open says why on standard error ("portlink: could not open the player:
+// the cable seems unplugged (no handshake)") and releases the port again.
+// Close leaves the link idle and releases it. Every other call on a module that is not open returns
+// 1 (ReadIR stores 0).
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "base/result.h"
 #include "driver/jukepak_driver.h"
@@ -38,12 +42,15 @@ class PortlinkDriver {
     Release(s);
     const Result claimed = Backend::Claim(&s.port);
     if (!claimed.ok()) {
-      s.sink.Debug(("portlink: " + claimed.message() + "\n").c_str());
+      SayOpenFailed(s, claimed.message());
       return 1;
     }
     s.disk.emplace(*s.port, s.sink);
     const int32_t rc = s.disk->Open();
-    if (rc != 0) Release(s);
+    if (rc != 0) {
+      SayOpenFailed(s, s.disk->openFailure());
+      Release(s);
+    }
     return rc;
   }
 
@@ -99,6 +106,12 @@ class PortlinkDriver {
   static State& state() {
     static State s;
     return s;
+  }
+
+  static void SayOpenFailed(State& s, const std::string& why) {
+    const std::string text =
+        std::string(Backend::ModuleName()) + ": could not open the player: " + why + "\n";
+    s.sink.Failure(text.c_str());
   }
 
   static void Release(State& s) {

@@ -12,6 +12,7 @@ namespace {
 struct PpdevBackend {
   using Port = jukepak::portlink::PpdevPort;
 
+  static const char* ModuleName() { return "portlink"; }
   static const char* DisplayName() { return "Parallel Port"; }
 
   static int32_t Validity() {

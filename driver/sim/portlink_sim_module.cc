@@ -49,6 +49,7 @@ class ReportingSimPort final {
 struct SimBackend {
   using Port = ReportingSimPort;
 
+  static const char* ModuleName() { return "portlink-sim"; }
   static const char* DisplayName() { return "Simulated Parallel Port"; }
   static int32_t Validity() { return 1; }
 

@@ -119,7 +119,7 @@ class FdCapture {
 class RecordingSink final : public portlink::MessageSink {
  public:
   void Debug(const char* text) override { debug.emplace_back(text); }
-  void Console(const char* text) override { console += text; }
+  void Failure(const char* text) override { failures += text; }
 
   bool Said(const std::string& text) const {
     for (const std::string& line : debug) {
@@ -134,7 +134,7 @@ class RecordingSink final : public portlink::MessageSink {
   }
 
   std::vector<std::string> debug;
-  std::string console;
+  std::string failures;
 };
 
 // The simulated port as a driver sees it whose process is descheduled once:

@@ -120,17 +120,17 @@ TEST_F(LinkLayerTest, EchoErrorFailsTheCommsCheck) {
 TEST_F(LinkLayerTest, RegisterTestRunsExactly256Passes) {
   ASSERT_EQ(link().ResetUnit(true), 0);
   EXPECT_EQ(board().disk().counts().count_register_writes, 256u);
-  EXPECT_TRUE(sink_.console.empty());
+  EXPECT_EQ(link().resetFailure(), "");
 
   // A mismatch in the last pass is still caught, so the test did 256 passes.
   SimFaults faults;
   faults.register_error_at = 256;
   MakeBoard(faults);
   EXPECT_EQ(link().ResetUnit(true), 1);
-  EXPECT_EQ(sink_.console.rfind("255 ", 0), 0u) << sink_.console;
+  EXPECT_NE(link().resetFailure().find("(pass 255: "), std::string::npos) << link().resetFailure();
 }
 
-TEST_F(LinkLayerTest, FirstPassMismatchPrintsPassWrittenAndReadValues) {
+TEST_F(LinkLayerTest, FirstPassMismatchSaysPassWrittenAndReadValues) {
   SimFaults faults;
   faults.register_error_at = 1;
   MakeBoard(faults);
@@ -138,10 +138,12 @@ TEST_F(LinkLayerTest, FirstPassMismatchPrintsPassWrittenAndReadValues) {
   const int expected_r = std::rand() & 0xFF;
   std::srand(77);
   ASSERT_EQ(link().ResetUnit(true), 1);
-  const std::string line =
-      "0 " + std::to_string(expected_r) + " " + std::to_string(~expected_r & 0xFF) + "\n";
-  EXPECT_EQ(sink_.console, line);
+  const std::string written = std::to_string(expected_r);
+  const std::string read = std::to_string(~expected_r & 0xFF);
+  EXPECT_TRUE(sink_.Said("0 " + written + " " + read + "\n"));
   EXPECT_EQ(sink_.debug.back(), "IDE error!\n");
+  EXPECT_EQ(link().resetFailure(), "the player's disk registers read back wrong (pass 0: wrote " +
+                                       written + ", read " + read + ")");
 }
 
 TEST_F(LinkLayerTest, DriveGetsTheSpinUpAllowanceAndSaysHowLongItWaits) {
@@ -225,6 +227,7 @@ TEST_F(LinkLayerTest, PulledCableTimesOutAndThenSendsNothing) {
   EXPECT_EQ(link().ResetUnit(false), 1);
   EXPECT_EQ(link().fault(), LinkFault::kHandshakeTimeout);
   EXPECT_TRUE(sink_.Said("handshake timeout: the player does not answer\n"));
+  EXPECT_EQ(link().resetFailure(), "the cable seems unplugged (no handshake)");
   EXPECT_LT(board().clock().shown(), 1050u + 2 * portlink::kHandshakeTimeoutMs);
 
   const uint64_t ops = board().portOps().total();

@@ -195,11 +195,13 @@ TEST_F(PortlinkSimModuleTest, MissingImageFailsOpen) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("nothing.img")));
 }
 
-// One fault switch per case: what Open returns, and a text it must send.
+// One fault switch per case: what Open returns, a text it must send, and for
+// a failed Open the reason it states whether or not the debug channel is on.
 struct OpenFault {
   const char* faults;
   int32_t open_result;
   const char* text;
+  const char* reason = nullptr;
 };
 
 void PrintTo(const OpenFault& fault, std::ostream* out) { *out << '"' << fault.faults << '"'; }
@@ -213,6 +215,12 @@ TEST_P(PortlinkSimOpenFaultTest, OpenReportsTheFault) {
   EXPECT_EQ(OpenWith(GetParam().faults, &texts), GetParam().open_result);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_NE(texts.find(GetParam().text), std::string::npos) << texts;
+  if (GetParam().reason != nullptr) {
+    EXPECT_NE(
+        texts.find(std::string("portlink-sim: could not open the player: ") + GetParam().reason),
+        std::string::npos)
+        << texts;
+  }
   if (GetParam().open_result != 0) {
     std::vector<uint8_t> buffer(512);
     EXPECT_EQ(e().ReadSectors(0, 1, buffer.data()), 1);  // a failed Open leaves it closed
@@ -222,19 +230,25 @@ TEST_P(PortlinkSimOpenFaultTest, OpenReportsTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Switches, PortlinkSimOpenFaultTest,
     ::testing::Values(
-        OpenFault{"cable-pulled", 1, "handshake timeout: the player does not answer\n"},
-        OpenFault{"echo-errors", 1, "comms error!\n"},
-        OpenFault{"bad-sram=0x1234", 1, "SRAM error!\n"},
-        OpenFault{"never-ready", 1, "IDE drive timeout!\n"},
+        OpenFault{"cable-pulled", 1, "handshake timeout: the player does not answer\n",
+                  "the cable seems unplugged (no handshake)"},
+        OpenFault{"echo-errors", 1, "comms error!\n",
+                  "the interface board echoes wrong words (comms test)"},
+        OpenFault{"bad-sram=0x1234", 1, "SRAM error!\n",
+                  "the interface board's memory is faulty (SRAM test)"},
+        OpenFault{"never-ready", 1, "IDE drive timeout!\n",
+                  "the player's disk does not become ready"},
         OpenFault{"ready-after-ms=31001", 1, "IDE drive timeout!\n"},
         OpenFault{"ready-after-ms=31000", 0, "waiting for the IDE drive to spin up: 31 s\n"},
-        OpenFault{"register-error-at=5", 1, "IDE error!\n"},
+        OpenFault{"register-error-at=5", 1, "IDE error!\n",
+                  "the player's disk registers read back wrong (pass 4: "},
         OpenFault{"epp-broken", 0, "EPP disabled\n"},
         OpenFault{"epp-timeout-at=1", 0, "EPP timeout misery\n"},
         OpenFault{"epp-late-ack-at=1", 0, "EPP timeout misery\n"},
         OpenFault{"epp-lost-byte-at=1", 0, "EPP timeout misery\n"},
         OpenFault{"busy-reads=5000", 0, "IDE status timeout\n"},
-        OpenFault{"cable-puled", 1, "simulator fault \"cable-puled\": unknown switch"}),
+        OpenFault{"cable-puled", 1, "simulator fault \"cable-puled\": unknown switch",
+                  "simulator fault \"cable-puled\": unknown switch"}),
     [](const ::testing::TestParamInfo<OpenFault>& info) {
       std::string name = info.param.faults;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -253,18 +267,24 @@ TEST_F(PortlinkSimModuleTest, PulledCableFailsOpenAndEveryLaterCall) {
   EXPECT_EQ(e().Close(), 0);
 }
 
-TEST_F(PortlinkSimModuleTest, RegisterMismatchPrintsPassAndValuesOnStandardOutput) {
-  std::string out_text;
+// Standard output belongs to the program that loaded the module (songlift-cli
+// --json prints its document there), so the mismatch goes to standard error.
+TEST_F(PortlinkSimModuleTest, RegisterMismatchSaysPassAndValuesOnStandardErrorOnly) {
+  std::string out_text, err_text;
   {
     FdCapture out(1);
-    ASSERT_EQ(OpenWith("register-error-at=1"), 1);
+    ASSERT_EQ(OpenWith("register-error-at=1", &err_text), 1);
     out_text = out.Finish();
   }
-  int k = -1, r = -1, v = -1;
-  ASSERT_EQ(std::sscanf(out_text.c_str(), "%d %d %d\n", &k, &r, &v), 3) << out_text;
-  EXPECT_EQ(k, 0);
+  EXPECT_EQ(out_text, "");
+  int r = -1, v = -1;
+  const size_t at = err_text.find("(pass 0: wrote ");
+  ASSERT_NE(at, std::string::npos) << err_text;
+  ASSERT_EQ(std::sscanf(err_text.c_str() + at, "(pass 0: wrote %d, read %d)", &r, &v), 2);
   EXPECT_EQ(v, ~r & 0xFF);
-  EXPECT_EQ(out_text, std::to_string(k) + " " + std::to_string(r) + " " + std::to_string(v) + "\n");
+  EXPECT_NE(err_text.find("0 " + std::to_string(r) + " " + std::to_string(v) + "\n"),
+            std::string::npos)
+      << "the debug channel keeps the bare line";
 }
 
 TEST_F(PortlinkSimModuleTest, EppTimeoutStopsTheWriteAtTheFailingSector) {

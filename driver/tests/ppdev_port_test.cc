@@ -392,7 +392,8 @@ TEST(PortlinkModuleTest, ReportsValidityAndFailsOpenWithoutAPort) {
   EXPECT_NE(e.QueryValidity(), 0);
   FdCapture err(2);
   EXPECT_EQ(e.Open(), 1);
-  EXPECT_NE(err.Finish().find("portlink: cannot claim " + not_a_port), std::string::npos);
+  EXPECT_NE(err.Finish().find("portlink: could not open the player: cannot claim " + not_a_port),
+            std::string::npos);
   std::vector<uint8_t> buffer(512);
   EXPECT_EQ(e.ReadSectors(0, 1, buffer.data()), 1);
   EXPECT_EQ(e.Close(), 0);
