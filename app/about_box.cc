@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "base/version.h"
+
 namespace songlift {
 
 QIcon SongliftIcon() { return QIcon(":/songlift/songlift.xpm"); }
@@ -14,7 +16,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle("About Songlift");
   auto* icon = new QLabel(this);
   icon->setPixmap(SongliftIcon().pixmap(48, 48));
-  auto* text = new QLabel("Songlift Version 0.0.1", this);
+  auto* text = new QLabel(QString("Songlift Version %1").arg(jukepak::kVersion), this);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   auto* row = new QHBoxLayout;

@@ -1,4 +1,4 @@
-// The About box: the application icon, "Songlift Version 0.0.1" and OK.
+// The About box: the application icon, "Songlift Version <version>" and OK.
 #pragma once
 
 #include <QDialog>

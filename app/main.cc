@@ -6,13 +6,14 @@
 
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
+#include "base/version.h"
 #include "driver/driver_paths.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setOrganizationName(songlift::kOrganisation);
   QApplication::setApplicationName(songlift::kApplication);
-  QApplication::setApplicationVersion("0.0.1");
+  QApplication::setApplicationVersion(jukepak::kVersion);
 
   QCommandLineParser parser;
   parser.setApplicationDescription("Songlift: manages the music on a Jukepak player.");
