@@ -7,43 +7,34 @@
 #include <iostream>
 
 #include "app/settings.h"
+#include "cli/commands.h"
+#include "cli/help_text.h"
 #include "driver/driver_paths.h"
-#include "driver/image_file.h"
 
 namespace songlift::cli {
 
-CliContext::CliContext(GlobalOptions options, std::string command, std::vector<std::string> args,
-                       jukepak::VolumeReporter* reporter)
-    : options_(std::move(options)),
-      command_(std::move(command)),
-      args_(std::move(args)),
-      reporter_(reporter != nullptr ? reporter : &own_reporter_),
-      volume_(std::make_unique<jukepak::PlayerVolume>(reporter_)) {}
+CliContext::CliContext(const Invocation& invocation, CliOutput& output)
+    : invocation_(invocation), output_(output) {
+  options_.image = invocation.value("image");
+  options_.driver = invocation.value("driver");
+  options_.json = invocation.isSet("json");
+  options_.yes = invocation.isSet("yes");
+  if (invocation.command != nullptr) command_ = invocation.command->name;
+}
 
 CliContext::~CliContext() { volume_.reset(); }
 
-void CliContext::Out(std::string_view text) const {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
 int CliContext::Fail(std::string_view message) const {
-  std::fprintf(stderr, "songlift-cli: %.*s\n", int(message.size()), message.data());
+  output_.Error(message);
   return kExitFailed;
 }
 
 int CliContext::Usage(std::string_view message) const {
-  std::fprintf(stderr, "songlift-cli: %.*s\nTry 'songlift-cli --help' for more information.\n",
-               int(message.size()), message.data());
+  output_.UsageError(message, UsageHint(invocation_.command));
   return kExitUsage;
 }
 
-std::string CliContext::lastStatus() const {
-  // A command that brings its own reporter derives it from CliReporter.
-  const auto* cli = dynamic_cast<const CliReporter*>(reporter_);
-  return cli != nullptr ? cli->lastStatus() : std::string();
-}
-
-std::string CliContext::ResolveDriverPath(std::string* error) const {
+std::string CliContext::DriverPath(std::string* error) const {
   std::string module = options_.driver;
   if (module.empty() && !options_.image.empty()) module = "diskimage.dld";
   if (module.empty()) {
@@ -65,25 +56,18 @@ std::string CliContext::ResolveDriverPath(std::string* error) const {
   return found;
 }
 
-std::string CliContext::ExplainOpenFailure() const {
-  if (options_.image.empty()) return {};
-  std::unique_ptr<jukepak::ImageFile> image;
-  const jukepak::Result opened = jukepak::ImageFile::Open(options_.image, &image);
-  return opened.ok() ? std::string() : opened.message();
-}
-
 int CliContext::Bind() {
-  if (volume_->bound()) return kExitOk;
+  if (volume_ != nullptr && volume_->bound()) return kExitOk;
+  if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
   if (!options_.image.empty()) setenv("JUKEPAK_IMAGE", options_.image.c_str(), 1);
   std::string error;
-  const std::string path = ResolveDriverPath(&error);
+  const std::string path = DriverPath(&error);
   if (path.empty()) return Fail(error);
   const int rc = volume_->BindDriver(path);
   if (rc == jukepak::kBindOk) return kExitOk;
-  if (rc >= jukepak::kBindOpenFailedBase) {
-    const std::string why = ExplainOpenFailure();
-    return Fail(why.empty() ? "the driver " + path + " could not open the player" : why);
-  }
+  // The module has said why on stderr; this line names it.
+  if (rc >= jukepak::kBindOpenFailedBase)
+    return Fail("the driver " + path + " could not open the player");
   return Fail(volume_->bindError());
 }
 

@@ -1,16 +1,20 @@
 // CliContext: what every command of songlift-cli works with: the global
-// options, the command's own arguments, the output conventions and the
-// engine bound to the player the options name.
+// options, the command's own words and options, the output conventions and
+// the engine bound to the player the options name.
 //
 // Exit status: 0 success, 1 the operation failed, 2 usage error, unless a
-// command says otherwise. Failures are one line on stderr.
+// command says otherwise. Failures are one line on stderr; with --json,
+// standard output holds one JSON document (see CliOutput).
 #pragma once
 
+#include <QJsonValue>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/cli_output.h"
+#include "cli/invocation.h"
 #include "volume/player_volume.h"
 #include "volume/volume_reporter.h"
 
@@ -39,20 +43,35 @@ class CliReporter : public jukepak::QuietReporter {
 
 class CliContext {
  public:
-  CliContext(GlobalOptions options, std::string command, std::vector<std::string> args,
-             jukepak::VolumeReporter* reporter = nullptr);
+  // The invocation and the output must outlive the context.
+  CliContext(const Invocation& invocation, CliOutput& output);
   ~CliContext();
 
   const GlobalOptions& options() const { return options_; }
   const std::string& command() const { return command_; }
-  const std::vector<std::string>& args() const { return args_; }
+  // The positional words after the command's name.
+  const std::vector<std::string>& args() const { return invocation_.words; }
+  // The command's own options (and the global ones), by lookup name.
+  bool flag(const std::string& name) const { return invocation_.isSet(name); }
+  std::string value(const std::string& name) const { return invocation_.value(name); }
 
-  // Standard output, as given.
-  void Out(std::string_view text) const;
+  // Text for standard output; nothing with --json.
+  void Out(std::string_view text) const { output_.Text(text); }
+  // With --json, the command's result document.
+  void OutJson(const QJsonValue& document) const { output_.Json(document); }
   // "songlift-cli: <message>" on stderr; returns kExitFailed.
   int Fail(std::string_view message) const;
   // The message and a hint at --help on stderr; returns kExitUsage.
   int Usage(std::string_view message) const;
+
+  // Makes `reporter` the one the engine is made with, owned by the context
+  // (which ends the engine first); call before Bind. Returns it.
+  template <typename Reporter>
+  Reporter* UseReporter(std::unique_ptr<Reporter> reporter) {
+    Reporter* kept = reporter.get();
+    reporter_ = std::move(reporter);
+    return kept;
+  }
 
   // Binds the driver the options name (see README): --image FILE uses
   // diskimage.dld (or --driver) on FILE; --driver alone that module; neither,
@@ -68,21 +87,19 @@ class CliContext {
 
   // The driver module Bind would load, as a path; empty, with *error set,
   // when the options and the settings name none.
-  std::string DriverPath(std::string* error) const { return ResolveDriverPath(error); }
+  std::string DriverPath(std::string* error) const;
 
+  // The engine; made by Bind.
   jukepak::PlayerVolume& volume() { return *volume_; }
   // The status line the engine showed last.
-  std::string lastStatus() const;
+  std::string lastStatus() const { return reporter_->lastStatus(); }
 
  private:
-  std::string ResolveDriverPath(std::string* error) const;
-  std::string ExplainOpenFailure() const;
-
+  const Invocation& invocation_;
+  CliOutput& output_;
   GlobalOptions options_;
   std::string command_;
-  std::vector<std::string> args_;
-  CliReporter own_reporter_;
-  jukepak::VolumeReporter* reporter_;
+  std::unique_ptr<CliReporter> reporter_ = std::make_unique<CliReporter>();
   std::unique_ptr<jukepak::PlayerVolume> volume_;
 };
 

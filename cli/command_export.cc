@@ -1,6 +1,8 @@
 // export CD TRACK FILE: copies a track off the player into a new MP3 file:
 // its audio bytes and an ID3v1 tag rebuilt from the track and CD records.
 
+#include <QJsonObject>
+
 #include "cli/commands.h"
 #include "cli/edit_args.h"
 #include "volume/track_export.h"
@@ -9,7 +11,6 @@ namespace songlift::cli {
 
 int RunExport(CliContext& context) {
   const auto& args = context.args();
-  if (args.size() != 3) return context.Usage("export needs CD TRACK FILE");
   uint32_t cd_number = 0;
   uint32_t track_number = 0;
   if (!ParseItemNumber(args[0], &cd_number) || !ParseItemNumber(args[1], &track_number)) {
@@ -23,7 +24,11 @@ int RunExport(CliContext& context) {
   if (rc == kExitOk) rc = SelectTrack(context, *cd, cd_number, track_number, &slot);
   if (rc != kExitOk) return rc;
   const jukepak::Result done = jukepak::ExportTrack(context.volume(), *cd, slot, args[2]);
-  return done.ok() ? kExitOk : context.Fail(done.message());
+  if (!done.ok()) return context.Fail(done.message());
+  context.OutJson(QJsonObject{{"cd", qint64(cd_number)},
+                              {"track", qint64(track_number)},
+                              {"file", QString::fromStdString(args[2])}});
+  return kExitOk;
 }
 
 }  // namespace songlift::cli

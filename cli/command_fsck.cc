@@ -6,15 +6,18 @@
 //   neither   on a terminal, asks once the check has shown what it found;
 //   --reinit  allows writing a fresh, empty volume over a header beyond
 //             repair, after its own confirmation (or -y).
+// With --json the report lines and notices are gathered into one document
+// with the outcome instead (see README).
 // Exit status as e2fsck's: 0 nothing found; 1 errors found and repaired;
 // 4 errors found and left; 8 operational error (no driver, a communications
 // failure); 16 usage error; 32 cancelled by Ctrl-C, which stops the check at
 // its next stop check, between two written steps.
 
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,45 +28,17 @@
 #include "base/latin1.h"
 #include "checker/check_run.h"
 #include "cli/commands.h"
+#include "cli/fsck_exit_status.h"
+#include "cli/interrupt_scope.h"
 #include "driver/driver_module.h"
-#include "driver/image_file.h"
 #include "volume/driver_device.h"
 
 namespace songlift::cli {
 namespace {
 
-constexpr int kFsckClean = 0;
-constexpr int kFsckRepaired = 1;
-constexpr int kFsckLeft = 4;
-constexpr int kFsckOperational = 8;
-constexpr int kFsckUsage = 16;
-constexpr int kFsckCancelled = 32;
-
 using jukepak::checker::CheckOutcome;
 using jukepak::checker::Notice;
 using jukepak::checker::RepairDecision;
-
-volatile sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl-C sets a flag for the stop check instead of killing the program, so a
-// repair ends between two written steps. Without SA_RESTART a question
-// waiting for its answer returns at once.
-class InterruptCatcher {
- public:
-  InterruptCatcher() {
-    g_interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptCatcher() { sigaction(SIGINT, &previous_, nullptr); }
-
- private:
-  struct sigaction previous_ {};
-};
 
 struct FsckOptions {
   bool checkOnly = false;
@@ -80,8 +55,9 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
 
   void ListLine(const std::string& line) override {
     ClearProgress();
-    context_.Out(jukepak::Utf8FromLatin1(line) + "\n");
-    std::fflush(stdout);
+    const std::string text = jukepak::Utf8FromLatin1(line);
+    report_.append(QString::fromStdString(text));
+    context_.Out(text + "\n");
   }
   void TitleLine(const std::string& line) override {
     if (!progress_) return;
@@ -89,12 +65,12 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     std::fflush(stderr);
     progress_shown_ = true;
   }
-  bool StopRequested() override { return g_interrupted != 0; }
+  bool StopRequested() override { return InterruptScope::Interrupted(); }
   void OfferRepair() override {}
 
   RepairDecision AwaitRepair(bool reinitialize) override {
     ClearProgress();
-    if (g_interrupted != 0) return RepairDecision::kStop;
+    if (InterruptScope::Interrupted()) return RepairDecision::kStop;
     if (options_.checkOnly) return RepairDecision::kLeave;
     if (reinitialize) {
       if (options_.reinit) return RepairDecision::kRepair;
@@ -105,9 +81,9 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
       return RepairDecision::kLeave;
     }
     if (options_.yes) return RepairDecision::kRepair;
-    return Ask("Repair the volume?") ? RepairDecision::kRepair
-           : g_interrupted != 0      ? RepairDecision::kStop
-                                     : RepairDecision::kLeave;
+    return Ask("Repair the volume?")       ? RepairDecision::kRepair
+           : InterruptScope::Interrupted() ? RepairDecision::kStop
+                                           : RepairDecision::kLeave;
   }
 
   bool ConfirmReinitialize() override {
@@ -119,13 +95,26 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
 
   void ShowNotice(Notice notice) override {
     ClearProgress();
+    const char* text = jukepak::checker::NoticeText(notice);
+    notices_.append(QString::fromUtf8(text));
     if (notice == Notice::kCommunicationsError || notice == Notice::kReinitializeFailed) {
-      std::fprintf(stderr, "songlift-cli: %s\n", jukepak::checker::NoticeText(notice));
+      context_.Fail(text);
     } else {
-      context_.Out(std::string(jukepak::checker::NoticeText(notice)) + "\n");
-      std::fflush(stdout);
+      context_.Out(std::string(text) + "\n");
     }
   }
+
+  // Takes the progress line off the terminal.
+  void ClearProgress() {
+    if (!progress_shown_) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    progress_shown_ = false;
+  }
+
+  // What --json prints: the report's lines and the notices, in order.
+  const QJsonArray& report() const { return report_; }
+  const QJsonArray& notices() const { return notices_; }
 
  private:
   // Asks on the terminal. The answer is waited for in short polls, so a
@@ -138,7 +127,7 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     std::fprintf(stderr, "%s [y/N] ", question.c_str());
     std::fflush(stderr);
     for (;;) {
-      if (g_interrupted != 0) {
+      if (InterruptScope::Interrupted()) {
         std::fputs("\n", stderr);
         return false;
       }
@@ -148,42 +137,24 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
       if (ready < 0 && errno != EINTR) return false;
     }
     std::string answer;
-    if (!std::getline(std::cin, answer) || g_interrupted != 0) return false;
+    if (!std::getline(std::cin, answer) || InterruptScope::Interrupted()) return false;
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
-  }
-  void ClearProgress() {
-    if (!progress_shown_) return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
-    progress_shown_ = false;
   }
 
   const CliContext& context_;
   const FsckOptions& options_;
   bool progress_;
   bool progress_shown_ = false;
+  QJsonArray report_;
+  QJsonArray notices_;
 };
 
 int ParseOptions(const CliContext& context, FsckOptions* options) {
+  options->checkOnly = context.flag("n");
   options->yes = context.options().yes;
-  for (const std::string& arg : context.args()) {
-    if (arg == "-n") {
-      options->checkOnly = true;
-    } else if (arg == "-y" || arg == "--yes") {
-      options->yes = true;
-    } else if (arg == "--reinit") {
-      options->reinit = true;
-    } else {
-      context.Usage("fsck: unknown option '" + arg + "'");
-      return kFsckUsage;
-    }
-  }
+  options->reinit = context.flag("reinit");
   if (options->checkOnly && options->yes) {
     context.Usage("fsck: -n and -y exclude each other");
-    return kFsckUsage;
-  }
-  if (context.options().json) {
-    context.Usage("fsck prints no JSON");
     return kFsckUsage;
   }
   return kFsckClean;
@@ -212,23 +183,31 @@ int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverModule>
   return kFsckClean;
 }
 
-int ExitStatus(CheckOutcome outcome) {
-  if (g_interrupted != 0 && outcome == CheckOutcome::kLeft) return kFsckCancelled;
-  switch (outcome) {
-    case CheckOutcome::kClean:
-      return kFsckClean;
-    case CheckOutcome::kRepaired:
-    case CheckOutcome::kReinitialized:
-      return kFsckRepaired;
-    case CheckOutcome::kLeft:
-      return kFsckLeft;
-    case CheckOutcome::kCommunicationsError:
-    case CheckOutcome::kReinitializeFailed:
-      return kFsckOperational;
-    case CheckOutcome::kCancelled:
-      return kFsckCancelled;
+// Each outcome with its name in --json and its exit status.
+struct OutcomeReport {
+  CheckOutcome outcome;
+  const char* name;
+  int exitStatus;
+};
+
+constexpr OutcomeReport kOutcomeReports[] = {
+    {CheckOutcome::kClean, "clean", kFsckClean},
+    {CheckOutcome::kRepaired, "repaired", kFsckRepaired},
+    {CheckOutcome::kReinitialized, "reinitialized", kFsckRepaired},
+    {CheckOutcome::kLeft, "left", kFsckLeft},
+    {CheckOutcome::kCommunicationsError, "communicationsError", kFsckOperational},
+    {CheckOutcome::kReinitializeFailed, "reinitializeFailed", kFsckOperational},
+    {CheckOutcome::kCancelled, "cancelled", kFsckCancelled},
+};
+
+// A run left because Ctrl-C came at the question counts as cancelled.
+OutcomeReport ReportOf(CheckOutcome outcome) {
+  if (InterruptScope::Interrupted() && outcome == CheckOutcome::kLeft)
+    outcome = CheckOutcome::kCancelled;
+  for (const OutcomeReport& report : kOutcomeReports) {
+    if (report.outcome == outcome) return report;
   }
-  return kFsckOperational;
+  return {outcome, "communicationsError", kFsckOperational};
 }
 
 }  // namespace
@@ -241,22 +220,19 @@ int RunFsck(CliContext& context) {
   status = LoadDriver(context, &module);
   if (status != kFsckClean) return status;
 
-  InterruptCatcher interrupts;
+  InterruptScope interrupts;
   jukepak::DriverDevice device(std::move(module));
-  CheckOutcome outcome = CheckOutcome::kCommunicationsError;
-  {
-    TerminalConsole console(context, options);
-    outcome = jukepak::checker::RunCheck(device, console);
-  }
+  TerminalConsole console(context, options);
+  const CheckOutcome outcome = jukepak::checker::RunCheck(device, console);
+  console.ClearProgress();
   device.Close();
-  if (outcome == CheckOutcome::kCommunicationsError && !context.options().image.empty()) {
-    std::unique_ptr<jukepak::ImageFile> image;
-    const jukepak::Result opened = jukepak::ImageFile::Open(context.options().image, &image);
-    if (!opened.ok()) context.Fail(opened.message());
-  }
-  const int exit_status = ExitStatus(outcome);
-  if (exit_status == kFsckCancelled) std::fputs("songlift-cli: fsck cancelled\n", stderr);
-  return exit_status;
+  const OutcomeReport report = ReportOf(outcome);
+  if (report.exitStatus == kFsckCancelled) context.Fail("fsck cancelled");
+  context.OutJson(QJsonObject{{"outcome", report.name},
+                              {"exitStatus", report.exitStatus},
+                              {"report", console.report()},
+                              {"notices", console.notices()}});
+  return report.exitStatus;
 }
 
 }  // namespace songlift::cli

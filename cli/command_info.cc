@@ -1,14 +1,13 @@
 // info: the header's geometry, the drive size, free space and CD count.
 
+#include <QJsonObject>
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
 
 namespace songlift::cli {
 
 int RunInfo(CliContext& context) {
-  if (!context.args().empty()) return context.Usage("info takes no arguments");
   const int mounted = context.Mount();
   if (mounted != kExitOk) return mounted;
   jukepak::PlayerVolume& volume = context.volume();
@@ -17,23 +16,26 @@ int RunInfo(CliContext& context) {
     const char* key;
     int64_t value;
   } fields[] = {
-      {"sectors", volume.model().sectorCount}, {"fatStart", h.fatStart()},
-      {"fatSectors", h.fatSectors()},          {"audioStart", h.audioStart()},
-      {"audioClusters", h.audioClusters()},    {"cdStart", h.cdStart()},
-      {"cdCount", h.cdCount()},                {"freeKB", volume.FreeKilobytes()},
+      {"sectors", volume.model().sectorCount},
+      {"fatStart", h.fatStart()},
+      {"fatSectors", h.fatSectors()},
+      {"audioStart", h.audioStart()},
+      {"audioClusters", h.audioClusters()},
+      {"cdStart", h.cdStart()},
+      {"cdCount", h.cdCount()},
+      {"freeKB", volume.FreeKilobytes()},
   };
   if (context.options().json) {
-    JsonWriter json;
-    json.BeginObject();
-    for (const auto& field : fields) json.Key(field.key).Number(field.value);
-    json.EndObject();
-    context.Out(json.text() + "\n");
+    QJsonObject json;
+    for (const auto& field : fields) json.insert(field.key, qint64(field.value));
+    context.OutJson(json);
     return kExitOk;
   }
   std::string text;
   for (const auto& field : fields) {
     char line[64];
-    std::snprintf(line, sizeof line, "%-14s %lld\n", field.key, static_cast<long long>(field.value));
+    std::snprintf(line, sizeof line, "%-14s %lld\n", field.key,
+                  static_cast<long long>(field.value));
     text += line;
   }
   context.Out(text);

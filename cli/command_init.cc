@@ -1,11 +1,12 @@
 // init: lays a new, empty volume over the whole drive, after a confirmation.
 
+#include <QJsonObject>
+
 #include "cli/commands.h"
 
 namespace songlift::cli {
 
 int RunInit(CliContext& context) {
-  if (!context.args().empty()) return context.Usage("init takes no arguments");
   const int bound = context.Bind();
   if (bound != kExitOk) return bound;
   bool no_terminal = false;
@@ -19,10 +20,11 @@ int RunInit(CliContext& context) {
     const std::string status = context.lastStatus();
     return context.Fail(status.empty() ? done.message() : status);
   }
-  if (!context.options().json) {
-    context.Out("Initialized a volume of " + std::to_string(context.volume().model().sectorCount) +
-                " sectors, " + std::to_string(context.volume().FreeKilobytes()) + " KB free\n");
-  }
+  const uint32_t sectors = context.volume().model().sectorCount;
+  const uint32_t free = context.volume().FreeKilobytes();
+  context.Out("Initialized a volume of " + std::to_string(sectors) + " sectors, " +
+              std::to_string(free) + " KB free\n");
+  context.OutJson(QJsonObject{{"sectors", qint64(sectors)}, {"freeKB", qint64(free)}});
   return kExitOk;
 }
 

@@ -1,37 +1,34 @@
 // ls: every CD with its tracks, in the order of the player's directory,
 // numbered from 1 as the other commands take them.
 
-#include "base/latin1.h"
+#include <QJsonArray>
+#include <QJsonObject>
+
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "cli/json_text.h"
 
 namespace songlift::cli {
 namespace {
 
-std::string Json(const jukepak::VolumeModel& model) {
-  JsonWriter json;
-  json.BeginArray();
+QJsonArray Json(const jukepak::VolumeModel& model) {
+  QJsonArray cds;
   for (const auto& cd : model.playerCds) {
-    json.BeginObject()
-        .Key("artist").String(jukepak::Utf8FromLatin1(cd->record.artist()))
-        .Key("album").String(jukepak::Utf8FromLatin1(cd->record.album()))
-        .Key("sector").Number(cd->sector)
-        .Key("tracks").BeginArray();
+    QJsonArray tracks;
     for (const auto& track : cd->tracks) {
-      json.BeginObject()
-          .Key("title").String(jukepak::Utf8FromLatin1(track->record.title()))
-          .Key("artist").String(jukepak::Utf8FromLatin1(track->record.artist()))
-          .Key("firstCluster").Number(track->firstCluster)
-          .Key("size").Number(track->record.size())
-          .EndObject();
+      tracks.append(QJsonObject{{"title", JsonFromLatin1(track->record.title())},
+                                {"artist", JsonFromLatin1(track->record.artist())},
+                                {"firstCluster", qint64(track->firstCluster)},
+                                {"size", qint64(track->record.size())}});
     }
-    json.EndArray().EndObject();
+    cds.append(QJsonObject{{"artist", JsonFromLatin1(cd->record.artist())},
+                           {"album", JsonFromLatin1(cd->record.album())},
+                           {"sector", qint64(cd->sector)},
+                           {"tracks", tracks}});
   }
-  json.EndArray();
-  return json.text() + "\n";
+  return cds;
 }
 
-std::string Text(const jukepak::VolumeModel& model) {
+std::string Listing(const jukepak::VolumeModel& model) {
   std::string text;
   int cd_number = 0;
   for (const auto& cd : model.playerCds) {
@@ -49,11 +46,14 @@ std::string Text(const jukepak::VolumeModel& model) {
 }  // namespace
 
 int RunLs(CliContext& context) {
-  if (!context.args().empty()) return context.Usage("ls takes no arguments");
   const int mounted = context.Mount();
   if (mounted != kExitOk) return mounted;
   const jukepak::VolumeModel& model = context.volume().model();
-  context.Out(context.options().json ? Json(model) : Text(model));
+  if (context.options().json) {
+    context.OutJson(Json(model));
+  } else {
+    context.Out(Listing(model));
+  }
   return kExitOk;
 }
 

@@ -3,32 +3,24 @@
 // afterwards, from 1; by default it goes last. Within one CD the result is
 // that of dragging the track onto the track now at POSITION.
 
+#include <QJsonObject>
+
 #include "cli/commands.h"
 #include "cli/edit_args.h"
 #include "volume/volume_edits.h"
 
 namespace songlift::cli {
-namespace {
-
-constexpr char kUsage[] = "mv needs CD TRACK --to CD [--at POSITION]";
-
-}  // namespace
 
 int RunMv(CliContext& context) {
-  EditArgs parsed;
-  std::string error;
-  if (!ParseEditArgs(context.args(), {"--to", "--at"}, &parsed, &error)) {
-    return context.Usage(error);
-  }
-  if (parsed.positional.size() != 2 || !parsed.has("--to")) return context.Usage(kUsage);
+  const bool at_given = context.flag("at");
   uint32_t cd_number = 0;
   uint32_t track_number = 0;
   uint32_t target_number = 0;
   uint32_t position = 0;
-  if (!ParseItemNumber(parsed.positional[0], &cd_number) ||
-      !ParseItemNumber(parsed.positional[1], &track_number) ||
-      !ParseItemNumber(parsed.options["--to"], &target_number) ||
-      (parsed.has("--at") && !ParseItemNumber(parsed.options["--at"], &position))) {
+  if (!ParseItemNumber(context.args()[0], &cd_number) ||
+      !ParseItemNumber(context.args()[1], &track_number) ||
+      !ParseItemNumber(context.value("to"), &target_number) ||
+      (at_given && !ParseItemNumber(context.value("at"), &position))) {
     return context.Usage("CD, TRACK and POSITION are numbers from 1, as ls prints them");
   }
   const int mounted = context.Mount();
@@ -44,7 +36,7 @@ int RunMv(CliContext& context) {
 
   // Positions a track can take: the CD's own slots, or one more in another CD.
   const uint32_t places = uint32_t(target->tracks.size()) + (source == target ? 0 : 1);
-  if (!parsed.has("--at")) position = places;
+  if (!at_given) position = places;
   if (position > places) {
     return context.Fail("POSITION " + std::to_string(position) + " is past the end of CD " +
                         std::to_string(target_number) + "; the track can stand at 1 to " +
@@ -52,7 +44,11 @@ int RunMv(CliContext& context) {
   }
   const jukepak::Result done =
       jukepak::MoveTrack(context.volume(), source, from, target, position - 1);
-  return done.ok() ? kExitOk : FailEdit(context, done);
+  if (!done.ok()) return FailEdit(context, done);
+  context.OutJson(
+      QJsonObject{{"from", QJsonObject{{"cd", qint64(cd_number)}, {"track", qint64(track_number)}}},
+                  {"to", QJsonObject{{"cd", qint64(target_number)}, {"track", qint64(position)}}}});
+  return kExitOk;
 }
 
 }  // namespace songlift::cli

@@ -2,13 +2,14 @@
 // remote FUNCTION CODE: teaches one function a code and writes the table as
 // the learning dialog's OK does (slots 16 to 127 zero).
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/commands.h"
-#include "cli/json_writer.h"
 #include "volume/remote_code_table.h"
 #include "volume/remote_functions.h"
 
@@ -53,22 +54,14 @@ int Show(CliContext& context) {
   const auto groups = jukepak::RemoteConflictGroups(entries);
   const auto& functions = jukepak::RemoteFunctions();
   if (context.options().json) {
-    JsonWriter json;
-    json.BeginArray();
+    QJsonArray table;
     for (size_t i = 0; i < functions.size(); ++i) {
-      json.BeginObject()
-          .Key("function")
-          .Number(functions[i].number)
-          .Key("name")
-          .String(functions[i].name)
-          .Key("code")
-          .Number(jukepak::DecodeRemoteEntry(entries[i]).code)
-          .Key("group")
-          .Number(groups[i])
-          .EndObject();
+      table.append(QJsonObject{{"function", functions[i].number},
+                               {"name", QString::fromUtf8(functions[i].name)},
+                               {"code", qint64(jukepak::DecodeRemoteEntry(entries[i]).code)},
+                               {"group", qint64(groups[i])}});
     }
-    json.EndArray();
-    context.Out(json.text() + "\n");
+    context.OutJson(table);
     return kExitOk;
   }
   std::string text;
@@ -88,8 +81,7 @@ int Show(CliContext& context) {
 
 int RunRemote(CliContext& context) {
   const auto& args = context.args();
-  if (args.size() != 0 && args.size() != 2)
-    return context.Usage("remote takes FUNCTION and CODE, or nothing");
+  if (args.size() == 1) return context.Usage("remote takes FUNCTION and CODE, or nothing");
   int number = 0;
   uint32_t code = 0;
   if (args.size() == 2) {
@@ -110,10 +102,16 @@ int RunRemote(CliContext& context) {
   const jukepak::Result written = volume.WriteHeader();
   if (!written.ok())
     return context.Fail("could not write the remote-control table: " + written.message());
-  if (jukepak::AnyRemoteConflict(entries)) {
+  const bool conflict = jukepak::AnyRemoteConflict(entries);
+  if (conflict) {
     std::fputs("songlift-cli: warning: at least one button is set to two different functions\n",
                stderr);
   }
+  context.OutJson(
+      QJsonObject{{"function", number},
+                  {"name", QString::fromUtf8(jukepak::RemoteFunctions()[size_t(number - 1)].name)},
+                  {"code", qint64(code)},
+                  {"conflict", conflict}});
   return kExitOk;
 }
 

@@ -1,21 +1,28 @@
 // rename CD [TRACK] [--artist A] [--title T]: new artist and title of a track
 // or new artist and album (the title) of a CD. What is not given stays.
 
+#include <QJsonObject>
+
 #include "base/latin1.h"
 #include "cli/commands.h"
 #include "cli/edit_args.h"
+#include "cli/json_text.h"
 #include "volume/volume_edits.h"
 
 namespace songlift::cli {
+namespace {
+
+// The option's value when given, else what the record holds now.
+std::string GivenOr(const CliContext& context, const std::string& option,
+                    const std::string& stored_latin1) {
+  return context.flag(option) ? context.value(option) : jukepak::Utf8FromLatin1(stored_latin1);
+}
+
+}  // namespace
 
 int RunRename(CliContext& context) {
-  EditArgs parsed;
-  std::string error;
-  if (!ParseEditArgs(context.args(), {"--artist", "--title"}, &parsed, &error)) {
-    return context.Usage(error);
-  }
-  const auto& words = parsed.positional;
-  if (words.empty() || words.size() > 2 || (!parsed.has("--artist") && !parsed.has("--title"))) {
+  const auto& words = context.args();
+  if (!context.flag("artist") && !context.flag("title")) {
     return context.Usage("rename needs CD [TRACK] and --artist A, --title T or both");
   }
   uint32_t cd_number = 0;
@@ -29,26 +36,30 @@ int RunRename(CliContext& context) {
   jukepak::CdNode* cd = nullptr;
   int rc = SelectCd(context, cd_number, &cd);
   if (rc != kExitOk) return rc;
-  jukepak::Result done;
   if (words.size() == 1) {
-    const std::string artist = parsed.has("--artist")
-                                   ? parsed.options["--artist"]
-                                   : jukepak::Utf8FromLatin1(cd->record.artist());
-    const std::string album = parsed.has("--title") ? parsed.options["--title"]
-                                                    : jukepak::Utf8FromLatin1(cd->record.album());
-    done = jukepak::RenameCd(context.volume(), cd, artist, album);
-  } else {
-    uint32_t slot = 0;
-    rc = SelectTrack(context, *cd, cd_number, track_number, &slot);
-    if (rc != kExitOk) return rc;
-    const jukepak::TrackRecord& record = cd->tracks[slot]->record;
-    const std::string artist = parsed.has("--artist") ? parsed.options["--artist"]
-                                                      : jukepak::Utf8FromLatin1(record.artist());
-    const std::string title =
-        parsed.has("--title") ? parsed.options["--title"] : jukepak::Utf8FromLatin1(record.title());
-    done = jukepak::RenameTrack(context.volume(), cd, slot, artist, title);
+    const jukepak::Result done =
+        jukepak::RenameCd(context.volume(), cd, GivenOr(context, "artist", cd->record.artist()),
+                          GivenOr(context, "title", cd->record.album()));
+    if (!done.ok()) return FailEdit(context, done);
+    context.OutJson(QJsonObject{{"cd", qint64(cd_number)},
+                                {"artist", JsonFromLatin1(cd->record.artist())},
+                                {"album", JsonFromLatin1(cd->record.album())}});
+    return kExitOk;
   }
-  return done.ok() ? kExitOk : FailEdit(context, done);
+  uint32_t slot = 0;
+  rc = SelectTrack(context, *cd, cd_number, track_number, &slot);
+  if (rc != kExitOk) return rc;
+  const jukepak::TrackRecord& record = cd->tracks[slot]->record;
+  const jukepak::Result done =
+      jukepak::RenameTrack(context.volume(), cd, slot, GivenOr(context, "artist", record.artist()),
+                           GivenOr(context, "title", record.title()));
+  if (!done.ok()) return FailEdit(context, done);
+  const jukepak::TrackRecord& renamed = cd->tracks[slot]->record;
+  context.OutJson(QJsonObject{{"cd", qint64(cd_number)},
+                              {"track", qint64(track_number)},
+                              {"artist", JsonFromLatin1(renamed.artist())},
+                              {"title", JsonFromLatin1(renamed.title())}});
+  return kExitOk;
 }
 
 }  // namespace songlift::cli

@@ -1,15 +1,17 @@
 // rm CD [TRACK]: deletes a track, or a whole CD track by track as the window
 // does; a CD goes with its last track. Asks first unless --yes.
 
+#include <QJsonObject>
+
 #include "cli/commands.h"
 #include "cli/edit_args.h"
+#include "cli/json_text.h"
 #include "volume/volume_edits.h"
 
 namespace songlift::cli {
 
 int RunRm(CliContext& context) {
   const auto& args = context.args();
-  if (args.empty() || args.size() > 2) return context.Usage("rm needs CD and, for a track, TRACK");
   uint32_t cd_number = 0;
   uint32_t track_number = 0;
   if (!ParseCdAndTrack(args, &cd_number, &track_number)) {
@@ -37,7 +39,11 @@ int RunRm(CliContext& context) {
   const jukepak::Result done = args.size() == 2
                                    ? jukepak::DeletePlayerTrack(context.volume(), cd, slot)
                                    : jukepak::DeletePlayerCd(context.volume(), cd);
-  return done.ok() ? kExitOk : FailEdit(context, done);
+  if (!done.ok()) return FailEdit(context, done);
+  QJsonObject deleted{{"cd", qint64(cd_number)}, {"deleted", JsonFromUtf8(label)}};
+  if (args.size() == 2) deleted.insert("track", qint64(track_number));
+  context.OutJson(deleted);
+  return kExitOk;
 }
 
 }  // namespace songlift::cli

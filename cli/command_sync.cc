@@ -4,18 +4,18 @@
 // asks the job to stop after the cluster in hand. --dry-run shows what would
 // be written and writes nothing. Exit 0 only when every song was written.
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "base/latin1.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "cli/interrupt_scope.h"
+#include "cli/json_text.h"
 #include "volume/pending_list.h"
 #include "volume/space_accounting.h"
 
@@ -28,31 +28,8 @@ constexpr char kTooLarge[] =
     "Your pending songs are too large for the player.  Please remove some songs from the "
     "pending list.";
 
-// The engine whose sync Ctrl-C cancels. The handler only stores atomics.
-std::atomic<jukepak::PlayerVolume*> g_cancel_target{nullptr};
-
-extern "C" void CancelOnInterrupt(int) {
-  if (jukepak::PlayerVolume* volume = g_cancel_target.load()) volume->RequestCancel();
-}
-
-// Installs the Ctrl-C handler for the life of the object.
-class InterruptCancels {
- public:
-  explicit InterruptCancels(jukepak::PlayerVolume* volume) {
-    g_cancel_target.store(volume);
-    struct sigaction action {};
-    action.sa_handler = CancelOnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptCancels() {
-    sigaction(SIGINT, &previous_, nullptr);
-    g_cancel_target.store(nullptr);
-  }
-
- private:
-  struct sigaction previous_ {};
-};
+// The hook of the Ctrl-C handler: only stores the engine's atomic flag.
+void CancelSync(void* volume) { static_cast<jukepak::PlayerVolume*>(volume)->RequestCancel(); }
 
 // Follows the job's progress feed; draws one line on stderr when it is a
 // terminal.
@@ -158,120 +135,108 @@ std::string DryRunText(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_
   return text;
 }
 
-std::string DryRunJson(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_t free) {
+QJsonObject DryRunJson(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_t free) {
   const jukepak::VolumeModel& model = volume.model();
-  JsonWriter json;
-  json.BeginObject().Key("cds").BeginArray();
+  QJsonArray cds;
   for (const auto& cd : model.pendingCds) {
-    json.BeginObject()
-        .Key("artist")
-        .String(jukepak::Utf8FromLatin1(cd->record.artist()))
-        .Key("album")
-        .String(jukepak::Utf8FromLatin1(cd->record.album()))
-        .Key("onPlayer")
-        .Bool(OnPlayer(model, cd->record))
-        .Key("tracks")
-        .BeginArray();
+    QJsonArray tracks;
     for (const auto& song : cd->pendingTracks) {
-      json.BeginObject()
-          .Key("title")
-          .String(jukepak::Utf8FromLatin1(song->record.title()))
-          .Key("artist")
-          .String(jukepak::Utf8FromLatin1(song->record.artist()))
-          .Key("path")
-          .String(song->sourcePath)
-          .Key("size")
-          .Number(song->record.size())
-          .EndObject();
+      tracks.append(QJsonObject{{"title", JsonFromLatin1(song->record.title())},
+                                {"artist", JsonFromLatin1(song->record.artist())},
+                                {"path", JsonFromUtf8(song->sourcePath)},
+                                {"size", qint64(song->record.size())}});
     }
-    json.EndArray().EndObject();
+    cds.append(QJsonObject{{"artist", JsonFromLatin1(cd->record.artist())},
+                           {"album", JsonFromLatin1(cd->record.album())},
+                           {"onPlayer", OnPlayer(model, cd->record)},
+                           {"tracks", tracks}});
   }
-  json.EndArray()
-      .Key("downloadKB")
-      .Number(estimate)
-      .Key("freeKB")
-      .Number(free)
-      .Key("fits")
-      .Bool(free >= estimate)
-      .EndObject();
-  return json.text() + "\n";
+  return QJsonObject{{"cds", cds},
+                     {"downloadKB", qint64(estimate)},
+                     {"freeKB", qint64(free)},
+                     {"fits", free >= estimate}};
 }
 
-// Prints each line of a multi-line message as its own failure.
-void PrintFailures(const CliContext& context, const std::string& message) {
+// The files that could not be added, each with why.
+QJsonArray AddFailuresJson(const std::vector<jukepak::AddFailure>& failures) {
+  QJsonArray list;
+  for (const auto& failure : failures) {
+    list.append(QJsonObject{{"path", JsonFromUtf8(failure.path)},
+                            {"error", JsonFromUtf8(failure.result.message())}});
+  }
+  return list;
+}
+
+// The lines of a multi-line message, empty ones left out.
+std::vector<std::string> MessageLines(const std::string& message) {
+  std::vector<std::string> lines;
   size_t start = 0;
   while (start <= message.size()) {
     const size_t end = message.find('\n', start);
     const std::string line = message.substr(start, end == std::string::npos ? end : end - start);
-    if (!line.empty()) context.Fail(line);
+    if (!line.empty()) lines.push_back(line);
     if (end == std::string::npos) break;
     start = end + 1;
   }
+  return lines;
 }
 
 }  // namespace
 
 int RunSync(CliContext& context) {
-  bool dry_run = false;
-  std::vector<std::string> paths;
-  for (const std::string& arg : context.args()) {
-    if (arg == "--dry-run" || arg == "-n") {
-      dry_run = true;
-    } else {
-      paths.push_back(arg);
-    }
-  }
-  if (paths.empty()) return context.Usage("sync needs at least one file or folder");
+  const bool dry_run = context.flag("dry-run");
+  const std::vector<std::string>& paths = context.args();
 
-  SyncProgress progress(isatty(STDERR_FILENO) != 0 && !context.options().json);
-  CliContext own(context.options(), context.command(), context.args(), &progress);
-  const int mounted = own.Mount();
+  SyncProgress& progress = *context.UseReporter(
+      std::make_unique<SyncProgress>(isatty(STDERR_FILENO) != 0 && !context.options().json));
+  const int mounted = context.Mount();
   if (mounted != kExitOk) return mounted;
-  jukepak::PlayerVolume& volume = own.volume();
+  jukepak::PlayerVolume& volume = context.volume();
   progress.set_volume(&volume);
 
   const std::vector<jukepak::AddFailure> failures = jukepak::DropFiles(volume, paths);
-  for (const auto& failure : failures) own.Fail(failure.path + ": " + failure.result.message());
+  for (const auto& failure : failures) context.Fail(failure.path + ": " + failure.result.message());
   const uint32_t estimate = volume.EstimateDownloadKilobytes();
   const uint32_t free = volume.FreeKilobytes();
   const bool fits = free >= estimate;
 
   if (dry_run) {
-    own.Out(context.options().json ? DryRunJson(volume, estimate, free)
-                                   : DryRunText(volume, estimate, free));
-    if (!fits) own.Fail(kTooLarge);
+    if (context.options().json) {
+      QJsonObject json = DryRunJson(volume, estimate, free);
+      json.insert("failures", AddFailuresJson(failures));
+      context.OutJson(json);
+    } else {
+      context.Out(DryRunText(volume, estimate, free));
+    }
+    if (!fits) context.Fail(kTooLarge);
     return failures.empty() && fits ? kExitOk : kExitFailed;
   }
-  if (!fits) return own.Fail(kTooLarge);
+  if (!fits) return context.Fail(kTooLarge);
   const size_t songs = PendingSongs(volume.model());
-  if (songs == 0) return failures.empty() ? kExitOk : kExitFailed;
 
   jukepak::Result synced;
-  {
-    InterruptCancels cancels(&volume);
+  if (songs != 0) {
+    InterruptScope cancels(CancelSync, &volume);
     synced = volume.RunJobNow(jukepak::Job::kSync);
   }
   const size_t written = songs - PendingSongs(volume.model());
-  if (!synced.ok()) PrintFailures(own, synced.message());
-  const double seconds = progress.seconds();
+  const std::vector<std::string> errors =
+      synced.ok() ? std::vector<std::string>() : MessageLines(synced.message());
+  for (const std::string& line : errors) context.Fail(line);
   if (context.options().json) {
-    JsonWriter json;
-    json.BeginObject()
-        .Key("written")
-        .Number(int64_t(written))
-        .Key("pending")
-        .Number(int64_t(songs - written))
-        .Key("failedToAdd")
-        .Number(int64_t(failures.size()))
-        .Key("freeKB")
-        .Number(volume.FreeKilobytes())
-        .EndObject();
-    own.Out(json.text() + "\n");
-  } else {
+    QJsonArray error_list;
+    for (const std::string& line : errors) error_list.append(JsonFromUtf8(line));
+    context.OutJson(QJsonObject{{"written", qint64(written)},
+                                {"pending", qint64(songs - written)},
+                                {"failedToAdd", qint64(failures.size())},
+                                {"failures", AddFailuresJson(failures)},
+                                {"errors", error_list},
+                                {"freeKB", qint64(volume.FreeKilobytes())}});
+  } else if (songs != 0) {
     char line[160];
     std::snprintf(line, sizeof line, "Wrote %zu of %zu songs in %.2f s; %s free\n", written, songs,
-                  seconds, jukepak::SizeLabelText(volume.FreeKilobytes()).c_str());
-    own.Out(line);
+                  progress.seconds(), jukepak::SizeLabelText(volume.FreeKilobytes()).c_str());
+    context.Out(line);
   }
   return synced.ok() && failures.empty() ? kExitOk : kExitFailed;
 }

@@ -1,35 +1,6 @@
 #include "cli/edit_args.h"
 
-#include <algorithm>
-
 namespace songlift::cli {
-
-bool ParseEditArgs(const std::vector<std::string>& args, std::initializer_list<const char*> names,
-                   EditArgs* out, std::string* error) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (word.size() < 2 || word.compare(0, 2, "--") != 0) {
-      out->positional.push_back(word);
-      continue;
-    }
-    const bool known =
-        std::any_of(names.begin(), names.end(), [&](const char* name) { return word == name; });
-    if (!known) {
-      *error = "unknown option " + word;
-      return false;
-    }
-    if (i + 1 >= args.size()) {
-      *error = word + " needs a value";
-      return false;
-    }
-    if (out->has(word)) {
-      *error = word + " is given twice";
-      return false;
-    }
-    out->options[word] = args[++i];
-  }
-  return true;
-}
 
 bool ParseCdAndTrack(const std::vector<std::string>& words, uint32_t* cd, uint32_t* track) {
   *track = 0;

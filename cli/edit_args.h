@@ -1,11 +1,8 @@
-// What the commands that edit or read the player's directory share: named
-// options with values, CD and track numbers from 1 as ls prints them, and
-// the report of a failed edit.
+// What the commands that edit or read the player's directory share: CD and
+// track numbers from 1 as ls prints them, and the report of a failed edit.
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,19 +11,6 @@
 #include "volume/volume_model.h"
 
 namespace songlift::cli {
-
-struct EditArgs {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string> options;  // "--to" -> "2"
-
-  bool has(const std::string& name) const { return options.count(name) != 0; }
-};
-
-// Splits `args` into positional words and the named options in `names`,
-// each followed by its value. False with *error set for an option that is
-// not in `names`, one that lacks its value or one given twice.
-bool ParseEditArgs(const std::vector<std::string>& args, std::initializer_list<const char*> names,
-                   EditArgs* out, std::string* error);
 
 // A CD or track number as typed: a whole number from 1. False when it is not.
 bool ParseItemNumber(const std::string& word, uint32_t* number);

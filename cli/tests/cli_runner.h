@@ -4,6 +4,8 @@
 
 #include <sys/wait.h>
 
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -33,15 +35,17 @@ inline std::string FreshTestFolder(const std::string& prefix) {
 
 // The environment that keeps songlift-cli's settings and data in `dir`.
 inline std::string IsolatedEnvironment(const std::string& dir) {
-  return "env -u JUKEPAK_IMAGE XDG_CONFIG_HOME='" + dir + "/config' XDG_DATA_HOME='" + dir +
-         "/data' ";
+  return "env -u JUKEPAK_IMAGE -u JUKEPAK_DEBUG XDG_CONFIG_HOME='" + dir +
+         "/config' XDG_DATA_HOME='" + dir + "/data' ";
 }
 
-// Runs songlift-cli with `args` (shell words) in `dir`.
-inline CliRun RunCli(const std::string& dir, const std::string& args) {
+// Runs songlift-cli with `args` (shell words) in `dir`; `variables` are
+// more NAME=VALUE words for its environment.
+inline CliRun RunCli(const std::string& dir, const std::string& args,
+                     const std::string& variables = "") {
   const std::string out = dir + "/out.txt", err = dir + "/err.txt";
-  const std::string command = "cd '" + dir + "' && " + IsolatedEnvironment(dir) +
-                              "'" JUKEPAK_BIN_DIR "/songlift-cli' " + args + " </dev/null >'" +
+  const std::string command = "cd '" + dir + "' && " + IsolatedEnvironment(dir) + variables +
+                              " '" JUKEPAK_BIN_DIR "/songlift-cli' " + args + " </dev/null >'" +
                               out + "' 2>'" + err + "'";
   CliRun run;
   const int raw = std::system(command.c_str());
@@ -49,6 +53,23 @@ inline CliRun RunCli(const std::string& dir, const std::string& args) {
   run.out = Slurp(out);
   run.err = Slurp(err);
   return run;
+}
+
+// Standard output of a --json run, which must be exactly one JSON document
+// and a newline; a test failure otherwise.
+inline QJsonDocument JsonOut(const std::string& out) {
+  QJsonParseError error{};
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError)
+      << error.errorString().toStdString() << ": " << out;
+  EXPECT_TRUE(!out.empty() && out.back() == '\n') << out;
+  return document;
+}
+
+// A JSON value as compact text, for comparisons whose failures read well.
+template <typename Json>
+std::string Compact(const Json& value) {
+  return QJsonDocument(value).toJson(QJsonDocument::Compact).toStdString();
 }
 
 }  // namespace songlift::cli::testing

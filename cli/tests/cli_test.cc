@@ -4,35 +4,58 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "base/version.h"
+#include "cli/commands.h"
 #include "cli/tests/cli_runner.h"
 #include "driver/image_file.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
+#include "volume/testing/volume_builder.h"
+#include "volume/tests/test_media.h"
 #include "volume/tests/test_volumes.h"
 
 namespace {
 
 using songlift::cli::testing::CliRun;
+using songlift::cli::testing::Compact;
 using songlift::cli::testing::FreshTestFolder;
+using songlift::cli::testing::JsonOut;
 using songlift::cli::testing::RunCli;
 using songlift::cli::testing::Slurp;
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = FreshTestFolder("cli_");
-  }
+  void SetUp() override { dir_ = FreshTestFolder("cli_"); }
 
   // Runs songlift-cli with `args` (shell words), stdin from /dev/null, with a
   // settings store and data folder of its own.
-  CliRun Cli(const std::string& args) const { return RunCli(dir_, args); }
+  CliRun Cli(const std::string& args, const std::string& variables = "") const {
+    return RunCli(dir_, args, variables);
+  }
+
+  // p.img: CD 1 "Band / First" with tracks "1" and "2"; a.mp3 beside it.
+  // What a command made before (new.img, out.mp3) goes.
+  void WritePlayer() const {
+    for (const char* name : {"p.img", "new.img", "out.mp3"}) std::remove(Path(name).c_str());
+    jukepak::MemoryDevice disk(8000);
+    const jukepak::testing::CdContent cd{"Band",
+                                         "First",
+                                         {{"1", "Band", jukepak::testing::TestAudio(5000, 1)},
+                                          {"2", "Band", jukepak::testing::TestAudio(9000, 2)}}};
+    ASSERT_TRUE(jukepak::testing::BuildVolume(&disk, {cd}).ok());
+    ASSERT_TRUE(jukepak::testing::SaveImage(disk, Path("p.img")).ok());
+    jukepak::testing::WriteBytes(Path("a.mp3"),
+                                 jukepak::testing::TaggedMp3(2, "Song", "Other", "Album", 1));
+  }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -55,9 +78,14 @@ TEST_F(CliTest, MakesInitializesAndDescribesAMillionSectorImage) {
   ASSERT_EQ(r.status, 0) << r.err;
   r = Cli("--image x.img --json info");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "{\"sectors\":1000000,\"fatStart\":4,\"fatSectors\":489,\"audioStart\":31,"
-            "\"audioClusters\":62469,\"cdStart\":0,\"cdCount\":0,\"freeKB\":499736}\n");
+  EXPECT_EQ(Compact(JsonOut(r.out).object()), Compact(QJsonObject{{"sectors", 1000000},
+                                                                  {"fatStart", 4},
+                                                                  {"fatSectors", 489},
+                                                                  {"audioStart", 31},
+                                                                  {"audioClusters", 62469},
+                                                                  {"cdStart", 0},
+                                                                  {"cdCount", 0},
+                                                                  {"freeKB", 499736}}));
   r = Cli("--image x.img ls");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
@@ -83,17 +111,21 @@ TEST_F(CliTest, ListsCdsAndTracksAsTheTreesShowThem) {
   }
   jukepak::testing::AddCd(disk, "Caf\xE9", "Live", {{"One", "Caf\xE9", 1}, {"Two", "Guest", 2}});
   std::ofstream(Path("p.img"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(disk.bytes().data()), std::streamsize(disk.bytes().size()));
+      .write(reinterpret_cast<const char*>(disk.bytes().data()),
+             std::streamsize(disk.bytes().size()));
 
   CliRun r = Cli("--image p.img ls");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1 Caf\xC3\xA9 / Live\n  1 One\n  2 Guest / Two\n");
   r = Cli("--image p.img --json ls");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "[{\"artist\":\"Caf\xC3\xA9\",\"album\":\"Live\",\"sector\":19999,\"tracks\":["
-            "{\"title\":\"One\",\"artist\":\"Caf\xC3\xA9\",\"firstCluster\":2,\"size\":1124},"
-            "{\"title\":\"Two\",\"artist\":\"Guest\",\"firstCluster\":3,\"size\":1124}]}]\n");
+  const QString cafe = QString::fromUtf8("Caf\xC3\xA9");
+  const QJsonArray tracks{
+      QJsonObject{{"title", "One"}, {"artist", cafe}, {"firstCluster", 2}, {"size", 1124}},
+      QJsonObject{{"title", "Two"}, {"artist", "Guest"}, {"firstCluster", 3}, {"size", 1124}}};
+  EXPECT_EQ(Compact(JsonOut(r.out).array()),
+            Compact(QJsonArray{QJsonObject{
+                {"artist", cafe}, {"album", "Live"}, {"sector", 19999}, {"tracks", tracks}}}));
 }
 
 TEST_F(CliTest, BadInputGetsAClearMessageAndTheRightStatus) {
@@ -109,6 +141,9 @@ TEST_F(CliTest, BadInputGetsAClearMessageAndTheRightStatus) {
       {"mkimage x.img 0", 2, "SECTORS must be"},
       {"--image", 2, "--image needs a value"},
       {"info extra", 2, "takes no arguments"},
+      {"info --bogus", 2, "unknown option --bogus"},
+      {"rm 1 --to 2", 2, "unknown option --to"},  // another command's option
+      {"--image x.img rename 1 --title", 2, "--title needs a value"},
       {"info", 1, "no driver module is chosen"},
       {"--image missing.img info", 1, "cannot open image"},
       {"--driver nowhere.dld info", 1, "cannot find the driver module nowhere.dld"},
@@ -154,11 +189,14 @@ TEST_F(CliTest, ShowsAndTeachesRemoteControlCodes) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("two different functions"), std::string::npos);
   r = Cli("--image r.img --json remote");
-  EXPECT_NE(r.out.find("{\"function\":2,\"name\":\"Volume up\",\"code\":12802,\"group\":1}"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("{\"function\":3,\"name\":\"Volume down\",\"code\":12802,\"group\":1}"),
-            std::string::npos);
+  const QJsonArray codes = JsonOut(r.out).array();
+  ASSERT_EQ(codes.size(), 16) << r.out;
+  EXPECT_EQ(
+      Compact(codes[1].toObject()),
+      Compact(QJsonObject{{"function", 2}, {"name", "Volume up"}, {"code", 12802}, {"group", 1}}));
+  EXPECT_EQ(Compact(codes[2].toObject()),
+            Compact(QJsonObject{
+                {"function", 3}, {"name", "Volume down"}, {"code", 12802}, {"group", 1}}));
 
   EXPECT_EQ(Cli("--image r.img remote 17 5").status, 2);
   EXPECT_EQ(Cli("--image r.img remote 2 70000").status, 2);
@@ -179,6 +217,145 @@ TEST_F(CliTest, ListsTheDriverModulesSongliftOffers) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Disk Image\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("/diskimage.dld\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliTest, OptionsStandBeforeOrAfterTheCommand) {
+  WritePlayer();
+  const std::string expected = Cli("--image p.img --json ls").out;
+  ASSERT_EQ(JsonOut(expected).array().size(), 1) << expected;
+  for (const char* args : {"ls --image p.img --json", "--json ls --image=p.img",
+                           "--image p.img ls --json", "ls --json -- --image p.img"}) {
+    SCOPED_TRACE(args);
+    const CliRun r = Cli(args);
+    if (std::string(args).find("-- --image") != std::string::npos) {
+      // After "--" every word is an argument: ls takes none.
+      EXPECT_EQ(r.status, 2);
+      continue;
+    }
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+  }
+  EXPECT_EQ(Cli("--image p.img rm 1 2 --yes").status, 0);
+  EXPECT_EQ(Cli("--image p.img export 1 1 -- -x.mp3").status, 0);
+  EXPECT_EQ(access(Path("-x.mp3").c_str(), F_OK), 0);
+  EXPECT_EQ(Cli("--image p.img init -y").status, 0);
+  EXPECT_EQ(JsonOut(Cli("ls --image p.img --json").out).array().size(), 0);
+}
+
+// Every command with --json (given last), on a success and a failure:
+// standard output is one JSON document. A failure without a result of its own
+// prints {"error": ..., "exitStatus": ...}.
+TEST_F(CliTest, JsonOutputIsOneDocumentOnEverySuccessAndFailure) {
+  ASSERT_EQ(Cli("mkimage blank.img 20000").status, 0);
+  const struct {
+    const char* args;
+    int status;
+    const char* key;  // a member of the document; "" for an array
+  } cases[] = {
+      {"mkimage new.img 100", 0, "sectors"},
+      {"mkimage p.img 100", 1, "error"},
+      {"--image p.img init --yes", 0, "freeKB"},
+      {"--image p.img init", 1, "error"},
+      {"--image p.img info", 0, "cdCount"},
+      {"--image blank.img info", 1, "error"},
+      {"--image p.img ls", 0, ""},
+      {"--image p.img ls extra", 2, "error"},
+      {"--image p.img sync a.mp3", 0, "written"},
+      {"--image p.img sync -n a.mp3", 0, "fits"},
+      {"--image p.img sync missing.mp3", 1, "failures"},
+      {"--image p.img remote", 0, ""},
+      {"--image p.img remote 2 0x102", 0, "code"},
+      {"--image p.img remote 17 5", 2, "error"},
+      {"drivers", 0, ""},
+      {"drivers extra", 2, "error"},
+      {"--image p.img rm 1 1 --yes", 0, "deleted"},
+      {"--image p.img rm 9 --yes", 1, "error"},
+      {"--image p.img mv 1 1 --to 1 --at 2", 0, "from"},
+      {"--image p.img mv 1 1", 2, "error"},
+      {"--image p.img rename 1 --title New", 0, "album"},
+      {"--image p.img rename 1 5 --title t", 1, "error"},
+      {"--image p.img check", 0, "clean"},
+      {"--image missing.img check", 1, "error"},
+      {"--image p.img export 1 1 out.mp3", 0, "file"},
+      {"--image p.img export 1 9 out.mp3", 1, "error"},
+      {"--image p.img fsck -n", 0, "outcome"},
+      {"--image missing.img fsck", 8, "outcome"},
+      {"--image p.img fsck -n -y", 16, "error"},
+      {"frobnicate", 2, "error"},
+      {"--image p.img ls --bogus", 2, "error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    WritePlayer();
+    const CliRun r = Cli(std::string(c.args) + " --json");
+    EXPECT_EQ(r.status, c.status) << r.err;
+    const QJsonDocument document = JsonOut(r.out);
+    if (*c.key == '\0') {
+      EXPECT_TRUE(document.isArray()) << r.out;
+      continue;
+    }
+    ASSERT_TRUE(document.isObject()) << r.out;
+    EXPECT_TRUE(document.object().contains(c.key)) << r.out;
+    if (std::string(c.key) == "error") {
+      EXPECT_EQ(document.object()["exitStatus"].toInt(), c.status);
+      EXPECT_NE(r.err.find(document.object()["error"].toString().toStdString()), std::string::npos)
+          << "the same words on stderr: " << r.err;
+    }
+  }
+}
+
+TEST_F(CliTest, AFailingModuleSaysWhyWithoutTheDebugChannel) {
+  WritePlayer();
+  const struct {
+    const char* variables;
+    const char* module;
+    const char* reason;
+  } cases[] = {
+      {"JUKEPAK_SIM_FAULTS=cable-pulled", "portlink-sim.dld",
+       "portlink-sim: could not open the player: the cable seems unplugged (no handshake)\n"},
+      // The register test's bare "0 R E" line once went to standard output.
+      {"JUKEPAK_SIM_FAULTS=register-error-at=1", "portlink-sim.dld",
+       "portlink-sim: could not open the player: the player's disk registers read back wrong "
+       "(pass 0: wrote "},
+      {"JUKEPAK_DISK_FAULTS=power-cut-after=3", "faultdisk.dld",
+       "faultdisk: could not open the player: disk fault \"power-cut-after=3\": unknown switch\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.module);
+    const CliRun r =
+        Cli(std::string("--driver ") + JUKEPAK_BIN_DIR "/" + c.module + " --image p.img ls --json",
+            c.variables);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("songlift-cli: the driver ") + JUKEPAK_BIN_DIR "/" + c.module +
+                         " could not open the player\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(JsonOut(r.out).object().contains("error")) << r.out;
+  }
+}
+
+TEST_F(CliTest, HelpForTheProgramAndForEachCommandAndTheVersion) {
+  CliRun r = Cli("--help");
+  ASSERT_EQ(r.status, 0);
+  for (const auto& command : songlift::cli::Commands()) {
+    SCOPED_TRACE(command.name);
+    EXPECT_NE(r.out.find(std::string("\n  ") + command.name + " "), std::string::npos) << r.out;
+    const CliRun own = Cli(std::string(command.name) + " --help");
+    EXPECT_EQ(own.status, 0);
+    EXPECT_EQ(own.out.rfind(std::string("Usage: songlift-cli [OPTION...] ") + command.name, 0), 0u)
+        << own.out;
+    for (const auto& option : command.arguments.options) {
+      EXPECT_NE(own.out.find(songlift::cli::LookupName(option)), std::string::npos) << own.out;
+    }
+  }
+  r = Cli("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("songlift-cli ") + jukepak::kVersion + "\n");
 }
 
 }  // namespace

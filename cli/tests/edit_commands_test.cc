@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonObject>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,11 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/tests/cli_runner.h"
 #include "volume/id3_tags.h"
 #include "volume/memory_device.h"
 #include "volume/testing/volume_builder.h"
 
 namespace {
+
+using songlift::cli::testing::Compact;
+using songlift::cli::testing::JsonOut;
 
 using jukepak::MemoryDevice;
 using jukepak::testing::CdContent;
@@ -236,10 +241,12 @@ TEST_F(EditCommandsTest, CheckPrintsTheCountsAndExitsOneOnErrors) {
   EXPECT_EQ(run.out,
             "The filesystem has errors: \nNull-Linkages: 1\nMultiple-Linkages:0\n"
             "Free-Linkages: 0\n");
-  run = Cli({"--json", "check"});
+  run = Cli({"check", "--json"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out,
-            "{\"nullLinkages\":1,\"multipleLinkages\":0,\"freeLinkages\":0,\"clean\":false}\n");
+  EXPECT_EQ(
+      Compact(JsonOut(run.out).object()),
+      Compact(QJsonObject{
+          {"nullLinkages", 1}, {"multipleLinkages", 0}, {"freeLinkages", 0}, {"clean", false}}));
 }
 
 TEST_F(EditCommandsTest, ExportOfEveryTrackGivesBackTheAudioBytes) {
