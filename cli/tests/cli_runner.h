@@ -24,14 +24,29 @@ inline std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A new, empty folder named after `prefix` and the running test.
-inline std::string FreshTestFolder(const std::string& prefix) {
-  const std::string dir = ::testing::TempDir() + prefix +
-                          ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const int made = std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
-  EXPECT_EQ(made, 0) << dir;
-  return dir;
-}
+// A new, empty folder named after `prefix` and the running test, of this run
+// alone (others may run the same test at the same time), removed with the object.
+class TestFolder {
+ public:
+  explicit TestFolder(const std::string& prefix) {
+    std::string pattern = ::testing::TempDir() + prefix +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                          "-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    EXPECT_FALSE(path_.empty()) << pattern;
+  }
+  ~TestFolder() {
+    if (path_.empty()) return;
+    EXPECT_EQ(std::system(("rm -rf '" + path_ + "'").c_str()), 0);
+  }
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 // The environment that keeps songlift-cli's settings and data in `dir`.
 inline std::string IsolatedEnvironment(const std::string& dir) {

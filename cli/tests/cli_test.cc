@@ -27,15 +27,13 @@ namespace {
 
 using songlift::cli::testing::CliRun;
 using songlift::cli::testing::Compact;
-using songlift::cli::testing::FreshTestFolder;
 using songlift::cli::testing::JsonOut;
 using songlift::cli::testing::RunCli;
 using songlift::cli::testing::Slurp;
+using songlift::cli::testing::TestFolder;
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = FreshTestFolder("cli_"); }
-
   // Runs songlift-cli with `args` (shell words), stdin from /dev/null, with a
   // settings store and data folder of its own.
   CliRun Cli(const std::string& args, const std::string& variables = "") const {
@@ -59,7 +57,8 @@ class CliTest : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
-  std::string dir_;
+  TestFolder folder_{"cli_"};
+  const std::string dir_ = folder_.path();
 };
 
 TEST_F(CliTest, MakesInitializesAndDescribesAMillionSectorImage) {

@@ -24,16 +24,15 @@
 namespace {
 
 using songlift::cli::testing::CliRun;
-using songlift::cli::testing::FreshTestFolder;
 using songlift::cli::testing::IsolatedEnvironment;
 using songlift::cli::testing::JsonOut;
 using songlift::cli::testing::RunCli;
 using songlift::cli::testing::Slurp;
+using songlift::cli::testing::TestFolder;
 
 class FsckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = FreshTestFolder("fsck_");
     ASSERT_EQ(Cli("mkimage p.img 20000").status, 0);
     ASSERT_EQ(Cli("--image p.img --yes init").status, 0);
   }
@@ -98,7 +97,8 @@ class FsckTest : public ::testing::Test {
     return run;
   }
 
-  std::string dir_;
+  TestFolder folder_{"fsck_"};
+  const std::string dir_ = folder_.path();
 };
 
 TEST_F(FsckTest, SoundVolumeExitsZero) {

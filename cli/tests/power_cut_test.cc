@@ -18,16 +18,15 @@ namespace {
 using jukepak::testing::TaggedMp3;
 using jukepak::testing::WriteBytes;
 using songlift::cli::testing::CliRun;
-using songlift::cli::testing::FreshTestFolder;
 using songlift::cli::testing::RunCli;
 using songlift::cli::testing::Slurp;
+using songlift::cli::testing::TestFolder;
 
 const std::string kFaultDisk = "'" JUKEPAK_BIN_DIR "/faultdisk.dld'";
 
 class PowerCutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = FreshTestFolder("power_cut_");
     ASSERT_EQ(RunCli(dir_, "mkimage p.img 20000").status, 0);
     ASSERT_EQ(RunCli(dir_, "--image p.img --yes init").status, 0);
     for (int t = 1; t <= 3; ++t) {
@@ -97,7 +96,8 @@ class PowerCutTest : public ::testing::Test {
     return total;
   }
 
-  std::string dir_;
+  TestFolder folder_{"power_cut_"};
+  const std::string dir_ = folder_.path();
   std::string listing_before_;
   std::vector<std::string> songs_before_;
 };
