@@ -49,9 +49,10 @@ const std::vector<Command>& Commands() {
        {},
        RunLs},
       {"sync",
-       "add files and folders' MP3s and write them to the player",
-       "Adds the files, and the MP3 files in the folders, to the pending list as a drop on "
-       "Songlift's window does, checks that they fit, and writes them to the player. On a "
+       "add files, folders and playlists and write them to the player",
+       "Adds the files, the audio files in the folders and the songs of playlists to the "
+       "pending list as a drop on Songlift's window does, checks that they fit, and writes "
+       "them to the player. On a "
        "terminal a progress line shows CDs, tracks, clusters and the rate; Ctrl-C stops after "
        "the cluster in hand. Exit status 0 only when every song was written.",
        {"[--dry-run] PATH...",
