@@ -8,6 +8,14 @@
 namespace songlift::cli {
 namespace {
 
+// The parser sees each byte of argv as one Latin-1 character and gives the
+// words back the same way, so that no byte is lost to a decoding: a Latin-1
+// file name survives as well as UTF-8 text. Option names are ASCII.
+QString Word(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+std::string Bytes(const QString& word) { return word.toLatin1().toStdString(); }
+
 // How an option is written on the command line: "-n" or "--dry-run".
 std::string Spelled(const std::string& name) { return (name.size() == 1 ? "-" : "--") + name; }
 
@@ -33,7 +41,7 @@ const OptionSpec* FindOption(const std::vector<const OptionSpec*>& options,
 // "--image" but not "--image=FILE"; "-x" when x is the last letter of a
 // group of one-letter options.
 bool TakesNextWord(const std::vector<const OptionSpec*>& options, const QString& word) {
-  const std::string text = word.toStdString();
+  const std::string text = Bytes(word);
   std::string name;
   if (text.rfind("--", 0) == 0) {
     if (text.find('=') != std::string::npos) return false;
@@ -80,12 +88,11 @@ Scan ScanForCommand(const QStringList& arguments) {
 std::string ParseError(const QCommandLineParser& parser, const QStringList& arguments,
                        const std::vector<const OptionSpec*>& options) {
   if (!parser.unknownOptionNames().isEmpty()) {
-    return "unknown option " + Spelled(parser.unknownOptionNames().first().toStdString());
+    return "unknown option " + Spelled(Bytes(parser.unknownOptionNames().first()));
   }
   // Only the last word can lack its value: any other takes the word after it.
-  if (TakesNextWord(options, arguments.last()))
-    return arguments.last().toStdString() + " needs a value";
-  return parser.errorText().toStdString();
+  if (TakesNextWord(options, arguments.last())) return Bytes(arguments.last()) + " needs a value";
+  return Bytes(parser.errorText());
 }
 
 CommandLine UsageError(CommandLine line, std::string error, int status) {
@@ -122,12 +129,14 @@ std::string CheckArguments(const Command& command, const Invocation& invocation)
 
 }  // namespace
 
-CommandLine ReadCommandLine(const QStringList& arguments) {
+CommandLine ReadCommandLine(const std::vector<std::string>& argv) {
+  QStringList arguments;
+  for (const std::string& bytes : argv) arguments << Word(bytes);
   CommandLine line;
   const Scan scan = ScanForCommand(arguments);
   line.json = scan.json;
   const Command* command =
-      scan.commandAt < 0 ? nullptr : FindCommand(arguments[scan.commandAt].toStdString());
+      scan.commandAt < 0 ? nullptr : FindCommand(Bytes(arguments[scan.commandAt]));
   line.invocation.command = command;
 
   std::vector<const OptionSpec*> options;
@@ -151,19 +160,19 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
   if (!parsed) return UsageError(line, ParseError(parser, arguments, options), usage_status);
   if (scan.commandAt < 0) return UsageError(line, "no command given", kExitUsage);
   if (command == nullptr) {
-    return UsageError(line, "unknown command '" + arguments[scan.commandAt].toStdString() + "'",
+    return UsageError(line, "unknown command '" + Bytes(arguments[scan.commandAt]) + "'",
                       kExitUsage);
   }
 
   QStringList words = parser.positionalArguments();
   words.removeFirst();  // the command's name
-  for (const QString& word : words) line.invocation.words.push_back(word.toStdString());
+  for (const QString& word : words) line.invocation.words.push_back(Bytes(word));
   for (const OptionSpec* option : options) {
     const std::string name = LookupName(*option);
     if (!parser.isSet(QString::fromStdString(name))) continue;
     std::vector<std::string>& values = line.invocation.options[name];
     for (const QString& value : parser.values(QString::fromStdString(name))) {
-      values.push_back(value.toStdString());
+      values.push_back(Bytes(value));
     }
   }
   const std::string error = CheckArguments(*command, line.invocation);

@@ -4,8 +4,8 @@
 // value; the parser then knows the global options and that command's own.
 #pragma once
 
-#include <QStringList>
 #include <string>
+#include <vector>
 
 #include "cli/invocation.h"
 
@@ -27,7 +27,8 @@ struct CommandLine {
   bool json = false;
 };
 
-// Reads `arguments` (the program's name first, as QCoreApplication::arguments).
-CommandLine ReadCommandLine(const QStringList& arguments);
+// Reads `arguments`, argv as given (the program's name first). Words and
+// values come back byte for byte: a file name need not be valid UTF-8.
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace songlift::cli

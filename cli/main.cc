@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/cli_context.h"
 #include "cli/command_line.h"
@@ -11,7 +13,7 @@
 namespace songlift::cli {
 namespace {
 
-int Run(const QStringList& arguments) {
+int Run(const std::vector<std::string>& arguments) {
   const CommandLine line = ReadCommandLine(arguments);
   switch (line.action) {
     case CommandLine::Action::kHelp: {
@@ -46,5 +48,5 @@ int main(int argc, char** argv) {
   // QtCore only: the settings store and the command-line parser need the
   // application object, and nothing here opens a window.
   QCoreApplication application(argc, argv);
-  return songlift::cli::Run(QCoreApplication::arguments());
+  return songlift::cli::Run(std::vector<std::string>(argv, argv + argc));
 }

@@ -245,6 +245,20 @@ TEST_F(CliTest, OptionsStandBeforeOrAfterTheCommand) {
   EXPECT_EQ(JsonOut(Cli("ls --image p.img --json").out).array().size(), 0);
 }
 
+// argv reaches the commands byte for byte: a Latin-1 file name is no UTF-8.
+TEST_F(CliTest, FileNamesNeedNotBeUtf8) {
+  WritePlayer();
+  // Typed as the shell passes them: the byte E9 alone, no UTF-8.
+  jukepak::testing::WriteBytes(Path("Caf\xE9.mp3"),
+                               jukepak::testing::TaggedMp3(2, "Caf", "Other", "Album", 1));
+  CliRun r = Cli("--image p.img sync --json \"$(printf 'Caf\\351.mp3')\"");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(JsonOut(r.out).object()["written"].toInt(), 1) << r.out;
+  r = Cli("--image p.img export 1 1 \"$(printf 'Caf\\351.out')\"");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(access(Path("Caf\xE9.out").c_str(), F_OK), 0);
+}
+
 // Every command with --json (given last), on a success and a failure:
 // standard output is one JSON document. A failure without a result of its own
 // prints {"error": ..., "exitStatus": ...}.
