@@ -19,6 +19,8 @@ enum class ResultCode {
   kBusy,             // the resource is in use (another program, a running job)
   kCancelled,        // the user asked to stop
   kUnsupported,      // the request cannot be served by this device or module
+  kReadOnly,         // the image or disk can only be read
+  kRefused,          // writing was refused to protect what the disk holds; the user may override
 };
 
 class [[nodiscard]] Result {

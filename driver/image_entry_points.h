@@ -12,6 +12,7 @@ namespace jukepak::image_entry_points {
 
 int32_t QueryNumSectors(const ImageFile* image, uint32_t* out);
 int32_t ReadSectors(const ImageFile* image, uint32_t sector, uint32_t count, void* buffer);
+// A refused write's reason is printed on standard error.
 int32_t WriteSectors(ImageFile* image, uint32_t sector, uint32_t count, const void* buffer);
 // The text as "[text]\n" on standard output.
 int32_t DebugMsg(const char* text);

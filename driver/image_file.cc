@@ -1,23 +1,159 @@
 #include "driver/image_file.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/blkid_probe.h"
+
 namespace jukepak {
+
+// An image file or block device just opened, before it becomes an ImageFile.
+struct OpenedDisk {
+  int fd = -1;
+  bool is_block_device = false;
+  uint64_t bytes = 0;
+  std::string read_only_reason;  // empty when it is open for writing too
+};
+
 namespace {
 
 constexpr uint64_t kSector = 512;
+constexpr uint64_t kMostSectors = 0xFFFFFFFFull;
 
 std::string ErrnoText() { return std::strerror(errno); }
 
 bool TransferFits(uint32_t sector, uint32_t count, uint32_t total) {
   return uint64_t(sector) + uint64_t(count) <= uint64_t(total);
+}
+
+std::string OctalMode(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", unsigned(mode & 07777));
+  return text;
+}
+
+// Why open(O_RDWR) failing with `error` means the disk can still be read.
+std::string ReadOnlyReason(int error) {
+  switch (error) {
+    case EROFS:
+      return "on a read-only file system";
+    case EACCES:
+      return "no permission to write it";
+    case EPERM:
+      return "writing it is not permitted";
+    default:
+      return {};
+  }
+}
+
+Result OpenFailure(const std::string& path, int error) {
+  if (error == ENOENT) {
+    return Result::Error(ResultCode::kNotFound,
+                         "cannot open image " + path + ": " + std::strerror(error));
+  }
+  if (error == EBUSY) {
+    return Result::Error(ResultCode::kBusy, path +
+                                                " is in use (mounted, or open in another "
+                                                "program); unmount or close it first");
+  }
+  return Result::Error(ResultCode::kIoError,
+                       "cannot open image " + path + ": " + std::strerror(error));
+}
+
+// Opens for reading and writing, or for reading only where writing is
+// refused. A file whose mode lets nobody write it is taken as the user's word
+// that it must not change, and opened read-only even for root, whom the
+// kernel would let write.
+Result OpenReadWriteOrReadOnly(const std::string& path, const struct stat& info, int flags,
+                               OpenedDisk* disk) {
+  if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) {
+    disk->read_only_reason = "write-protected: mode " + OctalMode(info.st_mode);
+  } else {
+    disk->fd = open(path.c_str(), O_RDWR | flags);
+    if (disk->fd >= 0) return Result::Ok();
+    disk->read_only_reason = ReadOnlyReason(errno);
+    if (disk->read_only_reason.empty()) return OpenFailure(path, errno);
+  }
+  disk->fd = open(path.c_str(), O_RDONLY | flags);
+  if (disk->fd < 0) return OpenFailure(path, errno);
+  return Result::Ok();
+}
+
+Result MeasureBlockDevice(const std::string& path, OpenedDisk* disk) {
+  int sector_size = 0;
+  if (ioctl(disk->fd, BLKSSZGET, &sector_size) != 0) {
+    return Result::Error(ResultCode::kIoError,
+                         "cannot read the sector size of " + path + ": " + ErrnoText());
+  }
+  if (sector_size != int(kSector)) {
+    return Result::Error(ResultCode::kUnsupported,
+                         path + " has " + std::to_string(sector_size) +
+                             "-byte sectors; the player's disk has 512-byte sectors");
+  }
+  if (ioctl(disk->fd, BLKGETSIZE64, &disk->bytes) != 0) {
+    return Result::Error(ResultCode::kIoError,
+                         "cannot read the size of " + path + ": " + ErrnoText());
+  }
+  int read_only = 0;
+  if (ioctl(disk->fd, BLKROGET, &read_only) == 0 && read_only != 0 &&
+      disk->read_only_reason.empty()) {
+    disk->read_only_reason = "a read-only device";
+  }
+  if (disk->bytes / kSector > kMostSectors) {
+    return Result::Error(ResultCode::kUnsupported,
+                         path + " has more than 2^32-1 sectors, more than the player addresses");
+  }
+  return Result::Ok();
+}
+
+Result MeasureImageFile(const std::string& path, const struct stat& info, OpenedDisk* disk) {
+  disk->bytes = uint64_t(info.st_size);
+  if (disk->bytes % kSector != 0) {
+    return Result::Error(ResultCode::kCorrupt, "image " + path +
+                                                   " is not a whole number of 512-byte sectors (" +
+                                                   std::to_string(disk->bytes) + " bytes)");
+  }
+  if (disk->bytes / kSector > kMostSectors) {
+    return Result::Error(ResultCode::kCorrupt, "image " + path + " has more than 2^32-1 sectors");
+  }
+  return Result::Ok();
+}
+
+// Opens and measures an image file or block device; `exclusive` opens a
+// block device with O_EXCL. On failure nothing stays open.
+Result OpenDisk(const std::string& path, bool exclusive, OpenedDisk* disk) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return OpenFailure(path, errno);
+  if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
+    return Result::Error(ResultCode::kUnsupported,
+                         path + " is neither a regular file nor a block device");
+  }
+  disk->is_block_device = S_ISBLK(info.st_mode);
+  const int flags = O_CLOEXEC | (disk->is_block_device && exclusive ? O_EXCL : 0);
+  Result result = OpenReadWriteOrReadOnly(path, info, flags, disk);
+  if (!result.ok()) return result;
+  // Measured through the descriptor: the path may have been replaced meanwhile.
+  if (fstat(disk->fd, &info) != 0 || S_ISBLK(info.st_mode) != disk->is_block_device) {
+    result = Result::Error(ResultCode::kIoError, path + " changed while it was opened");
+  } else if (disk->is_block_device) {
+    result = MeasureBlockDevice(path, disk);
+  } else {
+    result = MeasureImageFile(path, info, disk);
+  }
+  if (!result.ok()) {
+    close(disk->fd);
+    disk->fd = -1;
+  }
+  return result;
 }
 
 }  // namespace
@@ -96,32 +232,45 @@ ImageFile::~ImageFile() {
 
 Result ImageFile::Open(const std::string& path, std::unique_ptr<ImageFile>* image) {
   image->reset();
-  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
-    const ResultCode code = errno == ENOENT ? ResultCode::kNotFound : ResultCode::kIoError;
-    return Result::Error(code, "cannot open image " + path + ": " + ErrnoText());
-  }
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return Result::Error(ResultCode::kInvalidArgument, path + " is not a regular file");
-  }
-  const uint64_t size = uint64_t(info.st_size);
-  if (size % kSector != 0) {
-    close(fd);
-    return Result::Error(ResultCode::kCorrupt,
-                         "image " + path + " is not a whole number of 512-byte sectors (" +
-                             std::to_string(size) + " bytes)");
-  }
-  if (size / kSector > 0xFFFFFFFFull) {
-    close(fd);
-    return Result::Error(ResultCode::kCorrupt, "image " + path + " has more than 2^32-1 sectors");
-  }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
+  OpenedDisk disk;
+  const Result opened = OpenDisk(path, true, &disk);
+  if (!opened.ok()) return opened;
+  if (flock(disk.fd, LOCK_EX | LOCK_NB) != 0) {
+    close(disk.fd);
     return Result::Error(ResultCode::kBusy, "image " + path + " is in use by another program");
   }
-  image->reset(new ImageFile(path, fd, uint32_t(size / kSector)));
+  *image = FromOpened(path, disk);
+  return Result::Ok();
+}
+
+std::unique_ptr<ImageFile> ImageFile::FromOpened(const std::string& path, const OpenedDisk& disk) {
+  std::unique_ptr<ImageFile> image(new ImageFile(path, disk.fd, uint32_t(disk.bytes / kSector)));
+  image->is_block_device_ = disk.is_block_device;
+  image->read_only_reason_ = disk.read_only_reason;
+  if (disk.is_block_device) image->GuardWrites(std::make_unique<BlkidProbe>());
+  return image;
+}
+
+Result CheckImageWritable(const std::string& path) {
+  OpenedDisk disk;
+  const Result opened = OpenDisk(path, false, &disk);
+  if (!opened.ok()) return opened;
+  // Not locked: the program that holds the image keeps its lock.
+  return ImageFile::FromOpened(path, disk)->CheckWritable();
+}
+
+void ImageFile::GuardWrites(std::unique_ptr<DiskProbe> probe) {
+  guard_ = std::make_unique<ForeignDiskGuard>(path_, std::move(probe));
+}
+
+Result ImageFile::ReadOnlyRefusal() const {
+  return Result::Error(ResultCode::kReadOnly, path_ + " is read-only (" + read_only_reason_ +
+                                                  "); nothing is written to it");
+}
+
+Result ImageFile::CheckWritable() {
+  if (readOnly()) return ReadOnlyRefusal();
+  if (guard_ != nullptr) return guard_->Check(fd_, uint64_t(sector_count_) * kSector);
   return Result::Ok();
 }
 
@@ -139,18 +288,32 @@ bool ImageFile::Read(uint32_t sector, uint32_t count, void* buffer) const {
   return true;
 }
 
-bool ImageFile::Write(uint32_t sector, uint32_t count, const void* buffer) {
-  if (!TransferFits(sector, count, sector_count_)) return false;
+Result ImageFile::Write(uint32_t sector, uint32_t count, const void* buffer) {
+  if (count == 0) return Result::Ok();
+  if (!TransferFits(sector, count, sector_count_)) {
+    return Result::Error(ResultCode::kInvalidArgument,
+                         "a write of " + std::to_string(count) + " sectors at sector " +
+                             std::to_string(sector) + " runs past the end of " + path_);
+  }
+  if (readOnly()) return ReadOnlyRefusal();
+  if (guard_ != nullptr) {
+    const Result allowed = guard_->PermitWrite(fd_, uint64_t(sector_count_) * kSector);
+    if (!allowed.ok()) return allowed;
+  }
   const uint8_t* in = static_cast<const uint8_t*>(buffer);
   uint64_t done = 0;
   const uint64_t total = uint64_t(count) * kSector;
   while (done < total) {
     const ssize_t put = pwrite(fd_, in + done, total - done, off_t(uint64_t(sector) * kSector + done));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
+    if (put <= 0) {
+      return Result::Error(
+          ResultCode::kIoError,
+          "writing to " + path_ + " failed: " + (put < 0 ? ErrnoText() : "nothing was written"));
+    }
     done += uint64_t(put);
   }
-  return true;
+  return Result::Ok();
 }
 
 uint32_t ImageFile::TakeRemoteCode() {

@@ -49,7 +49,7 @@ class FsckTest : public ::testing::Test {
     uint8_t sector[512];
     ASSERT_TRUE(image->Read(4 + cluster / 128, 1, sector));
     jukepak::StoreLe32(sector + 4 * (cluster % 128), value);
-    ASSERT_TRUE(image->Write(4 + cluster / 128, 1, sector));
+    ASSERT_TRUE(image->Write(4 + cluster / 128, 1, sector).ok());
   }
   void BreakHeader() {
     std::unique_ptr<jukepak::ImageFile> image;
@@ -57,7 +57,7 @@ class FsckTest : public ::testing::Test {
     uint8_t sector[512];
     ASSERT_TRUE(image->Read(0, 1, sector));
     jukepak::StoreLe32(sector + 32, 3);  // fatStart 3
-    ASSERT_TRUE(image->Write(0, 1, sector));
+    ASSERT_TRUE(image->Write(0, 1, sector).ok());
   }
 
   // Runs songlift-cli on a pseudo-terminal; whenever the output shows

@@ -1,11 +1,15 @@
-// diskimage.dld: a driver module whose disk is an image file.
+// diskimage.dld: a driver module whose disk is an image file, or the
+// player's disk itself as a block device (in a USB-IDE adapter).
 //
-// The image is the file named by JUKEPAK_IMAGE, else the built-in player at
-// the default path, which is created (sparse, 12,594,960 sectors) the first
-// time it is opened. An image named explicitly is never created: opening a
-// missing one fails, so that a typing mistake never makes a new player. A
-// failed Open says why on standard error.
-// Remote-control codes come from the side file "<image>.ir".
+// The image is the file or device named by JUKEPAK_IMAGE, else the built-in
+// player at the default path, which is created (sparse, 12,594,960 sectors)
+// the first time it is opened. An image named explicitly is never created:
+// opening a missing one fails, so that a typing mistake never makes a new
+// player. A failed Open says why on standard error. Where writing is refused
+// the image opens read-only, and a block device holding something other than
+// a player volume is not written unless JUKEPAK_FORCE_DISK names it (see
+// ImageFile); refused writes say why on standard error too. Remote-control
+// codes come from the side file "<image>.ir".
 
 #include <cstdio>
 #include <memory>
@@ -38,8 +42,10 @@ JUKEPAK_DRIVER_EXPORT int32_t Open(void) {
     std::fprintf(stderr, "diskimage: could not open the player: %s\n", result.message().c_str());
     return 1;
   }
-  jukepak::DebugPrint("diskimage: opened %s (%u sectors)\n", g_image->path().c_str(),
-                      g_image->sectorCount());
+  jukepak::DebugPrint("diskimage: opened %s (%u sectors%s%s%s)\n", g_image->path().c_str(),
+                      g_image->sectorCount(), g_image->isBlockDevice() ? ", block device" : "",
+                      g_image->readOnly() ? ", read-only: " : "",
+                      g_image->readOnlyReason().c_str());
   return 0;
 }
 

@@ -57,9 +57,12 @@ jukepak::Result OpenFaultyImage() {
   return jukepak::Result::Ok();
 }
 
-void LogWrite(uint32_t sector, uint32_t count, const jukepak::FaultPlan::WriteVerdict& verdict) {
+// `refused` tells that the image refused a write the plan let through (a
+// read-only image, a disk holding something else).
+void LogWrite(uint32_t sector, uint32_t count, const jukepak::FaultPlan::WriteVerdict& verdict,
+              bool refused) {
   if (g_write_log == nullptr) return;
-  if (verdict.fails) {
+  if (verdict.fails || refused) {
     std::fprintf(g_write_log.get(), "%u %u failed\n", sector, count);
   } else if (verdict.landing < count) {
     std::fprintf(g_write_log.get(), "%u %u landed %u\n", sector, count, verdict.landing);
@@ -99,9 +102,11 @@ JUKEPAK_DRIVER_EXPORT int32_t WriteSectors(uint32_t sector, uint32_t count, cons
   if (count == 0) return 0;
   if (g_image == nullptr || buffer == nullptr) return 1;
   const jukepak::FaultPlan::WriteVerdict verdict = g_plan.DecideWrite(sector, count);
-  LogWrite(sector, count, verdict);
-  if (verdict.fails) return 1;
-  return jukepak::image_entry_points::WriteSectors(g_image.get(), sector, verdict.landing, buffer);
+  const int32_t rc = verdict.fails ? 1
+                                   : jukepak::image_entry_points::WriteSectors(
+                                         g_image.get(), sector, verdict.landing, buffer);
+  LogWrite(sector, count, verdict, !verdict.fails && rc != 0);
+  return rc;
 }
 
 JUKEPAK_DRIVER_EXPORT int32_t ReadSectors(uint32_t sector, uint32_t count, void* buffer) {

@@ -16,7 +16,7 @@ class ImageMedium final : public DiskMedium {
   uint32_t sectorCount() const override { return image_->sectorCount(); }
   bool ReadSector(uint32_t sector, uint8_t* out) override { return image_->Read(sector, 1, out); }
   bool WriteSector(uint32_t sector, const uint8_t* in) override {
-    return image_->Write(sector, 1, in);
+    return image_->Write(sector, 1, in).ok();
   }
 
   ImageFile& image() { return *image_; }

@@ -3,6 +3,7 @@
 // list it cannot read.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -92,6 +93,21 @@ TEST_F(FaultDiskModuleTest, FailsChosenTransfersAndLogsTheFailedWrites) {
   EXPECT_NE(e().WriteSectors(1, 1, buffer.data()), 0);
   EXPECT_NE(e().WriteSectors(2, 1, buffer.data()), 0);
   EXPECT_EQ(ReadImageSectors(image_, 1, 1), std::vector<uint8_t>(512, 0));
+}
+
+TEST_F(FaultDiskModuleTest, WriteProtectedImageIsReadAndItsRefusedWritesLoggedAsFailed) {
+  const std::vector<uint8_t> data = SectorPattern(4, 1, 2);
+  ASSERT_TRUE(testing::WriteImageSectors(image_, 4, data));
+  ASSERT_EQ(chmod(image_.c_str(), 0444), 0);
+  ASSERT_EQ(OpenWith("write-log=" + LogFile()), 0);
+  std::vector<uint8_t> back(512);
+  EXPECT_EQ(e().ReadSectors(4, 1, back.data()), 0);
+  EXPECT_EQ(back, data);
+  FdCapture err(2);
+  EXPECT_NE(e().WriteSectors(4, 1, SectorPattern(4, 1, 3).data()), 0);
+  EXPECT_NE(err.Finish().find("is read-only"), std::string::npos);
+  EXPECT_EQ(LogText(), "4 1 failed\n");
+  EXPECT_EQ(ReadImageSectors(image_, 4, 1), data);
 }
 
 TEST_F(FaultDiskModuleTest, AFaultListItCannotReadFailsOpenWithTheReason) {
