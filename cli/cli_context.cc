@@ -10,6 +10,8 @@
 #include "cli/commands.h"
 #include "cli/help_text.h"
 #include "driver/driver_paths.h"
+#include "driver/foreign_disk_guard.h"
+#include "driver/image_file.h"
 
 namespace songlift::cli {
 
@@ -19,6 +21,7 @@ CliContext::CliContext(const Invocation& invocation, CliOutput& output)
   options_.driver = invocation.value("driver");
   options_.json = invocation.isSet("json");
   options_.yes = invocation.isSet("yes");
+  options_.force = invocation.isSet("force");
   if (invocation.command != nullptr) command_ = invocation.command->name;
 }
 
@@ -56,23 +59,53 @@ std::string CliContext::DriverPath(std::string* error) const {
   return found;
 }
 
-int CliContext::Bind() {
-  if (volume_ != nullptr && volume_->bound()) return kExitOk;
-  if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
-  if (!options_.image.empty()) setenv("JUKEPAK_IMAGE", options_.image.c_str(), 1);
-  std::string error;
-  const std::string path = DriverPath(&error);
-  if (path.empty()) return Fail(error);
-  const int rc = volume_->BindDriver(path);
-  if (rc == jukepak::kBindOk) return kExitOk;
-  // The module has said why on stderr; this line names it.
-  if (rc >= jukepak::kBindOpenFailedBase)
-    return Fail("the driver " + path + " could not open the player");
-  return Fail(volume_->bindError());
+std::string CliContext::NamedImage() const {
+  if (!options_.image.empty()) return options_.image;
+  const char* named = std::getenv("JUKEPAK_IMAGE");
+  return named != nullptr ? named : "";
 }
 
-int CliContext::Mount() {
-  const int bound = Bind();
+void CliContext::ExportImageOptions() const {
+  if (!options_.image.empty()) setenv("JUKEPAK_IMAGE", options_.image.c_str(), 1);
+  if (options_.force && !NamedImage().empty()) jukepak::AllowForeignDisk(NamedImage());
+}
+
+bool CliContext::WriteAllowed() const {
+  const std::string image = NamedImage();
+  if (image.empty()) return true;
+  ExportImageOptions();
+  const jukepak::Result writable = jukepak::CheckImageWritable(image);
+  if (writable.code() == jukepak::ResultCode::kRefused) {
+    Fail(writable.message() + " (--force writes to it anyway)");
+    return false;
+  }
+  if (writable.code() == jukepak::ResultCode::kReadOnly) {
+    Fail(writable.message());
+    return false;
+  }
+  return true;  // an image that cannot be opened is the module's to report
+}
+
+int CliContext::Bind(Access access) {
+  if (volume_ == nullptr || !volume_->bound()) {
+    if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
+    ExportImageOptions();
+    std::string error;
+    const std::string path = DriverPath(&error);
+    if (path.empty()) return Fail(error);
+    const int rc = volume_->BindDriver(path);
+    // The module has said why on stderr; this line names it.
+    if (rc >= jukepak::kBindOpenFailedBase) {
+      return Fail("the driver " + path + " could not open the player");
+    }
+    if (rc != jukepak::kBindOk) return Fail(volume_->bindError());
+  }
+  if (access == Access::kWrite && !WriteAllowed()) return kExitFailed;
+  return kExitOk;
+}
+
+int CliContext::Mount(Access access) {
+  const int bound = Bind(access);
   if (bound != kExitOk) return bound;
   if (!volume_->CheckVolume()) {
     if (volume_->deviceState() == jukepak::DeviceState::kNoDriver) return Fail(lastStatus());

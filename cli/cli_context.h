@@ -29,7 +29,12 @@ struct GlobalOptions {
   std::string driver;  // --driver MODULE
   bool json = false;   // --json
   bool yes = false;    // --yes, -y
+  bool force = false;  // --force: write even to a disk that holds something else
 };
+
+// What a command does with the player: reading commands never meet the
+// checks that writing ones pass first.
+enum class Access { kRead, kWrite };
 
 // Remembers the engine's status texts so a failure can be explained.
 class CliReporter : public jukepak::QuietReporter {
@@ -75,11 +80,20 @@ class CliContext {
 
   // Binds the driver the options name (see README): --image FILE uses
   // diskimage.dld (or --driver) on FILE; --driver alone that module; neither,
-  // the "Driver" setting. Returns kExitOk or prints why and returns kExitFailed.
-  int Bind();
+  // the "Driver" setting. For kWrite the image must also pass WriteAllowed.
+  // Returns kExitOk or prints why and returns kExitFailed.
+  int Bind(Access access = Access::kRead);
   // Bind, then looks at the header and reads the directory. kExitOk when
   // the volume is mounted and ready.
-  int Mount();
+  int Mount(Access access = Access::kRead);
+
+  // Hands the image options to the modules through the environment:
+  // JUKEPAK_IMAGE for --image, JUKEPAK_FORCE_DISK for --force.
+  void ExportImageOptions() const;
+  // True when the image named by --image (or JUKEPAK_IMAGE) may be written,
+  // or none is named; else prints why (a read-only image, a disk holding
+  // something else, which --force overrides) and returns false.
+  bool WriteAllowed() const;
 
   // Asks `question` on the terminal; --yes answers yes. Without a terminal
   // and without --yes the answer is no and *no_terminal is set.
@@ -95,6 +109,8 @@ class CliContext {
   std::string lastStatus() const { return reporter_->lastStatus(); }
 
  private:
+  std::string NamedImage() const;
+
   const Invocation& invocation_;
   CliOutput& output_;
   GlobalOptions options_;

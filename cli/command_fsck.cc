@@ -70,20 +70,12 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
 
   RepairDecision AwaitRepair(bool reinitialize) override {
     ClearProgress();
-    if (InterruptScope::Interrupted()) return RepairDecision::kStop;
-    if (options_.checkOnly) return RepairDecision::kLeave;
-    if (reinitialize) {
-      if (options_.reinit) return RepairDecision::kRepair;
-      std::fputs(
-          "songlift-cli: the volume header is beyond repair; 'songlift-cli fsck --reinit' "
-          "writes a new, empty volume\n",
-          stderr);
+    const RepairDecision decision = Decide(reinitialize);
+    // Asked only now, so that a read-only image is still checked in full.
+    if (decision == RepairDecision::kRepair && !context_.WriteAllowed()) {
       return RepairDecision::kLeave;
     }
-    if (options_.yes) return RepairDecision::kRepair;
-    return Ask("Repair the volume?")       ? RepairDecision::kRepair
-           : InterruptScope::Interrupted() ? RepairDecision::kStop
-                                           : RepairDecision::kLeave;
+    return decision;
   }
 
   bool ConfirmReinitialize() override {
@@ -117,6 +109,23 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
   const QJsonArray& notices() const { return notices_; }
 
  private:
+  RepairDecision Decide(bool reinitialize) {
+    if (InterruptScope::Interrupted()) return RepairDecision::kStop;
+    if (options_.checkOnly) return RepairDecision::kLeave;
+    if (reinitialize) {
+      if (options_.reinit) return RepairDecision::kRepair;
+      std::fputs(
+          "songlift-cli: the volume header is beyond repair; 'songlift-cli fsck --reinit' "
+          "writes a new, empty volume\n",
+          stderr);
+      return RepairDecision::kLeave;
+    }
+    if (options_.yes) return RepairDecision::kRepair;
+    return Ask("Repair the volume?")       ? RepairDecision::kRepair
+           : InterruptScope::Interrupted() ? RepairDecision::kStop
+                                           : RepairDecision::kLeave;
+  }
+
   // Asks on the terminal. The answer is waited for in short polls, so a
   // Ctrl-C is seen even when it comes before the read begins.
   bool Ask(const std::string& question) {
@@ -163,7 +172,7 @@ int ParseOptions(const CliContext& context, FsckOptions* options) {
 // Loads the driver the options name and refuses one that lacks any of the
 // nine entry points. kFsckClean, or kFsckOperational after saying why.
 int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverModule>* module) {
-  if (!context.options().image.empty()) setenv("JUKEPAK_IMAGE", context.options().image.c_str(), 1);
+  context.ExportImageOptions();
   std::string error;
   const std::string path = context.DriverPath(&error);
   if (path.empty()) {

@@ -7,7 +7,7 @@
 namespace songlift::cli {
 
 int RunInit(CliContext& context) {
-  const int bound = context.Bind();
+  const int bound = context.Bind(Access::kWrite);
   if (bound != kExitOk) return bound;
   bool no_terminal = false;
   if (!context.Confirm("This will erase any data currently on the drive.\nDo you wish to proceed?",

@@ -23,7 +23,7 @@ int RunMv(CliContext& context) {
       (at_given && !ParseItemNumber(context.value("at"), &position))) {
     return context.Usage("CD, TRACK and POSITION are numbers from 1, as ls prints them");
   }
-  const int mounted = context.Mount();
+  const int mounted = context.Mount(Access::kWrite);
   if (mounted != kExitOk) return mounted;
 
   jukepak::CdNode* source = nullptr;

@@ -91,7 +91,7 @@ int RunRemote(CliContext& context) {
     if (!ParseCode(args[1], &code))
       return context.Usage("CODE must be a number from 1 to 65535, not '" + args[1] + "'");
   }
-  const int mounted = context.Mount();
+  const int mounted = context.Mount(args.empty() ? Access::kRead : Access::kWrite);
   if (mounted != kExitOk) return mounted;
   if (args.empty()) return Show(context);
 

@@ -17,7 +17,7 @@ int RunRm(CliContext& context) {
   if (!ParseCdAndTrack(args, &cd_number, &track_number)) {
     return context.Usage("CD and TRACK are numbers from 1, as ls prints them");
   }
-  const int mounted = context.Mount();
+  const int mounted = context.Mount(Access::kWrite);
   if (mounted != kExitOk) return mounted;
 
   jukepak::CdNode* cd = nullptr;

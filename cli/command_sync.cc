@@ -189,7 +189,7 @@ int RunSync(CliContext& context) {
 
   SyncProgress& progress = *context.UseReporter(
       std::make_unique<SyncProgress>(isatty(STDERR_FILENO) != 0 && !context.options().json));
-  const int mounted = context.Mount();
+  const int mounted = context.Mount(dry_run ? Access::kRead : Access::kWrite);
   if (mounted != kExitOk) return mounted;
   jukepak::PlayerVolume& volume = context.volume();
   progress.set_volume(&volume);

@@ -16,6 +16,9 @@ const std::vector<OptionSpec>& GlobalOptionSpecs() {
        "MODULE"},
       {"json", "print the result as one JSON document on standard output, also on failure"},
       {"y,yes", "answer yes to every confirmation"},
+      {"force",
+       "write to the --image disk even though it holds a partition table or a file system "
+       "(destroys them)"},
       {"h,help", "show this help, or after a command the command's own"},
       {"version", "show the version"},
   };

@@ -55,7 +55,8 @@ inline std::string IsolatedEnvironment(const std::string& dir) {
 }
 
 // Runs songlift-cli with `args` (shell words) in `dir`; `variables` are
-// more NAME=VALUE words for its environment.
+// more NAME=VALUE words for its environment, optionally followed by a
+// command that runs the program ("unshare -m sh script").
 inline CliRun RunCli(const std::string& dir, const std::string& args,
                      const std::string& variables = "") {
   const std::string out = dir + "/out.txt", err = dir + "/err.txt";

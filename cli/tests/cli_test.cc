@@ -16,6 +16,7 @@
 #include "cli/commands.h"
 #include "cli/tests/cli_runner.h"
 #include "driver/image_file.h"
+#include "driver/tests/loop_device.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
@@ -170,6 +171,91 @@ TEST_F(CliTest, RefusesImagesThatAreNotWholeSectorsOrAreInUse) {
   r = Cli("--image x.img --yes init");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("in use by another program"), std::string::npos) << r.err;
+}
+
+// --- images and disks that must not be written ---
+
+TEST_F(CliTest, WriteProtectedImageIsReadButNeverWritten) {
+  ASSERT_EQ(Cli("mkimage x.img 20000").status, 0);
+  ASSERT_EQ(Cli("--image x.img --yes init").status, 0);
+  ASSERT_EQ(chmod(Path("x.img").c_str(), 0444), 0);  // stops root too
+  const std::string before = Slurp(Path("x.img"));
+  for (const char* reading : {"ls", "info", "fsck -n", "fsck -y", "check", "remote"}) {
+    const CliRun r = Cli(std::string("--image x.img ") + reading);
+    EXPECT_EQ(r.status, 0) << reading << ": " << r.err;
+  }
+  const std::string refusal =
+      "songlift-cli: x.img is read-only (write-protected: mode 0444); nothing is written to it\n";
+  for (const char* writing : {"--yes init", "remote 1 1234", "rm 1"}) {
+    const CliRun r = Cli(std::string("--image x.img ") + writing);
+    EXPECT_EQ(r.status, 1) << writing;
+    EXPECT_EQ(r.err, refusal) << writing;
+  }
+  EXPECT_EQ(Slurp(Path("x.img")), before);
+}
+
+TEST_F(CliTest, ImageOnAReadOnlyFileSystemIsReadButNeverWritten) {
+  if (std::system("unshare -m true 2>/dev/null") != 0) {
+    GTEST_SKIP() << "no mount namespaces here (unshare -m needs root), so no read-only mount";
+  }
+  ASSERT_EQ(Cli("mkimage x.img 20000").status, 0);
+  ASSERT_EQ(Cli("--image x.img --yes init").status, 0);
+  ASSERT_EQ(std::system(("mkdir '" + Path("ro") + "'").c_str()), 0);
+  std::ofstream(Path("ro.sh"))
+      << "mount --bind . ro && mount -o remount,bind,ro ro && exec \"$@\"\n";
+  const std::string on_read_only_mount = "unshare -m sh ro.sh";
+  CliRun r = Cli("--image ro/x.img ls", on_read_only_mount);
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli("--image ro/x.img fsck -n", on_read_only_mount);
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Cli("--image ro/x.img --yes init", on_read_only_mount);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "songlift-cli: ro/x.img is read-only (on a read-only file system); nothing is "
+            "written to it\n");
+}
+
+TEST_F(CliTest, DiskHoldingAFileSystemIsWrittenOnlyWithForce) {
+  ASSERT_EQ(Cli("mkimage d.img 20000").status, 0);
+  if (!jukepak::testing::MakeExt4FileSystem(Path("d.img"))) {
+    GTEST_SKIP() << jukepak::testing::kNoMkfsExt4;
+  }
+  jukepak::testing::LoopDevice loop(Path("d.img"));
+  SKIP_WITHOUT_LOOP_DEVICE(loop);
+  const std::string disk = "--image " + loop.path() + " ";
+  const std::string refusal =
+      "songlift-cli: " + loop.path() +
+      " holds an ext4 file system; not touched (--force writes to it anyway)\n";
+  const std::string before = Slurp(Path("d.img"));
+  CliRun r = Cli(disk + "--yes init");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, refusal);
+  r = Cli(disk + "fsck -y --reinit");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.out.find("Invalid header signature"), std::string::npos) << "read and checked";
+  EXPECT_EQ(r.err, refusal);
+  EXPECT_EQ(Slurp(Path("d.img")), before);
+
+  r = Cli(disk + "--force --yes init");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Cli(disk + "ls").status, 0);
+  EXPECT_EQ(Cli(disk + "--yes init").status, 0) << "a player volume is written without --force";
+}
+
+TEST_F(CliTest, ReadOnlyBlockDeviceIsReadButNeverWritten) {
+  ASSERT_EQ(Cli("mkimage d.img 20000").status, 0);
+  ASSERT_EQ(Cli("--image d.img --yes init").status, 0);
+  jukepak::testing::LoopDevice loop(Path("d.img"), "-r");
+  SKIP_WITHOUT_LOOP_DEVICE(loop);
+  const std::string disk = "--image " + loop.path() + " ";
+  for (const char* reading : {"ls", "info", "fsck -n"}) {
+    const CliRun r = Cli(disk + reading);
+    EXPECT_EQ(r.status, 0) << reading << ": " << r.err;
+  }
+  const CliRun r = Cli(disk + "--yes init");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "songlift-cli: " + loop.path() +
+                       " is read-only (a read-only device); nothing is written to it\n");
 }
 
 }  // namespace

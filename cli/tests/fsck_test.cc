@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +113,22 @@ TEST_F(FsckTest, SoundVolumeExitsZero) {
   EXPECT_EQ(r.err, "") << "no progress texts off a terminal";
 }
 
+TEST_F(FsckTest, ReadOnlyImageIsCheckedInFullAndItsRepairRefused) {
+  PatchFat(5, 0x00FFFFFE);
+  ASSERT_EQ(chmod(Image().c_str(), 0444), 0);
+  const std::string before = Slurp(Image());
+  CliRun r = Cli("--image p.img fsck -n");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.out.find("8KB in damaged files/lost chains\n"), std::string::npos) << r.out;
+  r = Cli("--image p.img fsck -y");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.out.find("8KB in damaged files/lost chains\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err,
+            "songlift-cli: p.img is read-only (write-protected: mode 0444); nothing is "
+            "written to it\n");
+  EXPECT_EQ(Slurp(Image()), before);
+}
+
 TEST_F(FsckTest, FoundErrorsAreLeftWithoutYesAndRepairedWithIt) {
   PatchFat(5, 0x00FFFFFE);
   const std::string before = Slurp(Image());
@@ -179,7 +196,7 @@ TEST_F(FsckTest, OperationalAndUsageErrors) {
   EXPECT_NE(r.err.find("Can't locate DLL function: Open"), std::string::npos) << r.err;
 
   EXPECT_EQ(Cli("--image p.img fsck -n -y").status, 16);
-  EXPECT_EQ(Cli("--image p.img fsck --force").status, 16);
+  EXPECT_EQ(Cli("--image p.img fsck --bogus").status, 16);  // an option no command knows
 }
 
 TEST_F(FsckTest, AsksOnATerminalAndHonoursTheAnswer) {
