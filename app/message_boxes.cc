@@ -11,11 +11,14 @@ class DialogBoxes : public MessageBoxes {
               Buttons buttons) override {
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
     if (buttons == Buttons::kOkCancel) standard = QMessageBox::Ok | QMessageBox::Cancel;
-    if (buttons == Buttons::kYesNo) standard = QMessageBox::Yes | QMessageBox::No;
+    if (buttons == Buttons::kYesNo || buttons == Buttons::kYesNoDefaultNo) {
+      standard = QMessageBox::Yes | QMessageBox::No;
+    }
     QMessageBox::Icon icon = QMessageBox::Information;
     if (kind == Kind::kWarning) icon = QMessageBox::Warning;
     if (kind == Kind::kQuestion) icon = QMessageBox::Question;
     QMessageBox box(icon, caption, text, standard, owner);
+    if (buttons == Buttons::kYesNoDefaultNo) box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
       case QMessageBox::Cancel: return Answer::kCancel;
       case QMessageBox::Yes: return Answer::kYes;

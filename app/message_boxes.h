@@ -12,7 +12,7 @@ namespace songlift {
 class MessageBoxes {
  public:
   enum class Answer { kOk, kCancel, kYes, kNo };
-  enum class Buttons { kOk, kOkCancel, kYesNo };
+  enum class Buttons { kOk, kOkCancel, kYesNo, kYesNoDefaultNo };
   enum class Kind { kInformation, kWarning, kQuestion };
 
   virtual ~MessageBoxes() = default;

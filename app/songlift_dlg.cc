@@ -28,6 +28,7 @@
 #include "app/message_boxes.h"
 #include "app/songlift_app.h"
 #include "app/volume_repair.h"
+#include "driver/image_write_consent.h"
 #include "volume/integrity_check.h"
 #include "volume/pending_list.h"
 
@@ -193,6 +194,20 @@ bool CSongliftDlg::IsPlayerIdle(const QString& message) {
   return false;
 }
 
+bool CSongliftDlg::DiskWritable() {
+  jukepak::WriteConsentPrompts prompts;
+  prompts.ask = [this](const std::string& question) {
+    return MessageBoxes::Current().Show(
+               this, MessageBoxes::Kind::kWarning, "Songlift", QString::fromStdString(question),
+               MessageBoxes::Buttons::kYesNoDefaultNo) == MessageBoxes::Answer::kYes;
+  };
+  prompts.tell = [this](const std::string& why) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
+                                 QString::fromStdString(why), MessageBoxes::Buttons::kOk);
+  };
+  return jukepak::ObtainWriteConsent(prompts);
+}
+
 void CSongliftDlg::RequestMount() {
   if (volume().deviceState() == DeviceState::kNoDriver) return;
   const bool valid = volume().CheckVolume();
@@ -284,6 +299,7 @@ void CSongliftDlg::OnSync() {
       volume().ReadOnly()) {
     return;
   }
+  if (!DiskWritable()) return;
   SetBusyState(BusyState::kSync);
   copyProgress()->show();
   volume().SignalJob(Job::kSync);
@@ -298,7 +314,7 @@ void CSongliftDlg::OnInitialize() {
       this, MessageBoxes::Kind::kQuestion, "Initialize File System",
       "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
       MessageBoxes::Buttons::kYesNo);
-  if (answer != MessageBoxes::Answer::kYes) return;
+  if (answer != MessageBoxes::Answer::kYes || !DiskWritable()) return;
   SetDeviceState(DeviceState::kNoVolume);
   SetBusyState(BusyState::kInitialize);
   volume().SignalJob(Job::kInit);
@@ -351,6 +367,7 @@ void CSongliftDlg::StartRepair() {
   if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle) {
     return;
   }
+  if (!DiskWritable()) return;
   if (repair_ == nullptr) {
     repair_ = new VolumeRepair(this);
     connect(repair_, &VolumeRepair::finished, this, &CSongliftDlg::RepairFinished);
@@ -391,6 +408,7 @@ void CSongliftDlg::OnDriver() {
 
 void CSongliftDlg::OnLearnRemote() {
   if (!IsPlayerIdle("You may not change the remote-control codes right now.")) return;
+  if (!DiskWritable()) return;
   DlgIr dialog(&volume(), app_->options().notifyDuplicate != 0, this);
   dialog.exec();
 }

@@ -48,6 +48,10 @@ class CSongliftDlg : public QDialog {
   // is on (or, over a read-only directory, why it is read-only), and returns
   // false.
   bool IsPlayerIdle(const QString& message);
+  // True when the player's disk may be written. A read-only image is told
+  // about; a disk that holds something else (a file system, a partition
+  // table) is asked about a second time, default No (ObtainWriteConsent).
+  bool DiskWritable();
   // Looks at the player's header and starts the mount when it is valid.
   void RequestMount();
   // Waits, running the event loop, until no job or repair runs and the

@@ -73,7 +73,7 @@ void CSongliftDlg::DeletePlayerItem(QTreeWidgetItem* item, bool confirm) {
     if (dialog.exec() != QDialog::Accepted) return;
   }
   // The dialog ran the event loop: find the target again, it may be gone.
-  if (!idle()) return;
+  if (!idle() || !DiskWritable()) return;
   CdNode* cd = FindPlayerCd(ItemOf(parent_handle));
   if (cd == nullptr) return;
   jukepak::Result result;
@@ -108,7 +108,7 @@ void CSongliftDlg::RenamePlayerItem(QTreeWidgetItem* item) {
   DlgRename dialog(caption, artist, title, this);
   if (dialog.exec() != QDialog::Accepted) return;
   // Look again: a job may have started or the entry gone while the dialog was open.
-  if (!IsPlayerIdle(kRenameRefusal)) return;
+  if (!IsPlayerIdle(kRenameRefusal) || !DiskWritable()) return;
   cd = FindPlayerCd(ItemOf(cd_handle));
   if (cd == nullptr) return;
   const std::string new_artist = dialog.artist().toStdString();
@@ -261,7 +261,7 @@ void CSongliftDlg::DropTrackDrag(const QPoint& global) {
     CdNode* source = FindPlayerCd(dragged->parent());
     CdNode* target = FindPlayerCd(target_item);
     const int from = PlayerTrackSlot(source, dragged);
-    if (source == nullptr || target == nullptr || from < 0) return;
+    if (source == nullptr || target == nullptr || from < 0 || !DiskWritable()) return;
     jukepak::Result result;
     if (hit->parent() != nullptr) {
       const int onto = PlayerTrackSlot(target, hit);

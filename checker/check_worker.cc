@@ -4,6 +4,8 @@
 #include <chrono>
 #include <functional>
 
+#include "driver/image_write_consent.h"
+
 namespace volmend {
 namespace {
 
@@ -30,12 +32,14 @@ class WindowConsole : public jukepak::checker::CheckConsole {
   void OfferRepair() override {
     OnWindow([this] { dialog_->EnableButtons(); });
   }
-  RepairDecision AwaitRepair(bool) override {
+  RepairDecision AwaitRepair(bool reinitialize) override {
     for (;;) {
       int seen = state_->load();
       if (seen == kStopRequested) return RepairDecision::kStop;
       // Take the request back to running; a stop that came in between wins.
       if (seen == kRepairRequested && state_->compare_exchange_strong(seen, kRunning)) {
+        // A reinitialization asks its own question first (ConfirmReinitialize).
+        if (!reinitialize && !DiskWritable()) return RepairDecision::kLeave;
         return RepairDecision::kRepair;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -47,7 +51,7 @@ class WindowConsole : public jukepak::checker::CheckConsole {
       yes = prompts_->AskYesNo(dialog_, jukepak::checker::kReinitializeQuestion,
                                jukepak::checker::kReinitializeCaption);
     });
-    return yes;
+    return yes && DiskWritable();
   }
   void ShowNotice(Notice notice) override {
     if (StopRequested()) return;  // the user has closed the window already
@@ -59,6 +63,22 @@ class WindowConsole : public jukepak::checker::CheckConsole {
 
  private:
   void OnWindow(const std::function<void()>& call) { window_->Call(call); }
+
+  // A read-only image is told about; a disk holding something else is asked
+  // about a second time, default No.
+  bool DiskWritable() {
+    jukepak::WriteConsentPrompts prompts;
+    prompts.ask = [this](const std::string& question) {
+      bool yes = false;
+      OnWindow(
+          [&] { yes = prompts_->AskYesNo(dialog_, QString::fromStdString(question), "Volmend"); });
+      return yes;
+    };
+    prompts.tell = [this](const std::string& why) {
+      OnWindow([&] { prompts_->Notice(dialog_, QString::fromStdString(why), "Error"); });
+    };
+    return jukepak::ObtainWriteConsent(prompts);
+  }
 
   songlift::WindowCaller* window_;
   VolmendDialog* dialog_;

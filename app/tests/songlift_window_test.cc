@@ -8,11 +8,15 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <cstdlib>
 
 #include "app/dlg_copy_progress.h"
 #include "app/settings.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
+#include "driver/foreign_disk_guard.h"
+#include "driver/image_write_consent.h"
+#include "driver/tests/loop_device.h"
 #include "window_test_support.h"
 
 using namespace songlift;
@@ -72,6 +76,7 @@ class SongliftWindowTest : public QObject {
     Settings::WriteDriver(QString());
     Settings::WriteOptions(Options{});
     qunsetenv("JUKEPAK_IMAGE");
+    qunsetenv(jukepak::kForceDiskVariable);
   }
 
   void startsWithOnlyDriverAndOptionsWhenNoDriverLoads() {
@@ -142,6 +147,44 @@ class SongliftWindowTest : public QObject {
     QCOMPARE(run.window->statusLabel()->text(), QString(jukepak::kDamagedDirectory));
     QCOMPARE(run.window->playerTree()->topLevelItemCount(), 1);
     QVERIFY(Same(EnabledOf(*run.window), {true, false, true, true, true, false, true}));
+  }
+
+  void initializeTellsWhyAReadOnlyImageIsNotWritten() {
+    const QString image = testing::MakeImage("read-only.img", 20000);
+    QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    testing::ScriptedBoxes boxes;
+    Running run(testing::BuiltModule("diskimage.dld"));
+    run.window->initializeButton()->click();  // Yes to the question, then the refusal
+    QCOMPARE(boxes.shown.back().text,
+             image + " is read-only (write-protected: mode 0444); nothing is written to it");
+    QCOMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
+  }
+
+  void initializeAsksASecondTimeBeforeWritingOverAFileSystem() {
+    const QString file = testing::MakeImage("ext4.img", 20000);
+    if (!jukepak::testing::MakeExt4FileSystem(file.toStdString())) {
+      QSKIP(jukepak::testing::kNoMkfsExt4);
+    }
+    jukepak::testing::LoopDevice loop(file.toStdString());
+    if (!loop.ok()) QSKIP(("no loop device on this machine: " + loop.error()).c_str());
+    const QString disk = QString::fromStdString(loop.path());
+    qputenv("JUKEPAK_IMAGE", disk.toLocal8Bit());
+    testing::ScriptedBoxes boxes;
+    Running run(testing::BuiltModule("diskimage.dld"));
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
+
+    run.window->initializeButton()->click();  // Yes, then the second box's default, No
+    const QString question = QString::fromStdString(jukepak::ForeignDiskQuestion(
+        loop.path(), loop.path() + " holds an ext4 file system; not touched"));
+    QCOMPARE(boxes.shown.back().text, question);
+    QCOMPARE(run.app.volume().busyState(), BusyState::kIdle);
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
+
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
+    InitializeThroughTheWindow(run);
   }
 
   void syncWithNothingPendingShowsAndHidesTheProgressWindow() {

@@ -54,6 +54,7 @@ MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString& caption,
     answers_.pop_front();
     return answer;
   }
+  if (buttons == Buttons::kYesNoDefaultNo) return Answer::kNo;
   return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
 }
 

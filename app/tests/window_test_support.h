@@ -28,7 +28,8 @@ QString BuiltModule(const char* file_name);
 // Returns at once; the timer looks for it while the caller's exec() runs.
 void HandleNextDialog(std::function<void(QDialog*)> handle);
 
-// Records every box and answers from a script (default: OK / Yes).
+// Records every box and answers from a script (default: OK, Yes, or No
+// where the box's default button is No).
 class ScriptedBoxes : public MessageBoxes {
  public:
   struct Shown {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,10 +51,12 @@ struct ShownBox {
   }
 };
 
-// Records every message box and answers the Yes/No question as scripted.
+// Records every message box and answers the Yes/No questions as scripted:
+// from `answers` while it lasts, then `answerYes`.
 class ScriptedPrompts : public CheckerPrompts {
  public:
   bool answerYes = true;
+  std::deque<bool> answers;
   QWidget* dialog = nullptr;  // the expected owner
   std::vector<ShownBox> boxes;
 
@@ -62,7 +65,10 @@ class ScriptedPrompts : public CheckerPrompts {
   }
   bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
     boxes.push_back({text.toStdString(), caption.toStdString(), owner == dialog});
-    return answerYes;
+    if (answers.empty()) return answerYes;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
   }
 };
 

@@ -13,6 +13,11 @@
 #include "checker/testing/songlift_volume_builder.h"
 #include "checker/testing/sparse_device.h"
 #include "checker/tests/window/prompts_fixture.h"
+#include "driver/image_file.h"
+#include "driver/image_write_consent.h"
+#include "driver/tests/driver_test_support.h"
+#include "driver/tests/loop_device.h"
+#include "volume/driver_device.h"
 #include "volume/format_constants.h"
 
 namespace volmend {
@@ -237,6 +242,73 @@ TEST_F(VolmendWindowTest, CommunicationsFailureIsShownAndEndsTheRun) {
   EXPECT_EQ(session.outcome(), CheckOutcome::kCommunicationsError);
   EXPECT_EQ(prompts.boxes, (std::vector<ShownBox>{{"Communications Error!", "Error", true}}));
   EXPECT_FALSE(session.dialog().isVisible());
+}
+
+// --- disks that must not be written: Volmend over diskimage.dld ---
+
+class VolmendDiskTest : public VolmendWindowTest {
+ protected:
+  void SetUp() override {
+    VolmendWindowTest::SetUp();
+    file_ = folder_.File("disk.img");
+    ASSERT_TRUE(jukepak::CreateSparseImage(file_, 20000).ok());
+  }
+  // Runs Volmend over the disk at `path` through diskimage.dld and presses
+  // Repair, which offers reinitialization of the blank or foreign disk.
+  CheckOutcome RepairThrough(const std::string& path) {
+    jukepak::testing::ScopedEnv image("JUKEPAK_IMAGE", path.c_str());
+    std::unique_ptr<jukepak::DriverModule> module;
+    EXPECT_TRUE(jukepak::DriverModule::Load(JUKEPAK_BIN_DIR "/diskimage.dld", &module).ok());
+    jukepak::DriverDevice disk(std::move(module));
+    CheckOutcome outcome = CheckOutcome::kCommunicationsError;
+    {
+      VolmendSession session(&disk, &prompts);
+      prompts.dialog = &session.dialog();
+      session.Start();
+      EXPECT_TRUE(WaitFor([&] { return session.dialog().repairButton()->isEnabled(); }));
+      QTest::mouseClick(session.dialog().repairButton(), Qt::LeftButton);
+      EXPECT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+      outcome = session.outcome();
+    }
+    disk.Close();
+    return outcome;
+  }
+
+  const ShownBox reinitialize_question_{
+      "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
+      "Reinitialize Filesystem", true};
+  jukepak::testing::TempDir folder_;
+  std::string file_;
+};
+
+TEST_F(VolmendDiskTest, ReadOnlyImageIsNotReinitializedAndSaysWhy) {
+  ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
+  EXPECT_EQ(RepairThrough(file_), CheckOutcome::kLeft);
+  EXPECT_EQ(prompts.boxes,
+            (std::vector<ShownBox>{reinitialize_question_,
+                                   {file_ + " is read-only (write-protected: mode 0444); nothing "
+                                            "is written to it",
+                                    "Error", true}}));
+  EXPECT_EQ(jukepak::testing::ReadFileBytes(file_), std::vector<uint8_t>(20000 * 512, 0));
+}
+
+TEST_F(VolmendDiskTest, FileSystemIsReinitializedOnlyAfterASecondYes) {
+  if (!jukepak::testing::MakeExt4FileSystem(file_)) GTEST_SKIP() << jukepak::testing::kNoMkfsExt4;
+  jukepak::testing::LoopDevice loop(file_);
+  SKIP_WITHOUT_LOOP_DEVICE(loop);
+  jukepak::testing::ScopedEnv no_force(jukepak::kForceDiskVariable, nullptr);
+  const std::vector<uint8_t> before = jukepak::testing::ReadFileBytes(file_);
+  prompts.answers = {true, false};
+  EXPECT_EQ(RepairThrough(loop.path()), CheckOutcome::kLeft);
+  const std::string question = jukepak::ForeignDiskQuestion(
+      loop.path(), loop.path() + " holds an ext4 file system; not touched");
+  EXPECT_EQ(prompts.boxes,
+            (std::vector<ShownBox>{reinitialize_question_, {question, "Volmend", true}}));
+  EXPECT_EQ(jukepak::testing::ReadFileBytes(file_), before);
+
+  prompts.boxes.clear();
+  prompts.answers = {true, true};
+  EXPECT_EQ(RepairThrough(loop.path()), CheckOutcome::kReinitialized);
 }
 
 }  // namespace
