@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/message_boxes.h"
-#include "volume/remote_code_table.h"
+#include "format/remote_code_table.h"
 
 namespace songlift {
 

@@ -4,7 +4,7 @@
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/latin1.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace songlift {
 namespace {

@@ -17,7 +17,7 @@
 #include "checker/testing/engine_fixtures.h"
 #include "checker/testing/songlift_volume_builder.h"
 #include "checker/testing/sparse_device.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 // stops, so no walk takes more steps than the audio area has clusters.
 
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstddef>
 
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "base/byte_order.h"
-#include "volume/format_constants.h"
-#include "volume/text_field.h"
+#include "format/format_constants.h"
+#include "format/text_field.h"
 
 namespace jukepak::checker {
 namespace {

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "checker/check_console.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak::checker {
 

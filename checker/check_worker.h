@@ -24,7 +24,7 @@
 #include "checker/check_run.h"
 #include "checker/checker_prompts.h"
 #include "checker/volmend_dialog.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace volmend {
 

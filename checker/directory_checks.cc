@@ -8,7 +8,7 @@
 
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 

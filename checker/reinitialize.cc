@@ -12,9 +12,9 @@
 
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
-#include "volume/layout.h"
-#include "volume/text_field.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
+#include "format/text_field.h"
 
 namespace jukepak::checker {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "checker/check_engine.h"
-#include "volume/cd_record.h"
-#include "volume/format_constants.h"
+#include "format/cd_record.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 

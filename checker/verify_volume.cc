@@ -22,7 +22,7 @@
 #include <unordered_set>
 
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 #include "volume/linkage_faults.h"
 
 namespace jukepak::checker {

@@ -10,8 +10,8 @@
 
 #include "base/result.h"
 #include "checker/check_engine.h"
-#include "volume/format_constants.h"
-#include "volume/sector_device.h"
+#include "format/format_constants.h"
+#include "format/sector_device.h"
 
 namespace jukepak::checker {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
-#include "volume/remote_code_table.h"
+#include "format/remote_code_table.h"
 #include "volume/remote_functions.h"
 
 namespace songlift::cli {

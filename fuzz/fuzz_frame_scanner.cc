@@ -6,11 +6,11 @@
 #include <span>
 #include <vector>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
+#include "format/track_record.h"
 #include "volume/index_marks.h"
 #include "volume/mpeg_frame_run.h"
 #include "volume/mpeg_frame_scanner.h"
-#include "volume/track_record.h"
 
 using namespace jukepak;
 

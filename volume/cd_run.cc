@@ -1,6 +1,6 @@
 #include "volume/cd_run.h"
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/debug_channel.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 namespace {

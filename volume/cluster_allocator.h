@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "volume/fat.h"
+#include "format/fat.h"
 
 namespace jukepak {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "driver/driver_module.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak {
 

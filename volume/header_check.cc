@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "format/format_constants.h"
 #include "volume/cd_run.h"
-#include "volume/format_constants.h"
 
 namespace jukepak {
 namespace {

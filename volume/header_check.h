@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "base/result.h"
-#include "volume/volume_header.h"
+#include "format/volume_header.h"
 
 namespace jukepak {
 

@@ -1,7 +1,7 @@
 #include "volume/index_marks.h"
 
-#include "volume/format_constants.h"
-#include "volume/index_mark.h"
+#include "format/format_constants.h"
+#include "format/index_mark.h"
 
 namespace jukepak {
 

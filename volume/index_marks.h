@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "volume/track_record.h"
+#include "format/track_record.h"
 
 namespace jukepak {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "base/byte_order.h"
-#include "volume/format_constants.h"
-#include "volume/layout.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
+#include "format/remote_code_table.h"
+#include "format/track_record.h"
 #include "volume/player_volume.h"
-#include "volume/remote_code_table.h"
-#include "volume/track_record.h"
 
 namespace jukepak {
 namespace {

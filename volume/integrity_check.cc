@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <unordered_set>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 namespace {

@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak {
 

@@ -1,7 +1,7 @@
 #include "volume/mpeg_frame_scanner.h"
 
 #include "base/byte_order.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 #include "volume/id3_tags.h"
 
 namespace jukepak {

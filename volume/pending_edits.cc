@@ -5,7 +5,7 @@
 
 #include "base/latin1.h"
 #include "base/player_text.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 #include "volume/pending_list.h"
 
 namespace jukepak {

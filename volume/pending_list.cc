@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/player_text.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 #include "volume/song_probe.h"
 #include "volume/song_tags.h"
 

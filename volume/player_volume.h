@@ -22,7 +22,7 @@
 #include <string>
 
 #include "base/result.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 #include "volume/sync_options.h"
 #include "volume/transfer_worker.h"
 #include "volume/volume_model.h"

@@ -1,7 +1,7 @@
 #include "volume/remote_functions.h"
 
-#include "volume/format_constants.h"
-#include "volume/remote_code_table.h"
+#include "format/format_constants.h"
+#include "format/remote_code_table.h"
 
 namespace jukepak {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "volume/volume_header.h"
+#include "format/volume_header.h"
 
 namespace jukepak {
 

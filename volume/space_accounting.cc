@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "volume/format_constants.h"
-#include "volume/layout.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
 #include "volume/player_volume.h"
 
 namespace jukepak {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "volume/volume_header.h"
+#include "format/volume_header.h"
 
 namespace jukepak {
 

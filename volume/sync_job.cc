@@ -41,11 +41,11 @@
 
 #include "base/debug_channel.h"
 #include "base/latin1.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
 #include "volume/cluster_allocator.h"
 #include "volume/conversion_pipeline.h"
-#include "volume/format_constants.h"
 #include "volume/index_marks.h"
-#include "volume/layout.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"

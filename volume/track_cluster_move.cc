@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "format/format_constants.h"
+#include "format/index_mark.h"
 #include "volume/cluster_allocator.h"
-#include "volume/format_constants.h"
-#include "volume/index_mark.h"
 
 namespace jukepak {
 namespace {

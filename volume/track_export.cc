@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 namespace {

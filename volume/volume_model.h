@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "volume/cd_record.h"
-#include "volume/fat.h"
-#include "volume/track_record.h"
-#include "volume/volume_header.h"
+#include "format/cd_record.h"
+#include "format/fat.h"
+#include "format/track_record.h"
+#include "format/volume_header.h"
 #include "volume/volume_reporter.h"
 
 namespace jukepak {

@@ -18,8 +18,8 @@
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
 #include "app/dlg_rename.h"
+#include "format/remote_code_table.h"
 #include "volume/memory_device.h"
-#include "volume/remote_code_table.h"
 #include "window_test_support.h"
 
 using namespace songlift;

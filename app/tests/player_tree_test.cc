@@ -15,8 +15,8 @@
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/byte_order.h"
+#include "format/remote_code_table.h"
 #include "volume/memory_device.h"
-#include "volume/remote_code_table.h"
 #include "volume/testing/volume_builder.h"
 #include "window_test_support.h"
 

@@ -11,7 +11,7 @@
 
 #include "checker/check_engine.h"
 #include "checker/volume_images.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak::checker::testing {
 

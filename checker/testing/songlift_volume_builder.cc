@@ -4,10 +4,10 @@
 #include <array>
 #include <cstddef>
 
-#include "volume/format_constants.h"
-#include "volume/index_mark.h"
-#include "volume/layout.h"
-#include "volume/remote_code_table.h"
+#include "format/format_constants.h"
+#include "format/index_mark.h"
+#include "format/layout.h"
+#include "format/remote_code_table.h"
 #include "volume/space_accounting.h"
 
 namespace jukepak::checker::testing {

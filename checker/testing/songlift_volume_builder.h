@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "base/result.h"
-#include "volume/cd_record.h"
-#include "volume/fat.h"
-#include "volume/sector_device.h"
-#include "volume/track_record.h"
-#include "volume/volume_header.h"
+#include "format/cd_record.h"
+#include "format/fat.h"
+#include "format/sector_device.h"
+#include "format/track_record.h"
+#include "format/volume_header.h"
 
 namespace jukepak::checker::testing {
 

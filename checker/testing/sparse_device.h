@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak::checker::testing {
 

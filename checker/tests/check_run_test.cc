@@ -11,7 +11,7 @@
 #include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 namespace {

@@ -10,8 +10,8 @@
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
 #include "checker/testing/engine_fixtures.h"
-#include "volume/format_constants.h"
-#include "volume/layout.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
 
 namespace jukepak::checker {
 namespace {

@@ -12,8 +12,8 @@
 #include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
-#include "volume/format_constants.h"
-#include "volume/text_field.h"
+#include "format/format_constants.h"
+#include "format/text_field.h"
 
 namespace jukepak::checker {
 namespace {

@@ -9,7 +9,7 @@
 #include "checker/testing/engine_fixtures.h"
 #include "checker/testing/faulty_device.h"
 #include "checker/testing/sparse_device.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 namespace {

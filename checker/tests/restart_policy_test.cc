@@ -8,7 +8,7 @@
 
 #include "base/byte_order.h"
 #include "checker/tests/check_fixture.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak::checker {
 namespace {

@@ -9,7 +9,7 @@
 #include "checker/check_run.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 #include "volume/integrity_check.h"
 #include "volume/player_volume.h"
 

@@ -6,8 +6,8 @@
 
 #include "base/byte_order.h"
 #include "checker/tests/check_fixture.h"
-#include "volume/format_constants.h"
-#include "volume/layout.h"
+#include "format/format_constants.h"
+#include "format/layout.h"
 
 namespace jukepak::checker {
 namespace {

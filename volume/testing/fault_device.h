@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "driver/faultdisk/fault_plan.h"
-#include "volume/sector_device.h"
+#include "format/sector_device.h"
 
 namespace jukepak::testing {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "volume/format_constants.h"
-#include "volume/index_mark.h"
-#include "volume/layout.h"
+#include "format/format_constants.h"
+#include "format/index_mark.h"
+#include "format/layout.h"
+#include "format/track_record.h"
 #include "volume/space_accounting.h"
-#include "volume/track_record.h"
 
 namespace jukepak::testing {
 namespace {

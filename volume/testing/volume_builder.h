@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "base/result.h"
-#include "volume/fat.h"
+#include "format/fat.h"
+#include "format/sector_device.h"
+#include "format/volume_header.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
-#include "volume/sector_device.h"
-#include "volume/volume_header.h"
 
 namespace jukepak::testing {
 

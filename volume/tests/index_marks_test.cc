@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "volume/index_mark.h"
-#include "volume/layout.h"
+#include "format/index_mark.h"
+#include "format/layout.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/tests/test_media.h"
 

@@ -9,8 +9,8 @@
 #include <set>
 
 #include "driver/image_file.h"
+#include "format/remote_code_table.h"
 #include "volume/memory_device.h"
-#include "volume/remote_code_table.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_volumes.h"

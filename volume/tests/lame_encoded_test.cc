@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/byte_order.h"
+#include "format/index_mark.h"
 #include "volume/id3_tags.h"
-#include "volume/index_mark.h"
 #include "volume/index_marks.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/pending_list.h"

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "volume/remote_code_table.h"
+#include "format/remote_code_table.h"
+#include "format/volume_header.h"
 #include "volume/remote_functions.h"
-#include "volume/volume_header.h"
 
 namespace jukepak {
 namespace {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "base/byte_order.h"
-#include "volume/cd_record.h"
-#include "volume/fat.h"
+#include "format/cd_record.h"
+#include "format/fat.h"
+#include "format/track_record.h"
+#include "format/volume_header.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
-#include "volume/track_record.h"
-#include "volume/volume_header.h"
 
 namespace jukepak::testing {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "base/byte_order.h"
-#include "volume/cd_record.h"
-#include "volume/format_constants.h"
+#include "format/cd_record.h"
+#include "format/format_constants.h"
+#include "format/track_record.h"
+#include "format/volume_header.h"
 #include "volume/memory_device.h"
-#include "volume/track_record.h"
-#include "volume/volume_header.h"
 
 namespace jukepak::testing {
 

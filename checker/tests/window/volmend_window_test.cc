@@ -17,8 +17,8 @@
 #include "driver/image_write_consent.h"
 #include "driver/tests/driver_test_support.h"
 #include "driver/tests/loop_device.h"
+#include "format/format_constants.h"
 #include "volume/driver_device.h"
-#include "volume/format_constants.h"
 
 namespace volmend {
 namespace {

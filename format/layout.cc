@@ -1,8 +1,8 @@
-#include "volume/layout.h"
+#include "format/layout.h"
 
 #include <string>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

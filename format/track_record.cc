@@ -1,8 +1,8 @@
-#include "volume/track_record.h"
+#include "format/track_record.h"
 
 #include <cstring>
 
-#include "volume/text_field.h"
+#include "format/text_field.h"
 
 namespace jukepak {
 

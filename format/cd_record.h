@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/byte_order.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

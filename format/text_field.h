@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

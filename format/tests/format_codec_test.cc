@@ -5,13 +5,13 @@
 #include <array>
 #include <cstring>
 
-#include "volume/cd_record.h"
-#include "volume/fat.h"
-#include "volume/index_mark.h"
-#include "volume/layout.h"
-#include "volume/remote_code_table.h"
-#include "volume/track_record.h"
-#include "volume/volume_header.h"
+#include "format/cd_record.h"
+#include "format/fat.h"
+#include "format/index_mark.h"
+#include "format/layout.h"
+#include "format/remote_code_table.h"
+#include "format/track_record.h"
+#include "format/volume_header.h"
 
 namespace jukepak {
 namespace {

@@ -1,7 +1,7 @@
-#include "volume/index_mark.h"
+#include "format/index_mark.h"
 
 #include "base/byte_order.h"
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

@@ -1,8 +1,8 @@
-#include "volume/volume_header.h"
+#include "format/volume_header.h"
 
 #include <cstring>
 
-#include "volume/text_field.h"
+#include "format/text_field.h"
 
 namespace jukepak {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 

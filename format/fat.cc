@@ -1,4 +1,4 @@
-#include "volume/fat.h"
+#include "format/fat.h"
 
 #include <algorithm>
 
