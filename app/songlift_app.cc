@@ -1,6 +1,7 @@
 #include "app/songlift_app.h"
 
 #include "app/songlift_dlg.h"
+#include "frontend/bind_player.h"
 
 namespace songlift {
 
@@ -15,8 +16,8 @@ SongliftApp::~SongliftApp() {
   window_.reset();
 }
 
-int SongliftApp::BindDriver(const QString& path) {
-  return volume_->BindDriver(path.toStdString());
+jukepak::Result SongliftApp::BindDriver(const QString& path) {
+  return jukepak::BindPlayerModule(*volume_, path.toStdString());
 }
 
 CSongliftDlg* SongliftApp::Start() {
@@ -24,7 +25,7 @@ CSongliftDlg* SongliftApp::Start() {
   options_ = Settings::ReadOptions();
   window_ = std::make_unique<CSongliftDlg>(this);
   reporter_.Attach(window_.get());
-  BindDriver(driver_override_.isEmpty() ? driver_path_ : driver_override_);
+  (void)BindDriver(driver_override_.isEmpty() ? driver_path_ : driver_override_);
   return window_.get();
 }
 

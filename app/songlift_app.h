@@ -40,8 +40,9 @@ class SongliftApp {
   WindowReporter& reporter() { return reporter_; }
   CSongliftDlg* mainWindow() const { return window_.get(); }
 
-  // Binds the module at `path` (the driver path, or the override).
-  int BindDriver(const QString& path);
+  // Binds the module at `path` (the driver path, or the override); on
+  // failure the Result (also volume().bindError()) says why.
+  jukepak::Result BindDriver(const QString& path);
 
  private:
   QString driver_override_;

@@ -401,7 +401,7 @@ void CSongliftDlg::OnDriver() {
   app_->setDriverPath(chosen);
   app_->clearDriverOverride();
   Settings::WriteDriver(chosen);  // stored at once, before the module is known to work
-  app_->BindDriver(chosen);
+  (void)app_->BindDriver(chosen);  // a failure shows as the driver state
   RequestMount();
   UpdateControls();
 }

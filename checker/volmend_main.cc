@@ -7,7 +7,6 @@
 #include "checker/check_worker.h"
 #include "checker/checker_prompts.h"
 #include "checker/volmend_startup.h"
-#include "volume/driver_device.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -22,7 +21,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The device owns the module and unloads it when it goes.
-  jukepak::DriverDevice device(std::move(startup.module));
+  jukepak::DriverDevice& device = *startup.device;
   {
     volmend::VolmendSession session(&device, &prompts);
     session.Exec();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/settings.h"
+#include "driver/bind_module.h"
 #include "driver/driver_paths.h"
 
 namespace volmend {
@@ -58,14 +59,14 @@ Startup BindDriverModule(const QStringList& arguments) {
   if (!image.isEmpty()) setenv("JUKEPAK_IMAGE", image.toLocal8Bit().constData(), 1);
 
   Startup s;
-  if (!jukepak::DriverModule::Load(path, &s.module).ok()) {
-    return Failed(StartupFailure::kCannotLoad, "Can't load driver DLL!");
-  }
-  const std::string missing = s.module->FirstMissingEntry();
-  if (!missing.empty()) {
+  std::string missing;
+  const jukepak::Result bound =
+      jukepak::BindModule(path, jukepak::RequiredEntries::kAll, &s.device, &missing);
+  if (bound.code() == jukepak::ResultCode::kUnsupported) {
     return Failed(StartupFailure::kMissingEntry,
                   QString("Can't locate DLL function: %1").arg(QString::fromStdString(missing)));
   }
+  if (!bound.ok()) return Failed(StartupFailure::kCannotLoad, "Can't load driver DLL!");
   return s;
 }
 

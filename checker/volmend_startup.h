@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "driver/driver_module.h"
+#include "driver/driver_device.h"
 
 namespace volmend {
 
@@ -27,13 +27,13 @@ enum class StartupFailure {
 struct Startup {
   StartupFailure failure = StartupFailure::kNone;
   QString message;  // the message box text (or the usage text)
-  std::unique_ptr<jukepak::DriverModule> module;
+  std::unique_ptr<jukepak::DriverDevice> device;  // not yet opened
 };
 
 inline constexpr char kErrorCaption[] = "Error";
 
 // Parses the arguments (without the program name), finds and loads the
-// module. Sets JUKEPAK_IMAGE for --image. On failure `module` is empty and
+// module. Sets JUKEPAK_IMAGE for --image. On failure `device` is empty and
 // `message` says why, in the words of the message box to show.
 Startup BindDriverModule(const QStringList& arguments);
 

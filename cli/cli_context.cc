@@ -12,6 +12,7 @@
 #include "driver/driver_paths.h"
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_file.h"
+#include "frontend/bind_player.h"
 
 namespace songlift::cli {
 
@@ -93,12 +94,13 @@ int CliContext::Bind(Access access) {
     std::string error;
     const std::string path = DriverPath(&error);
     if (path.empty()) return Fail(error);
-    const int rc = volume_->BindDriver(path);
+    const jukepak::Result bound = jukepak::BindPlayerModule(*volume_, path);
     // The module has said why on stderr; this line names it.
-    if (rc >= jukepak::kBindOpenFailedBase) {
+    if (!bound.ok() && bound.code() != jukepak::ResultCode::kNotFound &&
+        bound.code() != jukepak::ResultCode::kUnsupported) {  // the module's Open failed
       return Fail("the driver " + path + " could not open the player");
     }
-    if (rc != jukepak::kBindOk) return Fail(volume_->bindError());
+    if (!bound.ok()) return Fail(bound.message());
   }
   if (access == Access::kWrite && !WriteAllowed()) return kExitFailed;
   return kExitOk;

@@ -30,8 +30,7 @@
 #include "cli/commands.h"
 #include "cli/fsck_exit_status.h"
 #include "cli/interrupt_scope.h"
-#include "driver/driver_module.h"
-#include "volume/driver_device.h"
+#include "driver/bind_module.h"
 
 namespace songlift::cli {
 namespace {
@@ -169,9 +168,9 @@ int ParseOptions(const CliContext& context, FsckOptions* options) {
   return kFsckClean;
 }
 
-// Loads the driver the options name and refuses one that lacks any of the
+// Binds the driver the options name and refuses one that lacks any of the
 // nine entry points. kFsckClean, or kFsckOperational after saying why.
-int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverModule>* module) {
+int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverDevice>* device) {
   context.ExportImageOptions();
   std::string error;
   const std::string path = context.DriverPath(&error);
@@ -179,14 +178,11 @@ int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverModule>
     context.Fail(error);
     return kFsckOperational;
   }
-  const jukepak::Result loaded = jukepak::DriverModule::Load(path, module);
-  if (!loaded.ok()) {
-    context.Fail(loaded.message());
-    return kFsckOperational;
-  }
-  const std::string missing = (*module)->FirstMissingEntry();
-  if (!missing.empty()) {
-    context.Fail("Can't locate DLL function: " + missing);
+  std::string missing;
+  const jukepak::Result bound =
+      jukepak::BindModule(path, jukepak::RequiredEntries::kAll, device, &missing);
+  if (!bound.ok()) {
+    context.Fail(missing.empty() ? bound.message() : "Can't locate DLL function: " + missing);
     return kFsckOperational;
   }
   return kFsckClean;
@@ -225,16 +221,15 @@ int RunFsck(CliContext& context) {
   FsckOptions options;
   int status = ParseOptions(context, &options);
   if (status != kFsckClean) return status;
-  std::unique_ptr<jukepak::DriverModule> module;
-  status = LoadDriver(context, &module);
+  std::unique_ptr<jukepak::DriverDevice> device;
+  status = LoadDriver(context, &device);
   if (status != kFsckClean) return status;
 
   InterruptScope interrupts;
-  jukepak::DriverDevice device(std::move(module));
   TerminalConsole console(context, options);
-  const CheckOutcome outcome = jukepak::checker::RunCheck(device, console);
+  const CheckOutcome outcome = jukepak::checker::RunCheck(*device, console);
   console.ClearProgress();
-  device.Close();
+  device->Close();
   const OutcomeReport report = ReportOf(outcome);
   if (report.exitStatus == kFsckCancelled) context.Fail("fsck cancelled");
   context.OutJson(QJsonObject{{"outcome", report.name},

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "volume/format_constants.h"
+#include "format/format_constants.h"
 
 namespace jukepak {
 namespace {

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   disk.Close();
   QuietReporter reporter;
   PlayerVolume volume(&reporter);
-  if (volume.BindDevice(testing::Share(disk)) != kBindOk) std::abort();
+  if (!volume.BindDevice(testing::Share(disk)).ok()) std::abort();
   if (!volume.CheckVolume()) std::abort();
   if (!volume.RunJobNow(Job::kMount).ok()) std::abort();
   return 0;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::ApplyPatches(data, size, &disk);
   QuietReporter reporter;
   PlayerVolume volume(&reporter);
-  if (volume.BindDevice(testing::Share(disk)) != kBindOk) return 0;
+  if (!volume.BindDevice(testing::Share(disk)).ok()) return 0;
   if (!volume.CheckVolume()) return 0;
   const Result mounted = volume.RunJobNow(Job::kMount);
   if (mounted.ok() != (volume.deviceState() == DeviceState::kReady)) std::abort();

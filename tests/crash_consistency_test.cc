@@ -423,7 +423,7 @@ TEST_F(CrashConsistency, Initializing) {
     auto init = [](SectorDevice& device, const ArmCut& arm) {
       QuietReporter reporter;
       PlayerVolume volume(&reporter);
-      ASSERT_EQ(volume.BindDevice(std::make_unique<ForwardingDevice>(&device)), kBindOk);
+      ASSERT_TRUE(volume.BindDevice(std::make_unique<ForwardingDevice>(&device)).ok());
       arm();
       (void)volume.RunJobNow(Job::kInit);
     };
@@ -444,7 +444,7 @@ TEST_F(CrashConsistency, Initializing) {
       }
       QuietReporter reporter;
       PlayerVolume volume(&reporter);
-      ASSERT_EQ(volume.BindDevice(std::make_unique<ForwardingDevice>(&copy)), kBindOk);
+      ASSERT_TRUE(volume.BindDevice(std::make_unique<ForwardingDevice>(&copy)).ok());
       const bool signed_volume = volume.CheckVolume();
       if (!over_volume && cut < total) {
         EXPECT_FALSE(signed_volume) << "a torn initialization looks like a volume";

@@ -1,8 +1,6 @@
 #include "volume/player_volume.h"
 
 #include "base/debug_channel.h"
-#include "driver/driver_module.h"
-#include "volume/driver_device.h"
 
 namespace jukepak {
 
@@ -10,44 +8,29 @@ PlayerVolume::PlayerVolume(VolumeReporter* reporter) : reporter_(reporter) {}
 
 PlayerVolume::~PlayerVolume() { UnbindDriver(); }
 
-int PlayerVolume::BindDriver(const std::string& path) {
+Result PlayerVolume::BindDevice(std::unique_ptr<SectorDevice> device) {
   UnbindDriver();
-  std::unique_ptr<DriverModule> module;
-  const Result loaded = DriverModule::Load(path, &module);
-  if (!loaded.ok()) {
-    bind_error_ = loaded.message();
-    SetDeviceState(DeviceState::kNoDriver);
-    return kBindCannotLoad;
-  }
-  const std::string missing = module->FirstMissingDeviceEntry();
-  if (!missing.empty()) {
-    bind_error_ = "the driver module " + path + " lacks the entry point " + missing;
-    SetDeviceState(DeviceState::kNoDriver);
-    return kBindMissingEntry;
-  }
-  std::unique_ptr<SectorDevice> device = std::make_unique<DriverDevice>(std::move(module));
-  const DriverDevice* driver = static_cast<const DriverDevice*>(device.get());
-  if (!Attach(device)) return kBindOpenFailedBase + driver->lastOpenResult();
-  return kBindOk;
+  return Attach(device);
 }
 
-int PlayerVolume::BindDevice(std::unique_ptr<SectorDevice> device) {
+void PlayerVolume::RefuseBinding(const Result& why) {
   UnbindDriver();
-  return Attach(device) ? kBindOk : kBindOpenFailedBase + 1;
+  bind_error_ = why.message();
+  SetDeviceState(DeviceState::kNoDriver);
 }
 
-bool PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
+Result PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
   bind_error_.clear();
   const Result opened = device->Open();
   if (!opened.ok()) {
     bind_error_ = opened.message();
     SetDeviceState(DeviceState::kNoDriver);
-    return false;
+    return opened;
   }
   device_ = std::move(device);
   worker_ = std::make_unique<TransferWorker>(TransferWorker::JobTable{
       [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); }});
-  return true;
+  return Result::Ok();
 }
 
 void PlayerVolume::UnbindDriver() {

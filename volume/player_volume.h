@@ -1,5 +1,6 @@
-// PlayerVolume: Songlift's engine for one player. It binds the driver that
-// reaches the disk, owns the in-memory volume (VolumeModel) and the worker
+// PlayerVolume: Songlift's engine for one player. It takes the device that
+// reaches the disk (a driver module bound by driver/bind_module.h, or any
+// other SectorDevice), owns the in-memory volume (VolumeModel) and the worker
 // thread that runs the mount, sync and initialize jobs, and offers the small
 // queries and writers the window, the dialogs and the command-line tool use.
 //
@@ -34,12 +35,6 @@ namespace jukepak {
 // read-only.
 inline constexpr char kDamagedDirectory[] = "The player's directory is damaged: run Volmend";
 
-// Results of BindDriver / BindDevice.
-inline constexpr int kBindOk = 0;
-inline constexpr int kBindCannotLoad = 1;
-inline constexpr int kBindMissingEntry = 2;
-inline constexpr int kBindOpenFailedBase = 100;  // 100 + Open's result
-
 class PlayerVolume {
  public:
   // The reporter must outlive the engine.
@@ -48,14 +43,13 @@ class PlayerVolume {
   PlayerVolume(const PlayerVolume&) = delete;
   PlayerVolume& operator=(const PlayerVolume&) = delete;
 
-  // Loads the driver module at `path`, refuses it before any call when it
-  // lacks one of the six device entry points, opens it and starts the
-  // worker. Returns kBindOk, kBindCannotLoad, kBindMissingEntry or
-  // kBindOpenFailedBase + Open's result; on failure deviceState is kNoDriver
-  // and bindError() says why. Any driver bound before is unbound first.
-  int BindDriver(const std::string& path);
-  // The same over a device that is already made (tests, fault injection).
-  int BindDevice(std::unique_ptr<SectorDevice> device);
+  // Unbinds any device bound before, then opens `device` and starts the
+  // worker. On failure Open's Result is returned, the device is dropped
+  // without further calls, deviceState is kNoDriver and bindError() says why.
+  Result BindDevice(std::unique_ptr<SectorDevice> device);
+  // For a front end whose device could not even be made (a module that does
+  // not load): unbinds, leaves deviceState kNoDriver and bindError() = why.
+  void RefuseBinding(const Result& why);
   // Stops and joins the worker, releases the FAT and the player's directory
   // (its tree is cleared), closes the device.
   void UnbindDriver();
@@ -145,7 +139,7 @@ class PlayerVolume {
  private:
   // Opens the device and starts the worker; on failure the device stays with
   // the caller and bindError() says why.
-  bool Attach(std::unique_ptr<SectorDevice>& device);
+  Result Attach(std::unique_ptr<SectorDevice>& device);
   void ClearPlayerDirectory();
   Result MountDirectory();
   Result ReadCd(uint32_t index, int* damaged_tracks);

@@ -16,6 +16,7 @@
 #include "app/songlift_dlg.h"
 #include "base/byte_order.h"
 #include "format/remote_code_table.h"
+#include "frontend/bind_player.h"
 #include "volume/memory_device.h"
 #include "volume/testing/volume_builder.h"
 #include "window_test_support.h"
@@ -83,7 +84,7 @@ struct PlayerWindow {
     window->WaitUntilIdle();
     app->volume().UnbindDriver();  // the image is locked while bound
     QStringList titles;
-    if (fresh.BindDriver(testing::BuiltModule("diskimage.dld").toStdString()) == 0 &&
+    if (jukepak::BindPlayerModule(fresh, testing::BuiltModule("diskimage.dld").toStdString()).ok() &&
         fresh.CheckVolume() && fresh.RunJobNow(jukepak::Job::kMount).ok()) {
       for (const auto& t : fresh.model().playerCds.at(size_t(cd_index))->tracks) {
         titles << QString::fromStdString(t->record.title());

@@ -34,7 +34,7 @@ Mounted MountWithSonglift(SectorDevice* disk) {
   StatusReporter reporter;
   Mounted m;
   PlayerVolume volume(&reporter);
-  if (volume.BindDevice(std::make_unique<ForwardingDevice>(disk)) != kBindOk) return m;
+  if (!volume.BindDevice(std::make_unique<ForwardingDevice>(disk)).ok()) return m;
   if (volume.CheckVolume() && volume.RunJobNow(Job::kMount).ok()) {
     m.ok = volume.deviceState() == DeviceState::kReady;
     for (const auto& cd : volume.model().playerCds)

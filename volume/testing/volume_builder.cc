@@ -51,7 +51,7 @@ std::vector<uint8_t> TestAudio(size_t bytes, uint32_t seed) {
 Result VolumeBuilder::Format() {
   QuietReporter quiet;
   PlayerVolume volume(&quiet);
-  if (volume.BindDevice(std::make_unique<ForwardingDevice>(device_)) != kBindOk) {
+  if (!volume.BindDevice(std::make_unique<ForwardingDevice>(device_)).ok()) {
     return Result::Error(ResultCode::kIoError, volume.bindError());
   }
   Result r = volume.RunJobNow(Job::kInit);
@@ -172,7 +172,7 @@ Result BuildVolume(SectorDevice* device, const std::vector<CdContent>& cds) {
 }
 
 Result MountVolume(PlayerVolume& volume, SectorDevice* device) {
-  if (volume.BindDevice(std::make_unique<ForwardingDevice>(device)) != kBindOk) {
+  if (!volume.BindDevice(std::make_unique<ForwardingDevice>(device)).ok()) {
     return Result::Error(ResultCode::kIoError, volume.bindError());
   }
   if (!volume.CheckVolume()) return Result::Error(ResultCode::kCorrupt, "no volume on the device");

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "driver/bind_module.h"
 #include "driver/image_file.h"
 #include "format/remote_code_table.h"
 #include "volume/memory_device.h"
@@ -73,7 +74,9 @@ TEST(InitJob, LaysOutAMillionSectorDriveByteForByte) {
   setenv("JUKEPAK_IMAGE", image.c_str(), 1);
   RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_EQ(volume.BindDriver(JUKEPAK_BIN_DIR "/diskimage.dld"), kBindOk) << volume.bindError();
+  std::unique_ptr<DriverDevice> module;
+  ASSERT_TRUE(BindModule(JUKEPAK_BIN_DIR "/diskimage.dld", RequiredEntries::kDevice, &module).ok());
+  ASSERT_TRUE(volume.BindDevice(std::move(module)).ok()) << volume.bindError();
   ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
 
   const std::vector<uint8_t> head = ReadImage(image, 0, 600);
@@ -144,7 +147,7 @@ TEST(InitJob, ZeroesTheSignatureFirstAndWritesTheHeaderLast) {
   auto writes = logged->writes_;
   RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_EQ(volume.BindDevice(std::move(logged)), kBindOk);
+  ASSERT_TRUE(volume.BindDevice(std::move(logged)).ok());
   ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
   ASSERT_GE(writes->size(), 3u);
   EXPECT_EQ(writes->front(), 0u);
@@ -163,7 +166,7 @@ TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
     auto writes = logged->writes_;
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(std::move(logged)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(std::move(logged)).ok());
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
     ASSERT_GT(writes->size(), 30u);
   }
@@ -174,7 +177,7 @@ TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
     disk.bytes() = probe.bytes();  // an earlier, valid volume
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(std::make_unique<WriteLog>(&disk, fail_from)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(std::make_unique<WriteLog>(&disk, fail_from)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     ASSERT_TRUE(volume.RunJobNow(Job::kMount).ok());
     ASSERT_EQ(volume.model().playerCds.size(), 1u);
@@ -195,7 +198,7 @@ TEST(InitJob, RefusesADriveTooSmallForAVolume) {
   MemoryDevice disk(40);
   RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_EQ(volume.BindDevice(Share(disk)), kBindOk);
+  ASSERT_TRUE(volume.BindDevice(Share(disk)).ok());
   EXPECT_EQ(volume.RunJobNow(Job::kInit).code(), ResultCode::kInvalidArgument);
   EXPECT_EQ(disk.writeCalls(), 0u);
   EXPECT_EQ(volume.deviceState(), DeviceState::kNoVolume);
@@ -205,7 +208,7 @@ TEST(InitJob, ReplacesLearnedRemoteCodesWithTheDefaultTable) {
   MemoryDevice disk(3000);
   RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_EQ(volume.BindDevice(Share(disk)), kBindOk);
+  ASSERT_TRUE(volume.BindDevice(Share(disk)).ok());
   ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
   volume.SetRemoteCode(0, EncodeRemoteEntry({0x1234, 1, 0}));
   volume.SetRemoteCode(120, EncodeRemoteEntry({0x4321, 2, 0}));

@@ -27,13 +27,13 @@ class MountTest : public ::testing::Test {
   MountTest() : disk_(4096), volume_(&reporter_) {}
 
   void Initialize() {
-    ASSERT_EQ(volume_.BindDevice(Share(disk_)), kBindOk);
+    ASSERT_TRUE(volume_.BindDevice(Share(disk_)).ok());
     ASSERT_TRUE(volume_.RunJobNow(Job::kInit).ok());
     volume_.UnbindDriver();
   }
 
   Result Mount() {
-    EXPECT_EQ(volume_.BindDevice(Share(disk_)), kBindOk);
+    EXPECT_TRUE(volume_.BindDevice(Share(disk_)).ok());
     if (!volume_.CheckVolume()) return Result::Error(ResultCode::kCorrupt, "no signature");
     return volume_.RunJobNow(Job::kMount);
   }
@@ -121,7 +121,7 @@ TEST_F(MountTest, StartClustersPastTheAudioAreaAreNeverRead) {
 }
 
 TEST_F(MountTest, ADriveWithoutSignatureIsNotMounted) {
-  ASSERT_EQ(volume_.BindDevice(Share(disk_)), kBindOk);
+  ASSERT_TRUE(volume_.BindDevice(Share(disk_)).ok());
   EXPECT_FALSE(volume_.CheckVolume());
 }
 
@@ -148,7 +148,7 @@ TEST_F(MountTest, HeadersThatNameRegionsOutsideTheDriveAreRefused) {
     MemoryDevice disk(4096);
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(Share(disk)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(Share(disk)).ok());
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
     VolumeHeader h = testing::ReadHeader(disk);
     damage.apply(h);
@@ -219,7 +219,7 @@ TEST_F(MountTest, AFailedReadEndsTheMountWithNoDirectoryShown) {
     SCOPED_TRACE(good);
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(std::make_unique<FailingReads>(&disk_, good)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(std::make_unique<FailingReads>(&disk_, good)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     EXPECT_FALSE(volume.RunJobNow(Job::kMount).ok());
     EXPECT_EQ(volume.deviceState(), DeviceState::kNoDriver);

@@ -19,7 +19,7 @@ class SpaceTest : public ::testing::Test {
  protected:
   SpaceTest() : disk_(100000), volume_(&reporter_) {}
   void SetUp() override {
-    ASSERT_EQ(volume_.BindDevice(Share(disk_)), kBindOk);
+    ASSERT_TRUE(volume_.BindDevice(Share(disk_)).ok());
     ASSERT_TRUE(volume_.RunJobNow(Job::kInit).ok());
   }
   void Remount() {

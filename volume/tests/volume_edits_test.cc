@@ -70,7 +70,7 @@ class EditsTest : public ::testing::Test {
     Mount();
   }
   void Mount() {
-    ASSERT_EQ(volume_.BindDevice(std::make_unique<LoggingDevice>(&disk_, &log_)), kBindOk);
+    ASSERT_TRUE(volume_.BindDevice(std::make_unique<LoggingDevice>(&disk_, &log_)).ok());
     ASSERT_TRUE(volume_.CheckVolume());
     ASSERT_TRUE(volume_.RunJobNow(Job::kMount).ok());
     log_.writes.clear();
@@ -555,7 +555,7 @@ TEST(EditFaultTest, ACutAtAnyWriteNeverLeavesATrackOverFreeClusters) {
     DeviceLog log;
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(std::make_unique<LoggingDevice>(&disk, &log)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(std::make_unique<LoggingDevice>(&disk, &log)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     ASSERT_TRUE(volume.RunJobNow(Job::kMount).ok());
     log.Arm(k);

@@ -13,8 +13,8 @@
 #include "app/settings.h"
 #include "checker/check_worker.h"
 #include "checker/tests/window/prompts_fixture.h"
+#include "driver/driver_device.h"
 #include "driver/image_file.h"
-#include "volume/driver_device.h"
 
 namespace volmend {
 namespace {
@@ -42,7 +42,7 @@ TEST_F(VolmendStartupTest, SettingsThatNameNoDriverAreRefused) {
   Startup s = BindDriverModule({});
   EXPECT_EQ(s.failure, StartupFailure::kNoSettings);
   EXPECT_EQ(s.message, "Can't open registry key!");
-  EXPECT_EQ(s.module, nullptr);
+  EXPECT_EQ(s.device, nullptr);
 
   Store("Options/ConfirmDelete", 1);  // Songlift has run, but no driver was chosen
   s = BindDriverModule({});
@@ -59,14 +59,14 @@ TEST_F(VolmendStartupTest, DriverSettingIsLoadedAndCheckedForAllNineNames) {
   songlift::Settings::WriteDriver(QString::fromStdString(Module("diskimage.dld")));
   Startup s = BindDriverModule({});
   EXPECT_EQ(s.failure, StartupFailure::kNone) << s.message.toStdString();
-  ASSERT_NE(s.module, nullptr);
-  EXPECT_EQ(s.module->path(), Module("diskimage.dld"));
+  ASSERT_NE(s.device, nullptr);
+  EXPECT_EQ(s.device->module().path(), Module("diskimage.dld"));
 
   songlift::Settings::WriteDriver(QString::fromStdString(Module("no_debugmsg.dld")));
   s = BindDriverModule({});
   EXPECT_EQ(s.failure, StartupFailure::kMissingEntry);
   EXPECT_EQ(s.message, "Can't locate DLL function: DebugMsg");
-  EXPECT_EQ(s.module, nullptr);
+  EXPECT_EQ(s.device, nullptr);
 
   songlift::Settings::WriteDriver(QString::fromStdString(Module("missing.dld")));
   s = BindDriverModule({});
@@ -80,8 +80,8 @@ TEST_F(VolmendStartupTest, CommandLineOverridesTheSetting) {
   songlift::Settings::WriteDriver(QString::fromStdString(Module("no_debugmsg.dld")));
   Startup s = BindDriverModule({"--image", "/tmp/some.img"});
   EXPECT_EQ(s.failure, StartupFailure::kNone) << s.message.toStdString();
-  ASSERT_NE(s.module, nullptr);
-  EXPECT_EQ(s.module->path(), Module("diskimage.dld"));
+  ASSERT_NE(s.device, nullptr);
+  EXPECT_EQ(s.device->module().path(), Module("diskimage.dld"));
   EXPECT_STREQ(std::getenv("JUKEPAK_IMAGE"), "/tmp/some.img");
 
   s = BindDriverModule(
@@ -98,7 +98,7 @@ TEST_F(VolmendStartupTest, WholeRunThroughTheDiskImageModule) {
   ASSERT_TRUE(jukepak::CreateSparseImage(path, 20000).ok());
   Startup s = BindDriverModule({"--image", QString::fromStdString(path)});
   ASSERT_EQ(s.failure, StartupFailure::kNone);
-  jukepak::DriverDevice device(std::move(s.module));
+  jukepak::DriverDevice& device = *s.device;
   ScriptedPrompts prompts;  // reinitialize the blank drive: Yes
   {
     VolmendSession session(&device, &prompts);

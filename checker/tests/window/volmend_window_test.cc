@@ -13,12 +13,12 @@
 #include "checker/testing/songlift_volume_builder.h"
 #include "checker/testing/sparse_device.h"
 #include "checker/tests/window/prompts_fixture.h"
+#include "driver/driver_device.h"
 #include "driver/image_file.h"
 #include "driver/image_write_consent.h"
 #include "driver/tests/driver_test_support.h"
 #include "driver/tests/loop_device.h"
 #include "format/format_constants.h"
-#include "volume/driver_device.h"
 
 namespace volmend {
 namespace {

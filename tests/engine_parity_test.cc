@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/image_file.h"
+#include "frontend/bind_player.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
@@ -35,7 +36,7 @@ void Session(const std::string& module, bool mount,
              const std::function<void(PlayerVolume&)>& step) {
   testing::RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_EQ(volume.BindDriver(module), kBindOk) << volume.bindError();
+  ASSERT_TRUE(BindPlayerModule(volume, module).ok()) << volume.bindError();
   if (mount) {
     ASSERT_TRUE(volume.CheckVolume());
     const Result mounted = volume.RunJobNow(Job::kMount);

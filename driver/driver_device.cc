@@ -1,4 +1,4 @@
-#include "volume/driver_device.h"
+#include "driver/driver_device.h"
 
 #include <string>
 
