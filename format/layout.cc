@@ -1,5 +1,6 @@
 #include "format/layout.h"
 
+#include <algorithm>
 #include <string>
 
 #include "format/format_constants.h"
@@ -23,6 +24,16 @@ Result ComputeLayout(uint32_t sector_count, VolumeLayout* layout) {
   l.audioClusters = uint32_t((n - audio_first_sector) / 16);
   *layout = l;
   return Result::Ok();
+}
+
+uint32_t AllocatableClusterLimit(const VolumeHeader& header) {
+  uint32_t limit = std::min(header.audioClusters(), format::kTrackClusterBound);
+  if (header.cdCount() > 0) {
+    const uint64_t cd_cluster = header.cdStart() / format::kSectorsPerCluster;
+    const uint64_t first = cd_cluster > header.audioStart() ? cd_cluster - header.audioStart() : 0;
+    limit = uint32_t(std::min<uint64_t>(limit, first));
+  }
+  return limit;
 }
 
 }  // namespace jukepak

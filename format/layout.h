@@ -1,10 +1,12 @@
-// Where the regions of a new volume go on a drive of N sectors, and how many
-// clusters a track of s audio bytes takes.
+// Where the regions of a new volume go on a drive of N sectors, how many
+// clusters a track of s audio bytes takes, and which clusters tracks may use
+// while CD records take the top of the audio area.
 #pragma once
 
 #include <cstdint>
 
 #include "base/result.h"
+#include "format/volume_header.h"
 
 namespace jukepak {
 
@@ -25,5 +27,14 @@ Result ComputeLayout(uint32_t sector_count, VolumeLayout* layout);
 // last cluster always keeps at least 1024 spare bytes. 64-bit so that files of
 // 4 GB and more do not wrap.
 inline uint64_t ClustersForAudio(uint64_t audio_bytes) { return (audio_bytes + 10239) / 8192; }
+
+// One past the highest cluster a track may use: the lowest of audioClusters,
+// kTrackClusterBound (0xFF0000) and, while the volume holds CD records, the
+// first cluster that a CD record lies in (cdStart / 16 - audioStart).
+uint32_t AllocatableClusterLimit(const VolumeHeader& header);
+
+// The clusters the CD area needs for cd_count records: whole groups of 16,
+// as the run ends on a cluster boundary.
+inline uint32_t CdAreaClusters(uint32_t cd_count) { return (cd_count + 15) / 16; }
 
 }  // namespace jukepak

@@ -8,16 +8,6 @@
 
 namespace jukepak {
 
-uint32_t AllocatableClusterLimit(const VolumeHeader& header) {
-  uint32_t limit = std::min(header.audioClusters(), format::kTrackClusterBound);
-  if (header.cdCount() > 0) {
-    const uint64_t cd_cluster = header.cdStart() / format::kSectorsPerCluster;
-    const uint64_t first = cd_cluster > header.audioStart() ? cd_cluster - header.audioStart() : 0;
-    limit = uint32_t(std::min<uint64_t>(limit, first));
-  }
-  return limit;
-}
-
 uint64_t SongKilobytes(uint64_t audio_bytes) {
   return ClustersForAudio(audio_bytes) * (format::kClusterSize / 1024);
 }

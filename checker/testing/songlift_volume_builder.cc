@@ -8,7 +8,6 @@
 #include "format/index_mark.h"
 #include "format/layout.h"
 #include "format/remote_code_table.h"
-#include "volume/space_accounting.h"
 
 namespace jukepak::checker::testing {
 namespace {
