@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/message_boxes.h"
 #include "format/remote_code_table.h"
+#include "frontend/message_boxes.h"
 
 namespace songlift {
 

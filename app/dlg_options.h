@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "app/settings.h"
+#include "frontend/settings.h"
 
 class QCheckBox;
 

@@ -9,8 +9,8 @@
 #include <QString>
 #include <memory>
 
-#include "app/settings.h"
 #include "app/window_reporter.h"
+#include "frontend/settings.h"
 #include "volume/player_volume.h"
 
 namespace songlift {

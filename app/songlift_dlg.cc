@@ -25,10 +25,10 @@
 #include "app/dlg_import.h"
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
-#include "app/message_boxes.h"
 #include "app/songlift_app.h"
 #include "app/volume_repair.h"
 #include "driver/image_write_consent.h"
+#include "frontend/message_boxes.h"
 #include "volume/integrity_check.h"
 #include "volume/pending_list.h"
 

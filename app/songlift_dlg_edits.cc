@@ -8,10 +8,10 @@
 
 #include "app/dlg_confirm_delete.h"
 #include "app/dlg_rename.h"
-#include "app/message_boxes.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/latin1.h"
+#include "frontend/message_boxes.h"
 #include "volume/pending_edits.h"
 #include "volume/pending_list.h"
 #include "volume/volume_edits.h"

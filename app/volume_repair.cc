@@ -1,10 +1,10 @@
 #include "app/volume_repair.h"
 
-#include "app/message_boxes.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/latin1.h"
 #include "format/sector_device.h"
+#include "frontend/message_boxes.h"
 
 namespace songlift {
 namespace {

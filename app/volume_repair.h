@@ -12,9 +12,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/window_caller.h"
 #include "checker/check_console.h"
 #include "checker/check_run.h"
+#include "frontend/window_caller.h"
 
 namespace songlift {
 

@@ -9,7 +9,7 @@
 #include <QObject>
 #include <functional>
 
-#include "app/window_caller.h"
+#include "frontend/window_caller.h"
 #include "volume/volume_reporter.h"
 
 namespace songlift {

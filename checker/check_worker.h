@@ -20,11 +20,11 @@
 #include <atomic>
 #include <thread>
 
-#include "app/window_caller.h"
 #include "checker/check_run.h"
 #include "checker/checker_prompts.h"
 #include "checker/volmend_dialog.h"
 #include "format/sector_device.h"
+#include "frontend/window_caller.h"
 
 namespace volmend {
 

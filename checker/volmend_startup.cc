@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "app/settings.h"
 #include "driver/bind_module.h"
 #include "driver/driver_paths.h"
+#include "frontend/settings.h"
 
 namespace volmend {
 namespace {

@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/help_text.h"
 #include "driver/driver_paths.h"
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_file.h"
 #include "frontend/bind_player.h"
+#include "frontend/settings.h"
 
 namespace songlift::cli {
 

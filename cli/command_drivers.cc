@@ -4,9 +4,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include "app/settings.h"
 #include "cli/commands.h"
 #include "driver/driver_catalog.h"
+#include "frontend/settings.h"
 
 namespace songlift::cli {
 

@@ -16,9 +16,9 @@
 
 #include "app/dlg_confirm_delete.h"
 #include "app/dlg_copy_progress.h"
-#include "app/settings.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
+#include "frontend/settings.h"
 #include "window_test_support.h"
 
 using namespace songlift;

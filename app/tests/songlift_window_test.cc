@@ -11,12 +11,12 @@
 #include <cstdlib>
 
 #include "app/dlg_copy_progress.h"
-#include "app/settings.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_write_consent.h"
 #include "driver/tests/loop_device.h"
+#include "frontend/settings.h"
 #include "window_test_support.h"
 
 using namespace songlift;

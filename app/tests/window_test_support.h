@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/message_boxes.h"
+#include "frontend/message_boxes.h"
 
 namespace songlift::testing {
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/settings.h"
 #include "checker/check_worker.h"
 #include "checker/tests/window/prompts_fixture.h"
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
+#include "frontend/settings.h"
 
 namespace volmend {
 namespace {

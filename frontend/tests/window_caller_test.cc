@@ -1,7 +1,7 @@
 // The hand-off of worker calls to the window thread: where calls run, that a
 // worker waits for its call and sees what it did, and the order of calls.
 
-#include "app/window_caller.h"
+#include "frontend/window_caller.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "app/window_caller.h"
+#include "frontend/window_caller.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
