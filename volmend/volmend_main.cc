@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "checker/check_worker.h"
-#include "checker/checker_prompts.h"
-#include "checker/volmend_startup.h"
+#include "volmend/check_worker.h"
+#include "volmend/checker_prompts.h"
+#include "volmend/volmend_startup.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -1,4 +1,4 @@
-#include "checker/volmend_dialog.h"
+#include "volmend/volmend_dialog.h"
 
 #include <QFontMetrics>
 #include <QLabel>

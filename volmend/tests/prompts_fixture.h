@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/checker_prompts.h"
+#include "volmend/checker_prompts.h"
 
 namespace volmend {
 

@@ -7,18 +7,18 @@
 #include <mutex>
 #include <thread>
 
-#include "checker/check_worker.h"
 #include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/testing/songlift_volume_builder.h"
 #include "checker/testing/sparse_device.h"
-#include "checker/tests/window/prompts_fixture.h"
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
 #include "driver/image_write_consent.h"
 #include "driver/tests/driver_test_support.h"
 #include "driver/tests/loop_device.h"
 #include "format/format_constants.h"
+#include "volmend/check_worker.h"
+#include "volmend/tests/prompts_fixture.h"
 
 namespace volmend {
 namespace {

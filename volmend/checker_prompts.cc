@@ -1,4 +1,4 @@
-#include "checker/checker_prompts.h"
+#include "volmend/checker_prompts.h"
 
 #include <QMessageBox>
 

@@ -21,10 +21,10 @@
 #include <thread>
 
 #include "checker/check_run.h"
-#include "checker/checker_prompts.h"
-#include "checker/volmend_dialog.h"
 #include "format/sector_device.h"
 #include "frontend/window_caller.h"
+#include "volmend/checker_prompts.h"
+#include "volmend/volmend_dialog.h"
 
 namespace volmend {
 

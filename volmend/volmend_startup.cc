@@ -1,4 +1,4 @@
-#include "checker/volmend_startup.h"
+#include "volmend/volmend_startup.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "checker/check_worker.h"
+#include "volmend/check_worker.h"
 
 #include <QEventLoop>
 #include <chrono>

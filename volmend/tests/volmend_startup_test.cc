@@ -2,7 +2,7 @@
 // the four refusals and their message texts, and one whole run through the
 // real disk-image module.
 
-#include "checker/volmend_startup.h"
+#include "volmend/volmend_startup.h"
 
 #include <QPushButton>
 #include <QSettings>
@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "checker/check_worker.h"
-#include "checker/tests/window/prompts_fixture.h"
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
 #include "frontend/settings.h"
+#include "volmend/check_worker.h"
+#include "volmend/tests/prompts_fixture.h"
 
 namespace volmend {
 namespace {
