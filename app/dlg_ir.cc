@@ -13,6 +13,8 @@
 
 namespace songlift {
 
+using frontend::MessageBoxes;
+
 DlgIr::DlgIr(jukepak::PlayerVolume* volume, bool notify_duplicate, QWidget* parent)
     : QDialog(parent), volume_(volume), notify_duplicate_(notify_duplicate) {
   setWindowTitle("Set Remote Control");

@@ -6,7 +6,7 @@
 
 namespace songlift {
 
-DlgOptions::DlgOptions(const Options& current, QWidget* parent) : QDialog(parent) {
+DlgOptions::DlgOptions(const frontend::Options& current, QWidget* parent) : QDialog(parent) {
   setWindowTitle("Options");
   confirm_ = new QCheckBox("Confirm &Deletes", this);
   busy_ = new QCheckBox("Notify on &Busy Activity", this);
@@ -24,8 +24,8 @@ DlgOptions::DlgOptions(const Options& current, QWidget* parent) : QDialog(parent
   layout->addWidget(buttons);
 }
 
-Options DlgOptions::options() const {
-  Options o;
+frontend::Options DlgOptions::options() const {
+  frontend::Options o;
   o.confirmDelete = confirm_->isChecked() ? 1 : 0;
   o.notifyBusy = busy_->isChecked() ? 1 : 0;
   o.notifyDuplicate = duplicate_->isChecked() ? 1 : 0;

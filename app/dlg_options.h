@@ -14,9 +14,9 @@ namespace songlift {
 class DlgOptions : public QDialog {
   Q_OBJECT
  public:
-  explicit DlgOptions(const Options& current, QWidget* parent = nullptr);
+  explicit DlgOptions(const frontend::Options& current, QWidget* parent = nullptr);
   // The boxes as they stand: checked gives 1, clear 0.
-  Options options() const;
+  frontend::Options options() const;
 
   QCheckBox* confirmDeletes() const { return confirm_; }
   QCheckBox* notifyBusy() const { return busy_; }

@@ -8,11 +8,12 @@
 #include "app/songlift_dlg.h"
 #include "base/version.h"
 #include "driver/driver_paths.h"
+#include "frontend/qsettings_store.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setOrganizationName(songlift::kOrganisation);
-  QApplication::setApplicationName(songlift::kApplication);
+  QApplication::setOrganizationName(frontend::kOrganisation);
+  QApplication::setApplicationName(frontend::kApplication);
   QApplication::setApplicationVersion(jukepak::kVersion);
 
   QCommandLineParser parser;

@@ -17,12 +17,12 @@ SongliftApp::~SongliftApp() {
 }
 
 jukepak::Result SongliftApp::BindDriver(const QString& path) {
-  return jukepak::BindPlayerModule(*volume_, path.toStdString());
+  return frontend::BindPlayerModule(*volume_, path.toStdString());
 }
 
 CSongliftDlg* SongliftApp::Start() {
-  driver_path_ = Settings::ReadDriver();
-  options_ = Settings::ReadOptions();
+  driver_path_ = QString::fromStdString(settings_.ReadDriver());
+  options_ = settings_.ReadOptions();
   window_ = std::make_unique<CSongliftDlg>(this);
   reporter_.Attach(window_.get());
   (void)BindDriver(driver_override_.isEmpty() ? driver_path_ : driver_override_);

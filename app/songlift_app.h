@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/window_reporter.h"
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 #include "volume/player_volume.h"
 
 namespace songlift {
@@ -35,7 +35,8 @@ class SongliftApp {
   // After the user chose another driver, it is the one in use.
   void clearDriverOverride() { driver_override_.clear(); }
   void setDriverPath(const QString& path) { driver_path_ = path; }
-  Options& options() { return options_; }
+  frontend::Options& options() { return options_; }
+  frontend::SettingsStore& settings() { return settings_; }
   jukepak::PlayerVolume& volume() { return *volume_; }
   WindowReporter& reporter() { return reporter_; }
   CSongliftDlg* mainWindow() const { return window_.get(); }
@@ -47,7 +48,8 @@ class SongliftApp {
  private:
   QString driver_override_;
   QString driver_path_;
-  Options options_{0, 0, 0};
+  frontend::QSettingsStore settings_;
+  frontend::Options options_{0, 0, 0};
   WindowReporter reporter_;
   std::unique_ptr<jukepak::PlayerVolume> volume_;
   std::unique_ptr<CSongliftDlg> window_;

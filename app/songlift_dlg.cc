@@ -34,6 +34,7 @@
 
 namespace songlift {
 
+using frontend::MessageBoxes;
 using jukepak::BusyState;
 using jukepak::DeviceState;
 using jukepak::Job;
@@ -324,7 +325,7 @@ void CSongliftDlg::OnOptions() {
   DlgOptions dialog(app_->options(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   app_->options() = dialog.options();
-  Settings::WriteOptions(app_->options());
+  app_->settings().WriteOptions(app_->options());
 }
 
 void CSongliftDlg::OnAbout() {
@@ -400,7 +401,7 @@ void CSongliftDlg::OnDriver() {
   volume().UnbindDriver();
   app_->setDriverPath(chosen);
   app_->clearDriverOverride();
-  Settings::WriteDriver(chosen);  // stored at once, before the module is known to work
+  app_->settings().WriteDriver(chosen.toStdString());  // stored at once, before the module is known to work
   (void)app_->BindDriver(chosen);  // a failure shows as the driver state
   RequestMount();
   UpdateControls();

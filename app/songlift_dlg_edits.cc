@@ -18,6 +18,8 @@
 
 namespace songlift {
 
+using frontend::MessageBoxes;
+
 using jukepak::BusyState;
 using jukepak::CdNode;
 using jukepak::DeviceState;

@@ -7,6 +7,8 @@
 #include "frontend/message_boxes.h"
 
 namespace songlift {
+
+using frontend::MessageBoxes;
 namespace {
 
 // The engine's device, already open: the checker's own Open and Close must

@@ -47,7 +47,7 @@ class VolumeRepair : public QObject, private jukepak::checker::CheckConsole {
   void Finish(jukepak::checker::CheckOutcome outcome);
 
   CSongliftDlg* window_;
-  WindowCaller window_thread_;  // the repair thread's calls to the window
+  frontend::WindowCaller window_thread_;  // the repair thread's calls to the window
   std::thread thread_;
   QStringList lines_;  // touched by the repair thread only until it ends
 };

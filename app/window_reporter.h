@@ -51,7 +51,7 @@ class WindowReporter : public QObject, public jukepak::VolumeReporter {
   void OnWindowThread(const std::function<void()>& call);
 
   CSongliftDlg* window_ = nullptr;
-  WindowCaller window_thread_;
+  frontend::WindowCaller window_thread_;
 };
 
 }  // namespace songlift

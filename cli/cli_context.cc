@@ -12,7 +12,6 @@
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_file.h"
 #include "frontend/bind_player.h"
-#include "frontend/settings.h"
 
 namespace songlift::cli {
 
@@ -42,9 +41,9 @@ std::string CliContext::DriverPath(std::string* error) const {
   std::string module = options_.driver;
   if (module.empty() && !options_.image.empty()) module = "diskimage.dld";
   if (module.empty()) {
-    QString stored;
-    if (Settings::ReadDriverSetting(&stored) == DriverSetting::kPresent) {
-      module = stored.toStdString();
+    std::string stored;
+    if (settings_.ReadDriverSetting(&stored) == frontend::DriverSetting::kPresent) {
+      module = stored;
     }
     if (module.empty()) {
       *error =
@@ -94,7 +93,7 @@ int CliContext::Bind(Access access) {
     std::string error;
     const std::string path = DriverPath(&error);
     if (path.empty()) return Fail(error);
-    const jukepak::Result bound = jukepak::BindPlayerModule(*volume_, path);
+    const jukepak::Result bound = frontend::BindPlayerModule(*volume_, path);
     // The module has said why on stderr; this line names it.
     if (!bound.ok() && bound.code() != jukepak::ResultCode::kNotFound &&
         bound.code() != jukepak::ResultCode::kUnsupported) {  // the module's Open failed

@@ -15,6 +15,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/invocation.h"
+#include "frontend/qsettings_store.h"
 #include "volume/player_volume.h"
 #include "volume/volume_reporter.h"
 
@@ -53,6 +54,8 @@ class CliContext {
   ~CliContext();
 
   const GlobalOptions& options() const { return options_; }
+  // The settings Songlift stores (the "Driver" in use).
+  frontend::SettingsStore& settings() const { return settings_; }
   const std::string& command() const { return command_; }
   // The positional words after the command's name.
   const std::vector<std::string>& args() const { return invocation_.words; }
@@ -117,6 +120,7 @@ class CliContext {
   std::string command_;
   std::unique_ptr<CliReporter> reporter_ = std::make_unique<CliReporter>();
   std::unique_ptr<jukepak::PlayerVolume> volume_;
+  mutable frontend::QSettingsStore settings_;
 };
 
 // Parses a whole number in [min, max]; false when `text` is not one.

@@ -6,12 +6,11 @@
 
 #include "cli/commands.h"
 #include "driver/driver_catalog.h"
-#include "frontend/settings.h"
 
 namespace songlift::cli {
 
 int RunDrivers(CliContext& context) {
-  const std::string in_use = Settings::ReadDriver().toStdString();
+  const std::string in_use = context.settings().ReadDriver();
   const std::vector<jukepak::DriverCandidate> found = jukepak::FindUsableDrivers();
   if (context.options().json) {
     QJsonArray drivers;

@@ -4,12 +4,13 @@
 
 #include "driver/bind_module.h"
 
-namespace jukepak {
+namespace frontend {
 
-Result BindPlayerModule(PlayerVolume& volume, const std::string& path) {
+jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path) {
   volume.UnbindDriver();
-  std::unique_ptr<DriverDevice> device;
-  const Result bound = BindModule(path, RequiredEntries::kDevice, &device);
+  std::unique_ptr<jukepak::DriverDevice> device;
+  const jukepak::Result bound =
+      jukepak::BindModule(path, jukepak::RequiredEntries::kDevice, &device);
   if (!bound.ok()) {
     volume.RefuseBinding(bound);
     return bound;
@@ -17,4 +18,4 @@ Result BindPlayerModule(PlayerVolume& volume, const std::string& path) {
   return volume.BindDevice(std::move(device));
 }
 
-}  // namespace jukepak
+}  // namespace frontend

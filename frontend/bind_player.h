@@ -7,7 +7,7 @@
 #include "base/result.h"
 #include "volume/player_volume.h"
 
-namespace jukepak {
+namespace frontend {
 
 // Unbinds `volume`, binds the module at `path` (refused before any call
 // when it lacks one of the six device entry points, see BindModule) and
@@ -15,6 +15,6 @@ namespace jukepak {
 // Result says why (kNotFound: the module does not load; kUnsupported: an
 // entry point is missing; otherwise what Open failed with), deviceState is
 // kNoDriver and volume.bindError() holds the same message.
-Result BindPlayerModule(PlayerVolume& volume, const std::string& path);
+jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path);
 
-}  // namespace jukepak
+}  // namespace frontend

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-namespace songlift {
+namespace frontend {
 namespace {
 
 class DialogBoxes : public MessageBoxes {
@@ -39,4 +39,4 @@ MessageBoxes& MessageBoxes::Current() {
 
 void MessageBoxes::Install(MessageBoxes* boxes) { g_installed = boxes; }
 
-}  // namespace songlift
+}  // namespace frontend

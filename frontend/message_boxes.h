@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace songlift {
+namespace frontend {
 
 class MessageBoxes {
  public:
@@ -25,4 +25,4 @@ class MessageBoxes {
   static void Install(MessageBoxes* boxes);
 };
 
-}  // namespace songlift
+}  // namespace frontend

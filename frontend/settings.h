@@ -1,15 +1,15 @@
-// The per-user settings that Songlift, Volmend and songlift-cli share, kept
-// with QSettings under organisation "Corvane", application "Songlift":
+// The per-user settings that Songlift, Volmend and songlift-cli share:
 // "Driver" (text) in group "Songlift"; "ConfirmDelete", "NotifyBusy" and
 // "NotifyDuplicate" (0 or 1, default 1) in group "Options".
+//
+// SettingsStore is the interface the front ends read and write them
+// through; it uses no Qt, so code that must not see Qt can be handed one.
+// QSettingsStore (qsettings_store.h) is the store the programs use.
 #pragma once
 
-#include <QString>
+#include <string>
 
-namespace songlift {
-
-inline constexpr char kOrganisation[] = "Corvane";
-inline constexpr char kApplication[] = "Songlift";
+namespace frontend {
 
 struct Options {
   int confirmDelete = 1;
@@ -19,18 +19,26 @@ struct Options {
 
 enum class DriverSetting { kPresent, kNoSettings, kMissing, kNotText };
 
-class Settings {
+class SettingsStore {
  public:
-  // The stored driver path; empty when absent.
-  static QString ReadDriver();
-  // How the "Driver" value stands: present as text, missing, of another
-  // type, or the store holds no Songlift settings at all.
-  static DriverSetting ReadDriverSetting(QString* path);
-  static void WriteDriver(const QString& path);
+  virtual ~SettingsStore() = default;
 
-  static Options ReadOptions();
+  // How the "Driver" value stands: present as text (then *path holds it),
+  // missing, of another type, or the store holds no settings at all. *path
+  // is empty unless the value is present.
+  virtual DriverSetting ReadDriverSetting(std::string* path) = 0;
+  virtual void WriteDriver(const std::string& path) = 0;
+
+  // The three options; an absent or unreadable one reads as 1.
+  virtual Options ReadOptions() = 0;
   // Writes all three, in the order ConfirmDelete, NotifyBusy, NotifyDuplicate.
-  static void WriteOptions(const Options& options);
+  virtual void WriteOptions(const Options& options) = 0;
+
+  // The stored driver path; empty when absent or not text.
+  std::string ReadDriver() {
+    std::string path;
+    return ReadDriverSetting(&path) == DriverSetting::kPresent ? path : std::string();
+  }
 };
 
-}  // namespace songlift
+}  // namespace frontend

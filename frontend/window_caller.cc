@@ -7,7 +7,7 @@
 #include <QSocketNotifier>
 #include <cstdint>
 
-namespace songlift {
+namespace frontend {
 
 WindowCaller::WindowCaller(QObject* parent)
     : QObject(parent),
@@ -78,4 +78,4 @@ void WindowCaller::RunQueued() {
   }
 }
 
-}  // namespace songlift
+}  // namespace frontend

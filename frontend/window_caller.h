@@ -27,7 +27,7 @@
 
 class QSocketNotifier;
 
-namespace songlift {
+namespace frontend {
 
 class WindowCaller : public QObject {
  public:
@@ -59,4 +59,4 @@ class WindowCaller : public QObject {
   std::deque<Queued> queue_;  // guarded by mutex_, as are the done flags
 };
 
-}  // namespace songlift
+}  // namespace frontend

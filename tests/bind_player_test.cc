@@ -11,6 +11,7 @@
 namespace jukepak {
 namespace {
 
+using BindPlayerModule;
 using testing::TestModule;
 
 class BindPlayerTest : public testing::TestModuleLog {

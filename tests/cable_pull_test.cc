@@ -44,7 +44,7 @@ std::map<std::string, std::vector<uint8_t>> MountedTracks() {
   testing::RecordingReporter reporter;
   PlayerVolume volume(&reporter);
   std::map<std::string, std::vector<uint8_t>> tracks;
-  EXPECT_TRUE(BindPlayerModule(volume, kModule).ok()) << volume.bindError();
+  EXPECT_TRUE(frontend::BindPlayerModule(volume, kModule).ok()) << volume.bindError();
   EXPECT_TRUE(volume.CheckVolume());
   const Result mount = volume.RunJobNow(Job::kMount);
   EXPECT_TRUE(mount.ok()) << mount.message();
@@ -82,7 +82,7 @@ class CablePullTest : public ::testing::Test {
     // The tracks that must survive: one CD written before the pull.
     testing::RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_TRUE(BindPlayerModule(volume, kModule).ok()) << volume.bindError();
+    ASSERT_TRUE(frontend::BindPlayerModule(volume, kModule).ok()) << volume.bindError();
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
     for (int i = 1; i <= 2; ++i) {
       const std::string path = dir / ("old" + std::to_string(i) + ".mp3");
@@ -127,7 +127,7 @@ TEST_F(CablePullTest, APullDuringASyncEndsTheJobAndLosesNoEarlierTrack) {
       SetFaults("cable-pulled-after-ops=" + std::to_string(ops));
       testing::RecordingReporter reporter;
       PlayerVolume volume(&reporter);
-      if (!BindPlayerModule(volume, kModule).ok()) continue;  // pulled during Open
+      if (!frontend::BindPlayerModule(volume, kModule).ok()) continue;  // pulled during Open
       if (!volume.CheckVolume() || !volume.RunJobNow(Job::kMount).ok()) continue;
       for (const auto& song : songs) ASSERT_TRUE(AddFile(volume, song, std::nullopt).ok());
       const Result sync = volume.RunJobNow(Job::kSync);

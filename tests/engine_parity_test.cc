@@ -36,7 +36,7 @@ void Session(const std::string& module, bool mount,
              const std::function<void(PlayerVolume&)>& step) {
   testing::RecordingReporter reporter;
   PlayerVolume volume(&reporter);
-  ASSERT_TRUE(BindPlayerModule(volume, module).ok()) << volume.bindError();
+  ASSERT_TRUE(frontend::BindPlayerModule(volume, module).ok()) << volume.bindError();
   if (mount) {
     ASSERT_TRUE(volume.CheckVolume());
     const Result mounted = volume.RunJobNow(Job::kMount);

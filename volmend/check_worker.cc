@@ -16,7 +16,7 @@ using jukepak::checker::RepairDecision;
 // the worker waits for it.
 class WindowConsole : public jukepak::checker::CheckConsole {
  public:
-  WindowConsole(songlift::WindowCaller* window, VolmendDialog* dialog, CheckerPrompts* prompts,
+  WindowConsole(frontend::WindowCaller* window, VolmendDialog* dialog, CheckerPrompts* prompts,
                 std::atomic<int>* state)
       : window_(window), dialog_(dialog), prompts_(prompts), state_(state) {}
 
@@ -80,7 +80,7 @@ class WindowConsole : public jukepak::checker::CheckConsole {
     return jukepak::ObtainWriteConsent(prompts);
   }
 
-  songlift::WindowCaller* window_;
+  frontend::WindowCaller* window_;
   VolmendDialog* dialog_;
   CheckerPrompts* prompts_;
   std::atomic<int>* state_;

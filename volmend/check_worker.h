@@ -67,7 +67,7 @@ class VolmendSession : public QObject {
   jukepak::SectorDevice* device_;
   CheckerPrompts* prompts_;
   VolmendDialog dialog_;
-  songlift::WindowCaller window_;  // before the worker, which it must outlive
+  frontend::WindowCaller window_;  // before the worker, which it must outlive
   std::atomic<int> state_{kRunning};
   std::thread worker_;
   // Window thread only: set by the worker's last call.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "frontend/qsettings_store.h"
 #include "volmend/check_worker.h"
 #include "volmend/checker_prompts.h"
 #include "volmend/volmend_startup.h"
@@ -11,7 +12,8 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   volmend::MessageBoxPrompts prompts;
-  volmend::Startup startup = volmend::BindDriverModule(application.arguments().mid(1));
+  frontend::QSettingsStore settings;
+  volmend::Startup startup = volmend::BindDriverModule(settings, application.arguments().mid(1));
   if (startup.failure == volmend::StartupFailure::kUsage) {
     std::fputs(startup.message.toLocal8Bit().constData(), stderr);
     return 2;

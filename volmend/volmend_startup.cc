@@ -4,7 +4,6 @@
 
 #include "driver/bind_module.h"
 #include "driver/driver_paths.h"
-#include "frontend/settings.h"
 
 namespace volmend {
 namespace {
@@ -28,7 +27,7 @@ std::string ModulePath(const QString& name) {
 
 }  // namespace
 
-Startup BindDriverModule(const QStringList& arguments) {
+Startup BindDriverModule(frontend::SettingsStore& settings, const QStringList& arguments) {
   QString image, driver;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& word = arguments[i];
@@ -44,15 +43,15 @@ Startup BindDriverModule(const QStringList& arguments) {
   } else if (!image.isEmpty()) {
     path = ModulePath("diskimage.dld");
   } else {
-    QString stored;
-    switch (songlift::Settings::ReadDriverSetting(&stored)) {
-      case songlift::DriverSetting::kNoSettings:
+    std::string stored;
+    switch (settings.ReadDriverSetting(&stored)) {
+      case frontend::DriverSetting::kNoSettings:
         return Failed(StartupFailure::kNoSettings, "Can't open registry key!");
-      case songlift::DriverSetting::kMissing:
-      case songlift::DriverSetting::kNotText:
+      case frontend::DriverSetting::kMissing:
+      case frontend::DriverSetting::kNotText:
         return Failed(StartupFailure::kNoDriverValue, "Can't retrieve key value!");
-      case songlift::DriverSetting::kPresent:
-        path = stored.toStdString();
+      case frontend::DriverSetting::kPresent:
+        path = stored;
         break;
     }
   }

@@ -1,7 +1,7 @@
 // Volmend's start-up: which driver module to bind and binding it.
 //
-// The module is the one the "Driver" setting names (Songlift's settings
-// store); "--image FILE" uses diskimage.dld on FILE and "--driver MODULE"
+// The module is the one the "Driver" setting names (in the settings store
+// Songlift and Volmend share); "--image FILE" uses diskimage.dld on FILE and "--driver MODULE"
 // names another module (a path, or a file name looked for where driver
 // modules are found), as in songlift-cli. A module lacking any of the nine
 // entry points is refused before any call.
@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "driver/driver_device.h"
+#include "frontend/settings.h"
 
 namespace volmend {
 
@@ -35,6 +36,6 @@ inline constexpr char kErrorCaption[] = "Error";
 // Parses the arguments (without the program name), finds and loads the
 // module. Sets JUKEPAK_IMAGE for --image. On failure `device` is empty and
 // `message` says why, in the words of the message box to show.
-Startup BindDriverModule(const QStringList& arguments);
+Startup BindDriverModule(frontend::SettingsStore& settings, const QStringList& arguments);
 
 }  // namespace volmend

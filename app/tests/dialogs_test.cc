@@ -23,6 +23,8 @@
 #include "window_test_support.h"
 
 using namespace songlift;
+using frontend::MessageBoxes;
+using frontend::Options;
 
 namespace {
 

@@ -18,10 +18,12 @@
 #include "app/dlg_copy_progress.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 #include "window_test_support.h"
 
 using namespace songlift;
+using frontend::MessageBoxes;
+using frontend::Options;
 using jukepak::BusyState;
 using jukepak::DeviceState;
 
@@ -59,7 +61,7 @@ struct Ready {
   Ready() {
     image = testing::MakeImage("pending.img", 20000);
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
-    Settings::WriteOptions(Options{0, 1, 1});
+    frontend::QSettingsStore().WriteOptions(Options{0, 1, 1});
     app = std::make_unique<SongliftApp>(testing::BuiltModule("diskimage.dld"));
     window = app->Start();
     window->show();

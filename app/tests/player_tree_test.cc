@@ -16,12 +16,14 @@
 #include "base/byte_order.h"
 #include "format/remote_code_table.h"
 #include "frontend/bind_player.h"
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 #include "volume/memory_device.h"
 #include "volume/testing/volume_builder.h"
 #include "window_test_support.h"
 
 using namespace songlift;
+using frontend::MessageBoxes;
+using frontend::Options;
 using jukepak::BusyState;
 using jukepak::DeviceState;
 using jukepak::testing::CdContent;
@@ -42,7 +44,7 @@ struct PlayerWindow {
     QFile::remove(image);
     if (!jukepak::testing::SaveImage(disk, image.toStdString()).ok()) qFatal("cannot save it");
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
-    Settings::WriteOptions(options);
+    frontend::QSettingsStore().WriteOptions(options);
     app = std::make_unique<SongliftApp>(testing::BuiltModule("diskimage.dld"));
     window = app->Start();
     window->show();
@@ -84,7 +86,7 @@ struct PlayerWindow {
     window->WaitUntilIdle();
     app->volume().UnbindDriver();  // the image is locked while bound
     QStringList titles;
-    if (jukepak::BindPlayerModule(fresh, testing::BuiltModule("diskimage.dld").toStdString()).ok() &&
+    if (frontend::BindPlayerModule(fresh, testing::BuiltModule("diskimage.dld").toStdString()).ok() &&
         fresh.CheckVolume() && fresh.RunJobNow(jukepak::Job::kMount).ok()) {
       for (const auto& t : fresh.model().playerCds.at(size_t(cd_index))->tracks) {
         titles << QString::fromStdString(t->record.title());
@@ -108,7 +110,7 @@ CdContent FourTracks() {
 class PlayerTreeTest : public QObject {
   Q_OBJECT
  private slots:
-  void init() { Settings::WriteDriver(QString()); }
+  void init() { frontend::QSettingsStore().WriteDriver(""); }
 
   void deletingTheOnlyTrackOfACdDeletesTheCd() {
     PlayerWindow w({{"Solo", "Single", {Song("Only", "Solo", 1)}}, FourTracks()});

@@ -16,10 +16,12 @@
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_write_consent.h"
 #include "driver/tests/loop_device.h"
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 #include "window_test_support.h"
 
 using namespace songlift;
+using frontend::MessageBoxes;
+using frontend::Options;
 using jukepak::BusyState;
 using jukepak::DeviceState;
 
@@ -73,15 +75,15 @@ class SongliftWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void init() {
-    Settings::WriteDriver(QString());
-    Settings::WriteOptions(Options{});
+    frontend::QSettingsStore().WriteDriver("");
+    frontend::QSettingsStore().WriteOptions(Options{});
     qunsetenv("JUKEPAK_IMAGE");
     qunsetenv(jukepak::kForceDiskVariable);
   }
 
   void startsWithOnlyDriverAndOptionsWhenNoDriverLoads() {
     for (const QString& driver : {QString(), QString("/nonexistent/module.dld")}) {
-      Settings::WriteDriver(driver);
+      frontend::QSettingsStore().WriteDriver(driver.toStdString());
       Running run{QString()};
       QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoDriver);
       QVERIFY(Same(EnabledOf(*run.window), {false, false, false, false, true, false, true}));
@@ -227,7 +229,7 @@ class SongliftWindowTest : public QObject {
       QCOMPARE(run.app.options().notifyDuplicate, 1);
       Options changed{1, 0, 0};
       run.app.options() = changed;
-      Settings::WriteOptions(changed);
+      frontend::QSettingsStore().WriteOptions(changed);
     }
     Running again{QString()};
     QCOMPARE(again.app.options().confirmDelete, 1);

@@ -46,7 +46,7 @@ void HandleNextDialog(std::function<void(QDialog*)> handle) {
 
 QString BuiltModule(const char* file_name) { return QString(JUKEPAK_BIN_DIR "/") + file_name; }
 
-MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString& caption,
+frontend::MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString& caption,
                                          const QString& text, Buttons buttons) {
   shown.push_back({caption, text});
   if (!answers_.empty()) {

@@ -30,7 +30,7 @@ void HandleNextDialog(std::function<void(QDialog*)> handle);
 
 // Records every box and answers from a script (default: OK, Yes, or No
 // where the box's default button is No).
-class ScriptedBoxes : public MessageBoxes {
+class ScriptedBoxes : public frontend::MessageBoxes {
  public:
   struct Shown {
     QString caption;

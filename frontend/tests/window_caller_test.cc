@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-using songlift::WindowCaller;
+using frontend::WindowCaller;
 
 class WindowCallerTest : public QObject {
   Q_OBJECT

@@ -12,7 +12,7 @@
 
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 #include "volmend/check_worker.h"
 #include "volmend/tests/prompts_fixture.h"
 
@@ -29,74 +29,75 @@ class VolmendStartupTest : public ::testing::Test {
     unsetenv("JUKEPAK_IMAGE");
   }
   static void Store(const QString& key, const QVariant& value) {
-    QSettings store(songlift::kOrganisation, songlift::kApplication);
+    QSettings store(frontend::kOrganisation, frontend::kApplication);
     store.setValue(key, value);
     store.sync();
   }
   static std::string Module(const char* name) { return std::string(JUKEPAK_BIN_DIR "/") + name; }
 
   QTemporaryDir settings_dir;
+  frontend::QSettingsStore settings_;
 };
 
 TEST_F(VolmendStartupTest, SettingsThatNameNoDriverAreRefused) {
-  Startup s = BindDriverModule({});
+  Startup s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kNoSettings);
   EXPECT_EQ(s.message, "Can't open registry key!");
   EXPECT_EQ(s.device, nullptr);
 
   Store("Options/ConfirmDelete", 1);  // Songlift has run, but no driver was chosen
-  s = BindDriverModule({});
+  s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kNoDriverValue);
   EXPECT_EQ(s.message, "Can't retrieve key value!");
 
   Store("Songlift/Driver", QStringList{Module("diskimage.dld").c_str(), "x"});  // not a text
-  s = BindDriverModule({});
+  s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kNoDriverValue);
   EXPECT_EQ(s.message, "Can't retrieve key value!");
 }
 
 TEST_F(VolmendStartupTest, DriverSettingIsLoadedAndCheckedForAllNineNames) {
-  songlift::Settings::WriteDriver(QString::fromStdString(Module("diskimage.dld")));
-  Startup s = BindDriverModule({});
+  settings_.WriteDriver(Module("diskimage.dld"));
+  Startup s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kNone) << s.message.toStdString();
   ASSERT_NE(s.device, nullptr);
   EXPECT_EQ(s.device->module().path(), Module("diskimage.dld"));
 
-  songlift::Settings::WriteDriver(QString::fromStdString(Module("no_debugmsg.dld")));
-  s = BindDriverModule({});
+  settings_.WriteDriver(Module("no_debugmsg.dld"));
+  s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kMissingEntry);
   EXPECT_EQ(s.message, "Can't locate DLL function: DebugMsg");
   EXPECT_EQ(s.device, nullptr);
 
-  songlift::Settings::WriteDriver(QString::fromStdString(Module("missing.dld")));
-  s = BindDriverModule({});
+  settings_.WriteDriver(Module("missing.dld"));
+  s = BindDriverModule(settings_, {});
   EXPECT_EQ(s.failure, StartupFailure::kCannotLoad);
   EXPECT_EQ(s.message, "Can't load driver DLL!");
-  songlift::Settings::WriteDriver("");
-  EXPECT_EQ(BindDriverModule({}).failure, StartupFailure::kCannotLoad);
+  settings_.WriteDriver("");
+  EXPECT_EQ(BindDriverModule(settings_, {}).failure, StartupFailure::kCannotLoad);
 }
 
 TEST_F(VolmendStartupTest, CommandLineOverridesTheSetting) {
-  songlift::Settings::WriteDriver(QString::fromStdString(Module("no_debugmsg.dld")));
-  Startup s = BindDriverModule({"--image", "/tmp/some.img"});
+  settings_.WriteDriver(Module("no_debugmsg.dld"));
+  Startup s = BindDriverModule(settings_, {"--image", "/tmp/some.img"});
   EXPECT_EQ(s.failure, StartupFailure::kNone) << s.message.toStdString();
   ASSERT_NE(s.device, nullptr);
   EXPECT_EQ(s.device->module().path(), Module("diskimage.dld"));
   EXPECT_STREQ(std::getenv("JUKEPAK_IMAGE"), "/tmp/some.img");
 
   s = BindDriverModule(
-      {"--driver", QString::fromStdString(Module("no_debugmsg.dld")), "--image", "/tmp/some.img"});
+      settings_, {"--driver", QString::fromStdString(Module("no_debugmsg.dld")), "--image", "/tmp/some.img"});
   EXPECT_EQ(s.failure, StartupFailure::kMissingEntry);
 
-  EXPECT_EQ(BindDriverModule({"--image"}).failure, StartupFailure::kUsage);
-  EXPECT_EQ(BindDriverModule({"--verbose"}).failure, StartupFailure::kUsage);
+  EXPECT_EQ(BindDriverModule(settings_, {"--image"}).failure, StartupFailure::kUsage);
+  EXPECT_EQ(BindDriverModule(settings_, {"--verbose"}).failure, StartupFailure::kUsage);
 }
 
 TEST_F(VolmendStartupTest, WholeRunThroughTheDiskImageModule) {
   QTemporaryDir dir;
   const std::string path = dir.filePath("player.img").toStdString();
   ASSERT_TRUE(jukepak::CreateSparseImage(path, 20000).ok());
-  Startup s = BindDriverModule({"--image", QString::fromStdString(path)});
+  Startup s = BindDriverModule(settings_, {"--image", QString::fromStdString(path)});
   ASSERT_EQ(s.failure, StartupFailure::kNone);
   jukepak::DriverDevice& device = *s.device;
   ScriptedPrompts prompts;  // reinitialize the blank drive: Yes

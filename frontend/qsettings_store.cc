@@ -1,9 +1,10 @@
-#include "frontend/settings.h"
+#include "frontend/qsettings_store.h"
 
 #include <QSettings>
+#include <QString>
 #include <QVariant>
 
-namespace songlift {
+namespace frontend {
 namespace {
 
 constexpr char kDriverKey[] = "Songlift/Driver";
@@ -16,12 +17,7 @@ int ReadFlag(QSettings& store, const char* key) {
 
 }  // namespace
 
-QString Settings::ReadDriver() {
-  QString path;
-  return ReadDriverSetting(&path) == DriverSetting::kPresent ? path : QString();
-}
-
-DriverSetting Settings::ReadDriverSetting(QString* path) {
+DriverSetting QSettingsStore::ReadDriverSetting(std::string* path) {
   path->clear();
   QSettings store(kOrganisation, kApplication);
   if (store.allKeys().isEmpty()) return DriverSetting::kNoSettings;
@@ -29,16 +25,16 @@ DriverSetting Settings::ReadDriverSetting(QString* path) {
   const QVariant value = store.value(kDriverKey);
   // Text lists and other structures read back as something other than a string.
   if (value.typeId() != QMetaType::QString) return DriverSetting::kNotText;
-  *path = value.toString();
+  *path = value.toString().toStdString();
   return DriverSetting::kPresent;
 }
 
-void Settings::WriteDriver(const QString& path) {
+void QSettingsStore::WriteDriver(const std::string& path) {
   QSettings store(kOrganisation, kApplication);
-  store.setValue(kDriverKey, path);
+  store.setValue(kDriverKey, QString::fromStdString(path));
 }
 
-Options Settings::ReadOptions() {
+Options QSettingsStore::ReadOptions() {
   QSettings store(kOrganisation, kApplication);
   Options options;
   options.confirmDelete = ReadFlag(store, "ConfirmDelete");
@@ -47,11 +43,11 @@ Options Settings::ReadOptions() {
   return options;
 }
 
-void Settings::WriteOptions(const Options& options) {
+void QSettingsStore::WriteOptions(const Options& options) {
   QSettings store(kOrganisation, kApplication);
   store.setValue("Options/ConfirmDelete", options.confirmDelete);
   store.setValue("Options/NotifyBusy", options.notifyBusy);
   store.setValue("Options/NotifyDuplicate", options.notifyDuplicate);
 }
 
-}  // namespace songlift
+}  // namespace frontend
