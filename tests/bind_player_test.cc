@@ -11,7 +11,7 @@
 namespace jukepak {
 namespace {
 
-using BindPlayerModule;
+using frontend::BindPlayerModule;
 using testing::TestModule;
 
 class BindPlayerTest : public testing::TestModuleLog {
