@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "checker/check_engine.h"
+#include "format/cd_run.h"
 #include "format/format_constants.h"
-#include "volume/cd_run.h"
 
 namespace jukepak::checker {
 namespace {

@@ -23,7 +23,7 @@
 
 #include "checker/check_engine.h"
 #include "format/format_constants.h"
-#include "volume/linkage_faults.h"
+#include "format/linkage_faults.h"
 
 namespace jukepak::checker {
 

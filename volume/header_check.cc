@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "format/cd_run.h"
 #include "format/format_constants.h"
-#include "volume/cd_run.h"
 
 namespace jukepak {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/result.h"
-#include "volume/linkage_faults.h"
+#include "format/linkage_faults.h"
 #include "volume/player_volume.h"
 
 namespace jukepak {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "format/cd_run.h"
 #include "format/format_constants.h"
-#include "volume/cd_run.h"
 #include "volume/header_check.h"
 #include "volume/player_volume.h"
 #include "volume/space_accounting.h"

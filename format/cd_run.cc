@@ -1,4 +1,4 @@
-#include "volume/cd_run.h"
+#include "format/cd_run.h"
 
 #include "format/format_constants.h"
 
