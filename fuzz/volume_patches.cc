@@ -1,5 +1,7 @@
 #include "fuzz/volume_patches.h"
 
+#include <cstdlib>
+
 #include "volume/player_volume.h"
 #include "volume/tests/test_volumes.h"
 
@@ -10,7 +12,7 @@ const MemoryDevice& PristineVolume() {
     auto* made = new MemoryDevice(kFuzzDiskSectors);
     QuietReporter reporter;
     PlayerVolume volume(&reporter);
-    volume.BindDevice(testing::Share(*made));
+    if (!volume.BindDevice(testing::Share(*made)).ok()) std::abort();
     (void)volume.RunJobNow(Job::kInit);
     volume.UnbindDriver();
     testing::AddCd(*made, "Band", "First", {{"One", "Band", 1}, {"Two", "Guest", 3}});

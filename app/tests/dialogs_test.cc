@@ -36,7 +36,9 @@ class SharedDisk : public jukepak::ForwardingDevice {
 
 struct ReadyVolume {
   ReadyVolume() : disk(20000), volume(&reporter) {
-    volume.BindDevice(std::make_unique<SharedDisk>(&disk));
+    if (!volume.BindDevice(std::make_unique<SharedDisk>(&disk)).ok()) {
+      qFatal("cannot bind the test disk");
+    }
     (void)volume.RunJobNow(jukepak::Job::kInit);
   }
   jukepak::MemoryDevice disk;

@@ -187,7 +187,7 @@ TEST_F(MediaLibraryTest, LandsOnThePlayerAsItsTagsSay) {
   MemoryDevice& disk = player_.disk();
   testing::RecordingReporter reporter;
   PlayerVolume fresh(&reporter);
-  fresh.BindDevice(std::make_unique<ForwardingDevice>(&disk));
+  EXPECT_TRUE(fresh.BindDevice(std::make_unique<ForwardingDevice>(&disk)).ok());
   ASSERT_TRUE(fresh.CheckVolume());
   ASSERT_TRUE(fresh.RunJobNow(Job::kMount).ok());
   // The CD written last first; inside a CD by disc, then track. Texts cut

@@ -61,7 +61,7 @@ struct Player {
   void Rebind() {
     auto scripted = std::make_unique<ScriptedDevice>(&disk);
     device = scripted.get();
-    volume.BindDevice(std::move(scripted));
+    EXPECT_TRUE(volume.BindDevice(std::move(scripted)).ok());
     volume.SetDeviceState(DeviceState::kStartUp);
   }
   Result Add(const std::string& path) { return AddFile(volume, path, std::nullopt); }
@@ -81,7 +81,7 @@ struct Player {
 // A second engine that mounts the same disk from scratch.
 struct Remount {
   explicit Remount(MemoryDevice& disk) : volume(&reporter) {
-    volume.BindDevice(std::make_unique<ForwardingDevice>(&disk));
+    EXPECT_TRUE(volume.BindDevice(std::make_unique<ForwardingDevice>(&disk)).ok());
     EXPECT_TRUE(volume.CheckVolume());
     EXPECT_TRUE(volume.RunJobNow(Job::kMount).ok());
   }

@@ -107,7 +107,7 @@ inline std::vector<uint8_t> TaggedMp3(double seconds, const std::string& title,
 class MountedVolume {
  public:
   explicit MountedVolume(uint32_t sectors) : disk_(sectors), volume_(&reporter_) {
-    volume_.BindDevice(std::make_unique<ForwardingDevice>(&disk_));
+    EXPECT_TRUE(volume_.BindDevice(std::make_unique<ForwardingDevice>(&disk_)).ok());
     init_result_ = volume_.RunJobNow(Job::kInit);
   }
 
