@@ -11,7 +11,6 @@
 #include "driver/driver_paths.h"
 #include "driver/foreign_disk_guard.h"
 #include "driver/image_file.h"
-#include "frontend/bind_player.h"
 
 namespace songlift::cli {
 
@@ -86,20 +85,28 @@ bool CliContext::WriteAllowed() const {
   return true;  // an image that cannot be opened is the module's to report
 }
 
+jukepak::Result CliContext::BindDriverModule(jukepak::RequiredEntries required,
+                                             DriverBinding* binding) const {
+  ExportImageOptions();
+  std::string error;
+  binding->path = DriverPath(&error);
+  if (binding->path.empty()) return jukepak::Result::Error(jukepak::ResultCode::kNotFound, error);
+  return jukepak::BindModule(binding->path, required, &binding->device, &binding->missingEntry);
+}
+
 int CliContext::Bind(Access access) {
-  if (volume_ == nullptr || !volume_->bound()) {
-    if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
-    ExportImageOptions();
-    std::string error;
-    const std::string path = DriverPath(&error);
-    if (path.empty()) return Fail(error);
-    const jukepak::Result bound = frontend::BindPlayerModule(*volume_, path);
-    // The module has said why on stderr; this line names it.
-    if (!bound.ok() && bound.code() != jukepak::ResultCode::kNotFound &&
-        bound.code() != jukepak::ResultCode::kUnsupported) {  // the module's Open failed
-      return Fail("the driver " + path + " could not open the player");
+  if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
+  if (!volume_->bound()) {
+    DriverBinding binding;
+    const jukepak::Result made = BindDriverModule(jukepak::RequiredEntries::kDevice, &binding);
+    if (!made.ok()) {
+      volume_->RefuseBinding(made);
+      return Fail(made.message());
     }
-    if (!bound.ok()) return Fail(bound.message());
+    // A module whose Open fails has said why on stderr; this line names it.
+    if (!volume_->BindDevice(std::move(binding.device)).ok()) {
+      return Fail("the driver " + binding.path + " could not open the player");
+    }
   }
   if (access == Access::kWrite && !WriteAllowed()) return kExitFailed;
   return kExitOk;

@@ -15,6 +15,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/invocation.h"
+#include "driver/bind_module.h"
 #include "frontend/qsettings_store.h"
 #include "volume/player_volume.h"
 #include "volume/volume_reporter.h"
@@ -81,10 +82,23 @@ class CliContext {
     return kept;
   }
 
-  // Binds the driver the options name (see README): --image FILE uses
-  // diskimage.dld (or --driver) on FILE; --driver alone that module; neither,
-  // the "Driver" setting. For kWrite the image must also pass WriteAllowed.
-  // Returns kExitOk or prints why and returns kExitFailed.
+  // A driver module loaded for a command, not yet opened.
+  struct DriverBinding {
+    std::string path;
+    std::unique_ptr<jukepak::DriverDevice> device;
+    std::string missingEntry;  // the entry point it lacks, when that refused it
+  };
+  // The one way every command reaches the player: exports the image options
+  // (ExportImageOptions), finds the module the options name (DriverPath) and
+  // loads it, refused before any call when it lacks one of the `required`
+  // entry points (BindModule). On success binding->device is set; on failure
+  // the Result says why and nothing is printed.
+  jukepak::Result BindDriverModule(jukepak::RequiredEntries required, DriverBinding* binding) const;
+
+  // Binds Songlift's engine to the driver the options name (see README):
+  // --image FILE uses diskimage.dld (or --driver) on FILE; --driver alone
+  // that module; neither, the "Driver" setting. For kWrite the image must
+  // also pass WriteAllowed. Returns kExitOk or prints why and returns kExitFailed.
   int Bind(Access access = Access::kRead);
   // Bind, then looks at the header and reads the directory. kExitOk when
   // the volume is mounted and ready.

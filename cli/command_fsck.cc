@@ -171,20 +171,16 @@ int ParseOptions(const CliContext& context, FsckOptions* options) {
 // Binds the driver the options name and refuses one that lacks any of the
 // nine entry points. kFsckClean, or kFsckOperational after saying why.
 int LoadDriver(const CliContext& context, std::unique_ptr<jukepak::DriverDevice>* device) {
-  context.ExportImageOptions();
-  std::string error;
-  const std::string path = context.DriverPath(&error);
-  if (path.empty()) {
-    context.Fail(error);
-    return kFsckOperational;
-  }
-  std::string missing;
-  const jukepak::Result bound =
-      jukepak::BindModule(path, jukepak::RequiredEntries::kAll, device, &missing);
+  CliContext::DriverBinding binding;
+  const jukepak::Result bound = context.BindDriverModule(jukepak::RequiredEntries::kAll, &binding);
   if (!bound.ok()) {
-    context.Fail(missing.empty() ? bound.message() : "Can't locate DLL function: " + missing);
+    // Volmend's words for a module without one of the nine.
+    context.Fail(binding.missingEntry.empty()
+                     ? bound.message()
+                     : "Can't locate DLL function: " + binding.missingEntry);
     return kFsckOperational;
   }
+  *device = std::move(binding.device);
   return kFsckClean;
 }
 
