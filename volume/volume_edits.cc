@@ -208,8 +208,9 @@ Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
   volume.reporter().DeleteItem(Tree::kPlayer, cd->treeItem);
   model.playerCds.erase(model.playerCds.begin() + index);  // releases `cd`
   for (int k = index - 1; k >= 0; --k) model.playerCds[size_t(k)]->sector += 1;
-  model.header.setCdStart(model.header.cdStart() + 1);
   model.header.setCdCount(model.header.cdCount() - 1);
+  // A volume without CDs keeps its CD run at 0.
+  model.header.setCdStart(model.header.cdCount() != 0 ? model.header.cdStart() + 1 : 0);
   volume.reporter().RedrawTree(Tree::kPlayer);
 
   // The CD area may have shrunk past clusters the allocator could not reach.

@@ -233,12 +233,12 @@ TEST_F(EditsTest, DeletingTheCdAtTheTopMovesEveryRecordBelowItUpByOne) {
   ExpectSameAsRemount();
 }
 
-TEST_F(EditsTest, TheLastCdGoneLeavesCdStartAboveTheRunAndItsClusterFree) {
+TEST_F(EditsTest, TheLastCdGoneLeavesCdStartZeroAndItsClusterFree) {
   Build({Cd("Only", {"a", "b"})});
   ASSERT_TRUE(DeletePlayerCd(volume_, cd(0)).ok());
   const VolumeModel& model = volume_.model();
   EXPECT_EQ(model.header.cdCount(), 0u);
-  EXPECT_EQ(model.header.cdStart(), kSectors);
+  EXPECT_EQ(model.header.cdStart(), 0u);
   // All but the placeholder's two clusters, the last one (the CD area's) included.
   EXPECT_EQ(model.freeKilobytes, 8u * (model.header.audioClusters() - 2));
   EXPECT_EQ(model.nextFreeCluster, 2u);
