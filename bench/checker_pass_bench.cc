@@ -1,9 +1,12 @@
-// checker_restart_bench [TRACKS [DAMAGED]]: the cost of the checker's
-// directory and chain pass on the largest drive the player can address
-// (2^28 sectors, 2^24 clusters) holding TRACKS tracks (default 10,000) in CDs
-// of ten, DAMAGED of them (default 1,000) broken so that each must be
-// removed. Every removal restarts the pass; the two restart policies are
-// timed over identical images and their findings compared line by line.
+// checker_pass_bench [TRACKS [DAMAGED]]: the cost of the checker's
+// directory and chain pass.
+//  1. On the largest drive the player can address (2^28 sectors, 2^24
+//     clusters) holding TRACKS tracks (default 10,000) in CDs of ten, DAMAGED
+//     of them (default 1,000) broken: the dry run, then the repair, over
+//     identical images.
+//  2. A crafted directory on a 49 MB drive: as many one-track CD records as
+//     the drive holds, every one listing the same track, so that all but one
+//     go: the dry run and the repair.
 
 #include <chrono>
 #include <cstdio>
@@ -22,7 +25,6 @@
 namespace {
 
 using jukepak::checker::CheckEngine;
-using jukepak::checker::RestartPolicy;
 using jukepak::checker::VolumeImages;
 using jukepak::checker::testing::RecordingSink;
 using jukepak::checker::testing::SongliftVolumeBuilder;
@@ -36,8 +38,8 @@ bool Check(const jukepak::Result& r, const char* what) {
   return r.ok();
 }
 
-// Breaks one track in one of five ways, each of which removes exactly that
-// track.
+// Breaks one track in one of five ways: the first three remove it, the last
+// two end its chain where its size says.
 void Damage(SongliftVolumeBuilder& volume, int cd, uint32_t track, uint32_t start, int kind) {
   const std::vector<uint32_t> chain = volume.Chain(start);
   switch (kind) {
@@ -69,25 +71,69 @@ void Damage(SongliftVolumeBuilder& volume, int cd, uint32_t track, uint32_t star
 
 struct Timing {
   double seconds = 0;
-  std::vector<std::string> findings;
+  size_t findings = 0;
+  std::string last;
 };
 
-Timing Run(VolumeImages& images, RestartPolicy policy) {
+// One pass over the images as read: a dry run, or a repair through `writer`.
+Timing Run(VolumeImages& images, jukepak::checker::testing::DeviceLogWriter* writer) {
   images.RestoreSaved();
   RecordingSink sink;
   CheckEngine engine;
-  engine.SetMessageSink(&sink);
+  engine.SetFindingSink(&sink);
   engine.SetDriveSize(images.sectorCount);
-  engine.SetRestartPolicy(policy);
+  engine.SetSectorWriter(writer);
+  engine.SetSectorReader(writer);
   Timing t;
   if (!Check(AttachImages(engine, images), "attach")) return t;
-  int verdict = 0;
+  jukepak::checker::VolumeVerdict verdict;
   const auto begin = std::chrono::steady_clock::now();
   const jukepak::Result r = engine.VerifyVolume(&verdict);
   t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   Check(r, "verify");
-  t.findings = sink.messages;
+  t.findings = sink.findings.size();
+  if (!sink.findings.empty()) t.last = sink.findings.back().text;
   return t;
+}
+
+void Print(const char* what, const Timing& t) {
+  std::printf("%-34s %8.3f s, %zu findings, last: %s", what, t.seconds, t.findings,
+              t.last.c_str());
+}
+
+// Scenario 2: a 49 MB drive whose CD run fills all but the clusters of one
+// track, every record listing that track.
+int CraftedRun() {
+  constexpr uint32_t kCraftedSectors = 100352;
+  SparseDevice device(kCraftedSectors);
+  SongliftVolumeBuilder volume(&device);
+  int id = 0;
+  uint32_t start = 0;
+  if (!Check(volume.Format(), "format") || !Check(volume.AddCd("A", "B", &id), "cd") ||
+      !Check(volume.AddTrack(id, "T", 1, &start), "track")) {
+    return 1;
+  }
+  const uint32_t end = uint32_t(volume.header().AudioEndSector());
+  const uint32_t count = end - (volume.header().audioStart() + 3) * 16;
+  std::vector<uint8_t> record(volume.cd(id).data(), volume.cd(id).data() + 512);
+  for (uint32_t s = end - count; s < end; ++s) {
+    record[16] = uint8_t('A' + s % 26);  // no two records alike
+    record[17] = uint8_t('A' + s / 26 % 26);
+    record[18] = uint8_t('A' + s / 676 % 26);
+    record[19] = uint8_t('A' + s / 17576 % 26);
+    if (!Check(device.Write(s, 1, record.data()), "record")) return 1;
+  }
+  volume.header().setCdStart(end - count);
+  volume.header().setCdCount(count);
+  if (!Check(volume.WriteHeader(), "header")) return 1;
+  VolumeImages images;
+  if (!Check(jukepak::checker::testing::LoadImages(device, &images), "read")) return 1;
+  std::printf("crafted: %u sectors, %u CD records listing one track\n", kCraftedSectors, count);
+  Print("dry run", Run(images, nullptr));
+  jukepak::checker::testing::DeviceLogWriter writer(&device);
+  Print("repair", Run(images, &writer));
+  std::printf("repair writes: %zu\n", writer.log.size());
+  return 0;
 }
 
 }  // namespace
@@ -96,7 +142,7 @@ int main(int argc, char** argv) {
   const int tracks = argc > 1 ? std::atoi(argv[1]) : 10000;
   const int damaged = argc > 2 ? std::atoi(argv[2]) : 1000;
   if (tracks <= 0 || damaged < 0 || damaged > tracks) {
-    std::fprintf(stderr, "usage: checker_restart_bench [TRACKS [DAMAGED]]\n");
+    std::fprintf(stderr, "usage: checker_pass_bench [TRACKS [DAMAGED]]\n");
     return 2;
   }
   SparseDevice device(kSectors);
@@ -136,17 +182,9 @@ int main(int argc, char** argv) {
               kSectors, jukepak::LoadLe32(images.header.data() + format::kAudioClustersOffset),
               volume.cdCount(), tracks, static_cast<unsigned long long>(clusters), damaged);
 
-  const Timing resumed = Run(images, RestartPolicy::kResume);
-  std::printf("go on after each removal:     %8.3f s\n", resumed.seconds);
-  const Timing restarted = Run(images, RestartPolicy::kFromScratch);
-  std::printf("restart from the first CD:    %8.3f s\n", restarted.seconds);
-  const bool same = resumed.findings == restarted.findings;
-  std::printf("findings: %zu lines, %s\n", resumed.findings.size(),
-              same ? "identical" : "DIFFERENT");
-  if (std::getenv("BENCH_VERBOSE") != nullptr) {
-    for (const auto& line : resumed.findings) std::printf("  %s", line.c_str());
-  } else if (!resumed.findings.empty()) {
-    std::printf("last: %s", resumed.findings.back().c_str());
-  }
-  return same ? 0 : 1;
+  Print("dry run", Run(images, nullptr));
+  SparseDevice copy = device;
+  jukepak::checker::testing::DeviceLogWriter writer(&copy);
+  Print("repair", Run(images, &writer));
+  return CraftedRun();
 }

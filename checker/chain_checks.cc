@@ -1,103 +1,141 @@
 // The chain checks of the pass: each track's chain is followed through the
 // FAT from its start cluster, and every cluster is claimed for the track in
-// the owner table. A cluster that an earlier track already owns is a
-// crosslink (both tracks go), or, at the start cluster of a track that starts
-// at the same cluster, the same track listed twice (only the later listing
-// goes); one the track itself owns is a chain that runs into itself. A chain
-// must end in an end-of-chain entry and stay out of the CD area and out of
-// the placeholder track's clusters 0 and 1.
+// the owner table with its position in the chain. A chain must end in an
+// end-of-chain entry, stay out of the CD area and out of the placeholder's
+// clusters 0 and 1, and not run into itself; a cluster another track owns is
+// a crosslink (crosslinks.cc), or, at the start of a track that starts at the
+// same cluster, the same track listed twice (the later listing goes).
+//
+// A chain that breaks after it already holds every byte its size says is
+// ended there and the track kept; one that breaks before is removed. Whether
+// a whole chain's length agrees with the size is judged at the end of the
+// pass (track_sizes.cc), once crosslinks have had their say.
 //
 // Every walk is bounded: each step claims a cluster not claimed before or
 // stops, so no walk takes more steps than the audio area has clusters.
 
+#include <cinttypes>
+#include <cstdio>
+
 #include "checker/check_engine.h"
+#include "checker/chain_length.h"
 #include "format/format_constants.h"
 
 namespace jukepak::checker {
-namespace {
-
-constexpr uint32_t kPlaceholderClusters = 2;
-
-}  // namespace
+std::string CheckEngine::AtCluster(const char* what, uint32_t cluster) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s %08" PRIx32, what, cluster);
+  return text;
+}
 
 bool CheckEngine::Owned(uint32_t cluster) const {
   const uint32_t owner = owners_.Owner(cluster);
-  return owner != 0 && listing_alive_[owner] != 0;
+  return owner != kNoListing && listings_[owner].alive;
 }
 
-void CheckEngine::FindListing(uint32_t listing, uint32_t* cd, uint32_t* track) const {
-  *cd = cd_position_[listing_cd_[listing]];
-  const std::vector<TrackSlot>& tracks = cds_[*cd].tracks;
-  *track = 0;
-  while (*track < tracks.size() && tracks[*track].listing != listing) ++*track;
-}
-
-Result CheckEngine::WalkChain(uint32_t cd, uint32_t track, Cursor* cursor, bool* removed) {
+Result CheckEngine::WalkChain(uint32_t cd, uint32_t track, TrackStep* step) {
+  const uint32_t id = cds_[cd].listings[track];
   const uint32_t clusters = AudioClusters();
   const uint32_t cd_area = CdAreaFirstCluster();
-  const uint32_t listing = cds_[cd].tracks[track].listing;
-  const uint32_t start = StartCluster(cd, track);
-  const uint8_t* record = cds_[cd].tracks[track].record;
-  uint32_t c = start;
-  do {
-    if (c < kPlaceholderClusters) {
-      Report("[%s]:[%s] runs into the placeholder track at cluster %08x\n", Album(cd).c_str(),
-             Title(record).c_str(), c);
-      *removed = true;
-      return RemoveListing(cd, track, cursor);
-    }
+  uint32_t c = listings_[id].start;
+  uint32_t pos = 0;
+  uint32_t high = kNone;  // the first position at or above the mark limit
+  while (c < clusters) {
     if (c >= cd_area) {
-      Report("[%s]:[%s] runs into the CD area at cluster %08x\n", Album(cd).c_str(),
-             Title(record).c_str(), c);
-      *removed = true;
-      return RemoveListing(cd, track, cursor);
+      return ChainFailure(id, pos, Problem::kChainIntoCdArea, AtCluster("runs into the CD area at cluster", c),
+                          step);
     }
-    if (Owned(c)) {
-      const uint32_t owner = owners_.Owner(c);
-      *removed = true;
-      if (c == start && owner != listing) {
-        uint32_t owner_cd = 0, owner_track = 0;
-        FindListing(owner, &owner_cd, &owner_track);
-        if (StartCluster(owner_cd, owner_track) == start) {
-          Report("[%s]:[%s] is listed twice\n", Album(cd).c_str(), Title(record).c_str());
-          return RemoveListing(cd, track, cursor);
+    const uint32_t owner = Owned(c) ? owners_.Owner(c) : kNoListing;
+    if (owner == kPlaceholderListing) {
+      return ChainFailure(id, pos, Problem::kChainIntoPlaceholder,
+                          AtCluster("runs into the placeholder track at cluster", c), step);
+    }
+    if (owner == id) {
+      ProblemDetails d = Names(id);
+      d.otherAlbum = d.album;
+      d.otherTitle = d.title;
+      d.cluster = c;
+      FixProblem(Problem::kCrosslinked, d);
+      return ChainFailure(id, pos, Problem::kCrosslinkedRemoved, AtCluster("runs into itself at cluster", c),
+                         step);
+    }
+    if (owner != kNoListing) {
+      if (pos == 0 && listings_[owner].start == c) {
+        if (!FixProblem(Problem::kListedTwice, Names(id))) {
+          HoldListing(id);
+          return Result::Ok();
         }
+        return RemoveListing(id, step);
       }
-      return RemoveCrosslinked(cd, track, owner, c, cursor);
+      Walk walk = Walk::kKept;
+      Result r = ResolveCrosslink(id, pos, c, owner, step, &walk);
+      if (!r.ok() || walk != Walk::kGoOn) return r;
+      continue;  // the owner gave the cluster up: claim it
     }
-    owners_.SetOwner(c, listing);
+    if (c >= format::kTrackClusterBound && high == kNone) high = pos;
+    owners_.SetOwner(c, id, pos++);
     c = FatEntry(c);
-  } while (c < clusters);
+  }
+  listings_[id].length = pos;
   if (c != format::kFatEndOfChain) {
-    Report("[%s]:[%s] incorrectly terminated\n", Album(cd).c_str(), Title(record).c_str());
-    *removed = true;
-    return RemoveListing(cd, track, cursor);
+    return ChainFailure(id, pos, Problem::kChainUnterminated, "incorrectly terminated", step);
+  }
+  listings_[id].terminated = true;
+  if (high != kNone) {
+    ProblemDetails d = Names(id);
+    uint32_t at = listings_[id].start;
+    for (uint32_t k = 0; k < high; ++k) at = FatEntry(at);
+    d.cluster = at;
+    if (FixProblem(Problem::kClusterAboveMarkLimit, d)) {
+      pending_copies_.push_back({id, high, false});
+    }
   }
   return Result::Ok();
 }
 
-Result CheckEngine::RemoveCrosslinked(uint32_t cd, uint32_t track, uint32_t owner, uint32_t cluster,
-                                      Cursor* cursor) {
-  const uint32_t listing = cds_[cd].tracks[track].listing;
-  const uint32_t id = cds_[cd].id;
-  uint32_t owner_cd = 0, owner_track = 0;
-  FindListing(owner, &owner_cd, &owner_track);
-  Report("[%s]:[%s] and [%s]:[%s] are crosslinked at cluster %08x\n", Album(owner_cd).c_str(),
-         Title(cds_[owner_cd].tracks[owner_track].record).c_str(), Album(cd).c_str(),
-         Title(cds_[cd].tracks[track].record).c_str(), cluster);
-  const bool itself = owner == listing;
-  // The owner was verified before this track; when it sits in the same CD,
-  // one verified track fewer stays in front of the cursor.
-  const uint32_t kept = track - (!itself && owner_cd == cd ? 1 : 0);
-  Result r = RemoveTrack(cd, track);
-  uint32_t shift = 0;
-  if (r.ok() && !itself) {
-    const uint32_t owner_id = cds_[owner_cd].id;
-    r = RemoveTrack(owner_cd, owner_track);
-    if (cd_position_[owner_id] == kGone && owner_cd < cd) shift = 1;
+Result CheckEngine::ChainFailure(uint32_t listing, uint32_t have, Problem removal,
+                                 const std::string& reason, TrackStep* step) {
+  listings_[listing].length = have;
+  return EndOrRemove(listing, have, removal, reason, step);
+}
+
+Result CheckEngine::EndOrRemove(uint32_t listing, uint32_t have, Problem removal,
+                                const std::string& reason, TrackStep* step) {
+  const uint32_t size = TrackSize(listing);
+  if (ChainHoldsSize(size, have)) {
+    const uint32_t keep = KeptLength(size, have);
+    ProblemDetails d = Names(listing);
+    d.note = reason;
+    d.cluster = listings_[listing].start;
+    for (uint32_t k = 1; k < keep; ++k) d.cluster = FatEntry(d.cluster);
+    if (!FixProblem(Problem::kChainEndedAtSize, d)) {
+      HoldListing(listing);
+      return Result::Ok();
+    }
+    return EndChain(listing, keep);
   }
-  *cursor = Cursor{cd - shift, cd_position_[id] != kGone ? kept : 0, false};
-  return r;
+  if (!FixProblem(removal, Names(listing))) {
+    HoldListing(listing);
+    return Result::Ok();
+  }
+  return RemoveListing(listing, step);
+}
+
+Result CheckEngine::EndChain(uint32_t listing, uint32_t length) {
+  Listing& l = listings_[listing];
+  const uint32_t clusters = AudioClusters();
+  uint32_t last = l.start;
+  for (uint32_t k = 1; k < length; ++k) last = FatEntry(last);
+  uint32_t c = FatEntry(last);
+  SetFatEntry(last, format::kFatEndOfChain);
+  // What the walk claimed past the new end is no longer this track's.
+  for (uint32_t k = length; k < l.length && c < clusters; ++k) {
+    if (owners_.Owner(c) == listing && owners_.Position(c) == k) owners_.Clear(c);
+    c = FatEntry(c);
+  }
+  l.length = length;
+  l.terminated = true;
+  return FlushChanges();
 }
 
 }  // namespace jukepak::checker

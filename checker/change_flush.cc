@@ -1,11 +1,11 @@
 // FlushChanges: writes the sectors the repair steps marked.
 //
-// Order: the CD records from the highest sector down, then the FAT sectors in
-// ascending order, then the header. When a CD is removed, the records below
-// it each move one sector up; writing them from the top down means a cut
-// leaves one record on two adjacent sectors under the old header, which the
-// next check removes again, where writing the header first could drop a
-// healthy CD from the run.
+// Order: changed track records, the CD records from the highest sector
+// down, then the FAT sectors in ascending order, then the header. When the
+// CD run closes up, the records below a removed one each move up; writing
+// them from the top down means a cut leaves a record on two sectors under
+// the old header, which the next check removes again (the lower copy),
+// where writing the header first could drop a healthy CD from the run.
 
 #include <algorithm>
 #include <cstddef>
@@ -17,17 +17,31 @@ namespace jukepak::checker {
 
 Result CheckEngine::FlushChanges() {
   if (writer_ == nullptr) return Result::Ok();
-  Result r = WriteDirtyCds();
-  if (!r.ok()) return r;
-  r = WriteDirtyFatSectors();
+  Result r = WriteDirtyRecords();
+  if (r.ok()) r = WriteDirtyCds();
+  if (r.ok()) r = WriteDirtyFatSectors();
   if (!r.ok()) return r;
   if (header_dirty_) {
     r = writer_->WriteSectors(0, format::kHeaderSectors, header_);
     if (!r.ok()) return r;
     header_dirty_ = false;
   }
-  if (poll_ != nullptr && poll_->StopRequested()) {
-    return Result::Error(ResultCode::kCancelled, "the check was stopped");
+  return Poll();
+}
+
+Result CheckEngine::WriteDirtyRecords() {
+  const uint64_t audio_start = HeaderField(format::kAudioStartOffset);
+  while (!dirty_records_.empty()) {
+    const auto [listing, sectors] = *dirty_records_.begin();
+    const uint8_t* record = listings_[listing].record;
+    const uint32_t first = uint32_t((audio_start + listings_[listing].start) *
+                                    format::kSectorsPerCluster);
+    const uint32_t from = (sectors & 1) != 0 ? 0 : 1;
+    const uint32_t to = (sectors & 2) != 0 ? 2 : 1;
+    Result r = writer_->WriteSectors(first + from, to - from,
+                                     record + size_t(from) * format::kSectorSize);
+    if (!r.ok()) return r;
+    dirty_records_.erase(dirty_records_.begin());
   }
   return Result::Ok();
 }
@@ -35,7 +49,7 @@ Result CheckEngine::FlushChanges() {
 Result CheckEngine::WriteDirtyCds() {
   const uint32_t cd_start = cdStart();
   for (size_t i = cds_.size(); i-- > 0;) {
-    if (!cds_[i].dirty) continue;
+    if (!cds_[i].dirty || cds_[i].removed) continue;
     Result r = writer_->WriteSectors(cd_start + uint32_t(i), 1, CdRecordBytes(uint32_t(i)));
     if (!r.ok()) return r;
     cds_[i].dirty = false;

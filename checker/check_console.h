@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "checker/problem.h"
+
 namespace jukepak::checker {
 
 // The message boxes of a run, each with its fixed text and caption.
@@ -17,6 +19,7 @@ enum class Notice {
   kReinitialized,        // "Filesystem reinitialized", caption "Ok"
   kReinitializeFailed,   // "Error re-initializing filesystem", caption "Error"
   kCommunicationsError,  // "Communications Error!", caption "Error"
+  kDriveTooSmall,        // "The drive is too small for a volume", caption "Error"
 };
 
 const char* NoticeText(Notice notice);
@@ -41,6 +44,9 @@ class CheckConsole {
 
   // A line of the report list.
   virtual void ListLine(const std::string& line) = 0;
+  // A problem the check raised. By default its text goes to the list, line
+  // by line; a console that reports codes (fsck --json) overrides it.
+  virtual void Found(const Finding& finding);
   // A progress text (Volmend shows it as its window title).
   virtual void TitleLine(const std::string& line) = 0;
   // The stop check: true ends the run at once.

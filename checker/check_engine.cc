@@ -1,14 +1,13 @@
 // The engine's state: attaching and releasing the images, the header's
-// fields, FAT entries and the report buffer.
+// fields, FAT entries and the names a problem's text gives.
 
 #include "checker/check_engine.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 
 #include "base/byte_order.h"
 #include "format/format_constants.h"
+#include "format/layout.h"
 #include "format/text_field.h"
 
 namespace jukepak::checker {
@@ -17,6 +16,20 @@ namespace {
 Result NotAttached(const char* what) { return Result::Error(ResultCode::kInvalidArgument, what); }
 
 }  // namespace
+
+uint32_t MinimumVolumeSectors() {
+  // The layout grows with the drive, so the first size it accepts is the
+  // smallest; a FAT of one sector serves every drive this small.
+  uint32_t n = 0;
+  VolumeLayout layout;
+  while (!ComputeLayout(n, &layout).ok()) ++n;
+  return n;
+}
+
+CheckMode CheckEngine::mode() const {
+  if (writer_ == nullptr) return CheckMode::kDryRun;
+  return choice_ != nullptr ? CheckMode::kAsk : CheckMode::kRepair;
+}
 
 uint32_t CheckEngine::HeaderField(uint32_t offset) const { return LoadLe32(header_ + offset); }
 
@@ -33,9 +46,13 @@ uint32_t CheckEngine::CdAreaFirstCluster() const {
   return cd_cluster > audio_start ? cd_cluster - audio_start : 0;
 }
 
+uint32_t CheckEngine::AllocationLimit() const {
+  return std::min({AudioClusters(), CdAreaFirstCluster(), format::kTrackClusterBound});
+}
+
 void CheckEngine::AttachHeader(uint8_t* header) {
+  if (header != header_) header_dirty_ = false;
   header_ = header;
-  header_dirty_ = false;
 }
 
 Result CheckEngine::AttachCdSectors(uint8_t* image, size_t bytes) {
@@ -48,20 +65,21 @@ Result CheckEngine::AttachCdSectors(uint8_t* image, size_t bytes) {
   cd_image_ = image;
   cds_attached_ = true;
   cds_.assign(count, CdSlot{});
-  cd_position_.resize(count);
-  listing_cd_.assign(1, kGone);  // listing 0 is "none"
-  listing_alive_.assign(1, 0);
+  removed_cds_ = 0;
+  listings_.assign(2, Listing{});  // none, and the placeholder
+  listings_[kPlaceholderListing].alive = true;
+  listings_[kPlaceholderListing].terminated = true;
+  edited_records_.clear();
+  dirty_records_.clear();
   for (uint32_t i = 0; i < count; ++i) {
-    CdSlot& slot = cds_[i];
-    slot.id = i;
-    cd_position_[i] = i;
     const uint32_t listed =
         std::min<uint32_t>(CdRecordBytes(i)[format::kCdTrackCountOffset], format::kMaxTracksPerCd);
-    slot.tracks.resize(listed);
-    for (TrackSlot& track : slot.tracks) {
-      track.listing = uint32_t(listing_cd_.size());
-      listing_cd_.push_back(i);
-      listing_alive_.push_back(1);
+    for (uint32_t j = 0; j < listed; ++j) {
+      cds_[i].listings.push_back(uint32_t(listings_.size()));
+      Listing listing;
+      listing.cd = i;
+      listing.alive = true;
+      listings_.push_back(listing);
     }
   }
   return Result::Ok();
@@ -93,8 +111,8 @@ Result CheckEngine::AttachFat(uint8_t* image, size_t bytes) {
 }
 
 void CheckEngine::SetTrackRecord(uint32_t cd, uint32_t track, const uint8_t* record) {
-  if (cd >= cds_.size() || track >= cds_[cd].tracks.size()) return;
-  cds_[cd].tracks[track].record = record;
+  if (cd >= cds_.size() || track >= cds_[cd].listings.size()) return;
+  listings_[cds_[cd].listings[track]].record = record;
 }
 
 void CheckEngine::Release() {
@@ -104,9 +122,12 @@ void CheckEngine::Release() {
   cds_attached_ = false;
   cds_.clear();
   cds_.shrink_to_fit();
-  cd_position_.clear();
-  listing_cd_.clear();
-  listing_alive_.clear();
+  removed_cds_ = 0;
+  listings_.clear();
+  listings_.shrink_to_fit();
+  edited_records_.clear();
+  dirty_records_.clear();
+  pending_copies_.clear();
   fat_ = nullptr;
   fat_entries_ = 0;
   fat_dirty_.clear();
@@ -151,25 +172,43 @@ std::string CheckEngine::Album(uint32_t cd) const {
   return ReadTextField(CdRecordBytes(cd) + format::kCdAlbumOffset);
 }
 
-std::string CheckEngine::Title(const uint8_t* record) {
+std::string CheckEngine::Title(uint32_t listing) const {
+  const uint8_t* record = listings_[listing].record;
   return record != nullptr ? ReadTextField(record + format::kTrackTitleOffset) : std::string();
+}
+
+uint32_t CheckEngine::TrackSize(uint32_t listing) const {
+  const uint8_t* record = listings_[listing].record;
+  return record != nullptr ? LoadLe32(record + format::kTrackSizeOffset) : 0;
 }
 
 uint32_t CheckEngine::StartCluster(uint32_t cd, uint32_t track) const {
   return LoadLe32(CdRecordBytes(cd) + format::kCdStartClustersOffset + 4 * track);
 }
 
-void CheckEngine::Report(const char* format, ...) {
-  if (sink_ == nullptr) return;
-  // Album and title texts are at most 47 bytes, so a report always fits; a
-  // longer one would be cut, never overrun.
-  char buffer[1024];
-  va_list args;
-  va_start(args, format);
-  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  if (length < 0) return;
-  sink_->Message(std::string_view(buffer, std::min<size_t>(size_t(length), sizeof buffer - 1)));
+uint32_t CheckEngine::TrackIndex(uint32_t listing) const {
+  const std::vector<uint32_t>& tracks = cds_[listings_[listing].cd].listings;
+  return uint32_t(std::find(tracks.begin(), tracks.end(), listing) - tracks.begin());
+}
+
+ProblemDetails CheckEngine::Names(uint32_t listing) const {
+  ProblemDetails d;
+  d.album = Album(listings_[listing].cd);
+  d.title = Title(listing);
+  d.track = TrackIndex(listing) + 1;
+  return d;
+}
+
+Result CheckEngine::Poll() {
+  if (poll_ != nullptr && poll_->StopRequested()) {
+    return Result::Error(ResultCode::kCancelled, "the check was stopped");
+  }
+  return Result::Ok();
+}
+
+Result CheckEngine::PollEvery(uint32_t cluster) {
+  // Often enough to stop at once, rarely enough to cost nothing.
+  return cluster % 65536 == 65535 ? Poll() : Result::Ok();
 }
 
 }  // namespace jukepak::checker

@@ -5,6 +5,7 @@
 
 #include "base/debug_channel.h"
 #include "checker/check_engine.h"
+#include "checker/header_verdict.h"
 #include "checker/line_output.h"
 #include "checker/volume_images.h"
 
@@ -22,6 +23,8 @@ const char* NoticeText(Notice notice) {
       return "Error re-initializing filesystem";
     case Notice::kCommunicationsError:
       return "Communications Error!";
+    case Notice::kDriveTooSmall:
+      return "The drive is too small for a volume";
   }
   return "";
 }
@@ -35,16 +38,21 @@ const char* NoticeCaption(Notice notice) {
       return "Ok";
     case Notice::kReinitializeFailed:
     case Notice::kCommunicationsError:
+    case Notice::kDriveTooSmall:
       return "Error";
   }
   return "";
+}
+
+void CheckConsole::Found(const Finding& finding) {
+  ForEachLine(finding.text, [this](const std::string& line) { ListLine(line); });
 }
 
 namespace {
 
 // Routes the engine's and the reading step's texts to the console: findings
 // to the list, progress to the title, the stop check both ways.
-class ConsoleRouting : public MessageSink, public PollHook, public ReadProgress {
+class ConsoleRouting : public FindingSink, public PollHook, public ReadProgress {
  public:
   explicit ConsoleRouting(CheckConsole& console) : console_(console) {}
 
@@ -55,7 +63,7 @@ class ConsoleRouting : public MessageSink, public PollHook, public ReadProgress 
     ForEachLine(text, [this](const std::string& line) { console_.TitleLine(line); });
   }
 
-  void Message(std::string_view text) override { List(text); }
+  void Found(const Finding& finding) override { console_.Found(finding); }
   void Progress(const char* text) override { Title(text); }
   bool StopRequested() override { return console_.StopRequested(); }
 
@@ -63,11 +71,14 @@ class ConsoleRouting : public MessageSink, public PollHook, public ReadProgress 
   CheckConsole& console_;
 };
 
-class DeviceWriter : public SectorWriter {
+class DeviceAccess : public SectorWriter, public SectorReader {
  public:
-  explicit DeviceWriter(SectorDevice& device) : device_(device) {}
+  explicit DeviceAccess(SectorDevice& device) : device_(device) {}
   Result WriteSectors(uint32_t sector, uint32_t count, const uint8_t* data) override {
     return device_.Write(sector, count, data);
+  }
+  Result ReadSectors(uint32_t sector, uint32_t count, uint8_t* out) override {
+    return device_.Read(sector, count, out);
   }
 
  private:
@@ -85,13 +96,23 @@ CheckOutcome Failure(CheckConsole& console, const Result& why) {
   return CommunicationsFailure(console, why);
 }
 
-CheckOutcome Reinitialize(CheckEngine& engine, SectorWriter& writer, CheckConsole& console) {
+void RaiseDriveTooSmall(CheckEngine& engine, uint32_t sectors) {
+  ProblemDetails d;
+  d.first = sectors;
+  d.second = MinimumVolumeSectors();
+  engine.FixProblem(Problem::kDriveTooSmall, d);
+}
+
+CheckOutcome Reinitialize(CheckEngine& engine, DeviceAccess& access, CheckConsole& console,
+                          uint32_t sectors) {
   if (!console.ConfirmReinitialize()) return CheckOutcome::kLeft;
-  engine.SetSectorWriter(&writer);
-  int code = kReinitOk;
-  const Result r = engine.ReinitializeVolume(&code);
-  if (code != kReinitOk) {
-    DebugPrint("volmend: reinitializing failed with code %d: %s\n", code, r.message().c_str());
+  engine.SetSectorWriter(&access);
+  ReinitOutcome outcome = ReinitOutcome::kDone;
+  const Result r = engine.ReinitializeVolume(&outcome);
+  if (outcome == ReinitOutcome::kDriveTooSmall) RaiseDriveTooSmall(engine, sectors);
+  if (outcome != ReinitOutcome::kDone) {
+    DebugPrint("volmend: reinitializing failed at step %d: %s\n", int(outcome),
+               r.message().c_str());
     console.ShowNotice(Notice::kReinitializeFailed);
     return CheckOutcome::kReinitializeFailed;
   }
@@ -101,17 +122,20 @@ CheckOutcome Reinitialize(CheckEngine& engine, SectorWriter& writer, CheckConsol
 
 // The repair pass: the engine starts again over the volume as read, not over
 // what the dry run left in memory, and writes every step as it makes it.
-CheckOutcome Repair(CheckEngine& engine, VolumeImages& images, SectorWriter& writer,
+CheckOutcome Repair(CheckEngine& engine, VolumeImages& images,
+                    const HeaderAssessment& assessment, DeviceAccess& access,
                     ConsoleRouting& routing, CheckConsole& console) {
-  engine.SetSectorWriter(&writer);
+  engine.SetSectorWriter(&access);
+  engine.SetSectorReader(&access);
   engine.Release();
   images.RestoreSaved();
-  Result r = AttachImages(engine, images);
-  if (!r.ok()) return Failure(console, r);
   routing.Title("Repairing drive...\n");
   routing.List("\n\nRepairing...\n\n");
-  int verdict = kVolumeClean;
-  r = engine.VerifyVolume(&verdict);
+  engine.AttachHeader(images.header.data());
+  engine.ApplyHeaderAssessment(assessment);
+  Result r = AttachImages(engine, images);
+  VolumeVerdict verdict = VolumeVerdict::kClean;
+  if (r.ok()) r = engine.VerifyVolume(&verdict);
   if (!r.ok()) return Failure(console, r);
   console.ShowNotice(Notice::kRepairsComplete);
   return CheckOutcome::kRepaired;
@@ -133,29 +157,39 @@ CheckOutcome RunCheck(SectorDevice& device, CheckConsole& console) {
   std::snprintf(text, sizeof text, "Device found [%u.%02uMB]- reading header...\n", n / 2048,
                 (n / 2) % 1024 * 100 / 1024);
   routing.List(text);
+
+  CheckEngine engine;
+  engine.SetFindingSink(&routing);
+  engine.SetDriveSize(n);
+  if (n < MinimumVolumeSectors()) {
+    RaiseDriveTooSmall(engine, n);
+    console.ShowNotice(Notice::kDriveTooSmall);
+    return CheckOutcome::kDriveTooSmall;
+  }
   r = device.Read(0, format::kHeaderSectors, images.header.data());
   if (!r.ok()) return CommunicationsFailure(console, r);
   images.savedHeader = images.header;
-
-  CheckEngine engine;
-  engine.SetMessageSink(&routing);
-  engine.SetDriveSize(n);
   engine.AttachHeader(images.header.data());
   engine.SetSectorWriter(nullptr);  // the first pass is a dry run
   engine.SetPollHook(&routing);
 
-  const bool reinitialize = engine.VerifyHeader() == kHeaderNeedsReinitializing;
+  engine.VerifyHeader();
+  HeaderAssessment assessment;
+  r = AssessHeader(device, n, images.header.data(), &assessment);
+  if (!r.ok()) return CommunicationsFailure(console, r);
+  const bool reinitialize = assessment.verdict == HeaderVerdict::kBeyondRepair;
   if (reinitialize) {
-    routing.List("Fatal errors detected - filesystem will require reinitializing.\n");
+    engine.FixProblem(Problem::kNeedsReinitializing);
   } else {
+    engine.ApplyHeaderAssessment(assessment);
     r = ReadVolumeImages(device, &images, &routing);
     if (!r.ok()) return Failure(console, r);
     routing.Title("Checking filesystem integrity...\n");
     r = AttachImages(engine, images);
-    int verdict = kVolumeClean;
+    VolumeVerdict verdict = VolumeVerdict::kClean;
     if (r.ok()) r = engine.VerifyVolume(&verdict);
     if (!r.ok()) return Failure(console, r);
-    if (verdict == kVolumeClean) {
+    if (verdict == VolumeVerdict::kClean && assessment.verdict == HeaderVerdict::kSound) {
       routing.Title("Filesystem is OK\n");
       console.ShowNotice(Notice::kFilesystemOk);
       return CheckOutcome::kClean;
@@ -172,9 +206,9 @@ CheckOutcome RunCheck(SectorDevice& device, CheckConsole& console) {
     case RepairDecision::kRepair:
       break;
   }
-  DeviceWriter writer(device);
-  if (reinitialize) return Reinitialize(engine, writer, console);
-  return Repair(engine, images, writer, routing, console);
+  DeviceAccess access(device);
+  if (reinitialize) return Reinitialize(engine, access, console, n);
+  return Repair(engine, images, assessment, access, routing, console);
 }
 
 }  // namespace jukepak::checker

@@ -5,6 +5,10 @@
 // second run over fresh copies of what was read, this time writing every
 // step) or, when the header is beyond repair, write a fresh empty volume.
 //
+// A header that breaks a rule is rebuilt where the drive's size and the CD
+// records allow it (the same verdict Songlift's mount follows); only what
+// cannot be rebuilt is offered for reinitializing.
+//
 // The device is opened here but not closed: the caller closes it once the run
 // has ended (Volmend does so on its window thread). Every line, question and
 // notice goes through the console, from the calling thread.
@@ -23,6 +27,7 @@ enum class CheckOutcome {
   kCommunicationsError,  // Open, the size query, a read or a repair write failed
   kReinitializeFailed,   // a write of the reinitialization failed
   kCancelled,            // the stop check ended the run
+  kDriveTooSmall,        // the drive cannot hold a volume at all
 };
 
 CheckOutcome RunCheck(SectorDevice& device, CheckConsole& console);

@@ -1,10 +1,10 @@
 // ClusterOwnerTable: which track listing owns each cluster of the audio area
-// while a check pass walks the chains.
+// while a check walks the chains, and at which position of that listing's
+// chain the cluster stands (0 = the track's first cluster).
 //
-// An entry counts only while it carries the table's current epoch, so a new
-// pass forgets every owner with one increment instead of clearing a table as
-// large as the drive. Owners are listing ids handed out by the engine (0 is
-// none); the engine decides separately whether a listing is still alive.
+// Owners are listing ids handed out by the engine (0 is none); the engine
+// decides separately whether a listing is still alive, so removing a track
+// forgets its clusters without touching the table. Eight bytes per cluster.
 #pragma once
 
 #include <cstdint>
@@ -20,27 +20,21 @@ class ClusterOwnerTable {
 
   uint32_t size() const { return uint32_t(entries_.size()); }
 
-  // Forgets every owner in O(1) (amortised: the entries are cleared only
-  // when the epoch counter wraps).
-  void NewEpoch();
-  // Forgets every owner by clearing every entry: the cost of a table
-  // without epochs, kept for comparison.
-  void ClearEveryEntry();
-
-  // The listing that owns `cluster` in this epoch, or 0. Requires cluster < size().
-  uint32_t Owner(uint32_t cluster) const {
-    const Entry& e = entries_[cluster];
-    return e.epoch == epoch_ ? e.listing : 0;
+  // The listing that owns `cluster`, or 0. Requires cluster < size().
+  uint32_t Owner(uint32_t cluster) const { return entries_[cluster].listing; }
+  // Its position in the owner's chain. Requires cluster < size().
+  uint32_t Position(uint32_t cluster) const { return entries_[cluster].position; }
+  void SetOwner(uint32_t cluster, uint32_t listing, uint32_t position) {
+    entries_[cluster] = Entry{listing, position};
   }
-  void SetOwner(uint32_t cluster, uint32_t listing) { entries_[cluster] = Entry{epoch_, listing}; }
+  void Clear(uint32_t cluster) { entries_[cluster] = Entry{}; }
 
  private:
   struct Entry {
-    uint32_t epoch = 0;
     uint32_t listing = 0;
+    uint32_t position = 0;
   };
   std::vector<Entry> entries_;
-  uint32_t epoch_ = 1;
 };
 
 }  // namespace jukepak::checker

@@ -1,104 +1,134 @@
-// The directory checks of the pass: duplicated CD records, then per CD its
-// signature and track count, then per track its start cluster, its record's
-// signature and its index marks, before its chain is walked
-// (chain_checks.cc). Every finding is reported, the damaged listing is
-// removed and the pass restarts.
+// The directory checks of the pass: CD records left twice by an interrupted
+// move of the run, then per CD its signature and track count, then per
+// track its start cluster, its record's signature and its index marks,
+// before its chain is walked (chain_checks.cc). Every finding is raised; a
+// damaged CD or track is removed, or, when the choice declines, held: left
+// as found with whatever its chains reach kept in use.
 
 #include <cstring>
+#include <unordered_map>
 
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
 #include "format/format_constants.h"
 
 namespace jukepak::checker {
+namespace {
 
-Result CheckEngine::RemoveDuplicateCds(Cursor* cursor, bool* removed) {
+uint64_t Fnv1a(const uint8_t* bytes, size_t count) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (size_t i = 0; i < count; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+  return hash;
+}
+
+}  // namespace
+
+// Closing up the run writes its records from the top down, so a cut leaves
+// a record both where it was and where it went, higher up; the lower copy
+// is the stale one. Identical records are found through a hash of every
+// record, so the step is linear in the run.
+Result CheckEngine::RemoveDuplicateCds() {
   const uint32_t count = uint32_t(cds_.size());
-  for (uint32_t i = 0; i + 1 < count; ++i) {
-    const uint8_t* lower = CdRecordBytes(i);
-    if (std::memcmp(lower, format::kCdSignature, 4) != 0) continue;
-    if (std::memcmp(lower, CdRecordBytes(i + 1), format::kCdRecordSize) != 0) continue;
-    // One record copied by an interrupted move: the lower copy goes.
-    Report("CD [%s] has a duplicate record\n", Album(i).c_str());
-    // Removing a CD the pass has verified tracks of invalidates what it learnt.
-    if (i < cursor->cd || (i == cursor->cd && cursor->track > 0)) cursor->fullRestart = true;
-    *removed = true;
-    return RemoveCd(i);
+  std::unordered_map<uint64_t, uint32_t> highest;
+  highest.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (std::memcmp(CdRecordBytes(i), format::kCdSignature, 4) != 0) continue;
+    highest[Fnv1a(CdRecordBytes(i), format::kCdRecordSize)] = i;
   }
-  return Result::Ok();
-}
-
-Result CheckEngine::CheckDirectory(Cursor* cursor, bool* removed) {
-  for (uint32_t i = cursor->cd; i < cds_.size(); ++i) {
-    Result r = CheckCd(i, cursor, removed);
-    if (!r.ok() || *removed) return r;
-    const uint32_t first = i == cursor->cd ? cursor->track : 0;
-    for (uint32_t j = first; j < trackCount(i); ++j) {
-      r = CheckTrack(i, j, cursor, removed);
-      if (!r.ok() || *removed) return r;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (std::memcmp(CdRecordBytes(i), format::kCdSignature, 4) != 0) continue;
+    const auto it = highest.find(Fnv1a(CdRecordBytes(i), format::kCdRecordSize));
+    if (it->second == i ||
+        std::memcmp(CdRecordBytes(i), CdRecordBytes(it->second), format::kCdRecordSize) != 0) {
+      continue;
     }
+    ProblemDetails d;
+    d.album = Album(i);
+    if (FixProblem(Problem::kCdDuplicate, d)) MarkCdRemoved(i);
   }
+  return FlushChanges();
+}
+
+Result CheckEngine::CheckDirectory() {
+  live_before_ = 0;
+  for (scan_cd_ = 0; scan_cd_ < cds_.size(); ++scan_cd_) {
+    const uint32_t i = scan_cd_;
+    Result r = Poll();
+    if (!r.ok()) return r;
+    if (cds_[i].removed) continue;
+    bool removed = false;
+    r = CheckCd(i, &removed);
+    if (!r.ok()) return r;
+    if (removed) continue;
+    for (uint32_t j = 0; !cds_[i].held && j < cds_[i].listings.size();) {
+      TrackStep step;
+      r = CheckTrack(i, j, &step);
+      if (!r.ok()) return r;
+      j = j + (step.kept ? 1 : 0) - step.removedBefore;
+    }
+    if (!cds_[i].removed) ++live_before_;
+  }
+  scan_cd_ = uint32_t(cds_.size());
   return Result::Ok();
 }
 
-Result CheckEngine::CheckCd(uint32_t cd, Cursor* cursor, bool* removed) {
+Result CheckEngine::CheckCd(uint32_t cd, bool* removed) {
   const uint8_t* record = CdRecordBytes(cd);
   const uint32_t count = record[format::kCdTrackCountOffset];
+  ProblemDetails d;
+  d.album = Album(cd);
+  d.cd = live_before_;
+  Problem problem;
   if (std::memcmp(record, format::kCdSignature, 4) != 0) {
-    Report("CD [%u] is invalid\n", cd);
+    problem = Problem::kCdInvalid;
   } else if (count == 0) {
-    Report("CD [%s] has no tracks\n", Album(cd).c_str());
+    problem = Problem::kCdNoTracks;
   } else if (count > format::kMaxTracksPerCd) {
-    Report("CD [%s] has invalid track count\n", Album(cd).c_str());
+    problem = Problem::kCdTrackCount;
   } else {
     return Result::Ok();
   }
-  *cursor = Cursor{cd, 0, false};
+  if (!FixProblem(problem, d)) {
+    HoldCd(cd);
+    return Result::Ok();
+  }
   *removed = true;
-  return RemoveCd(cd);
+  MarkCdRemoved(cd);
+  return FlushChanges();
 }
 
-Result CheckEngine::CheckTrack(uint32_t cd, uint32_t track, Cursor* cursor, bool* removed) {
-  const uint32_t start = StartCluster(cd, track);
-  if (start >= AudioClusters()) {
-    Report("CD [%s], Track %u has invalid start cluster %08x\n", Album(cd).c_str(), track + 1,
-           start);
-    *removed = true;
-    return RemoveListing(cd, track, cursor);
-  }
-  const uint8_t* record = cds_[cd].tracks[track].record;
-  if (record == nullptr || std::memcmp(record, format::kTrackSignature, 4) != 0) {
-    Report("CD [%s], Track %u has invalid signature\n", Album(cd).c_str(), track + 1);
-    *removed = true;
-    return RemoveListing(cd, track, cursor);
-  }
-  bool ended = false;
-  for (uint32_t k = 0; k < format::kIndexMarkSlots && !ended; ++k) {
-    const uint8_t* mark = record + format::kIndexMarksOffset + format::kIndexMarkSize * k;
-    if (mark[2] == format::kIndexTerminatorByte) {
-      ended = true;
-    } else if (const uint32_t cluster = LoadLe24(mark); cluster >= AudioClusters()) {
-      Report("[%s]:[%s] has invalid index mark %08x\n", Album(cd).c_str(), Title(record).c_str(),
-             cluster);
-      *removed = true;
-      return RemoveListing(cd, track, cursor);
+Result CheckEngine::CheckTrack(uint32_t cd, uint32_t track, TrackStep* step) {
+  const uint32_t id = cds_[cd].listings[track];
+  Listing& listing = listings_[id];
+  listing.start = StartCluster(cd, track);
+  ProblemDetails d = Names(id);
+  d.cluster = listing.start;
+  Problem problem;
+  const uint8_t* record = listing.record;
+  if (listing.start >= AudioClusters()) {
+    problem = Problem::kTrackStartCluster;
+  } else if (record == nullptr || std::memcmp(record, format::kTrackSignature, 4) != 0) {
+    problem = Problem::kTrackSignature;
+  } else {
+    bool ended = false;
+    problem = Problem::kTooManyIndexMarks;
+    for (uint32_t k = 0; k < format::kIndexMarkSlots && !ended; ++k) {
+      const uint8_t* mark = record + format::kIndexMarksOffset + format::kIndexMarkSize * k;
+      if (mark[2] == format::kIndexTerminatorByte) {
+        ended = true;
+      } else if (const uint32_t cluster = LoadLe24(mark); cluster >= AudioClusters()) {
+        d.cluster = cluster;
+        problem = Problem::kIndexMark;
+        break;
+      }
     }
+    if (ended) return WalkChain(cd, track, step);
   }
-  if (!ended) {
-    Report("[%s]:[%s] has too many index marks\n", Album(cd).c_str(), Title(record).c_str());
-    *removed = true;
-    return RemoveListing(cd, track, cursor);
+  if (!FixProblem(problem, d)) {
+    HoldListing(id);
+    return Result::Ok();
   }
-  return WalkChain(cd, track, cursor, removed);
-}
-
-Result CheckEngine::RemoveListing(uint32_t cd, uint32_t track, Cursor* cursor) {
-  const uint32_t id = cds_[cd].id;
-  Result r = RemoveTrack(cd, track);
-  // The tracks before this one stay verified; the pass goes on with the one
-  // that took its place, or with the CD that took the removed CD's place.
-  *cursor = Cursor{cd, cd_position_[id] == cd ? track : 0, false};
-  return r;
+  return RemoveListing(id, step);
 }
 
 }  // namespace jukepak::checker

@@ -1,65 +1,93 @@
-// VerifyHeader: the structural checks of the volume header, in a fixed order.
-// The first that fails is reported and means the volume must be
-// reinitialized.
-//
-// The CD area is where Songlift puts it: the run of cdCount records ends at
-// the end of the audio area, (audioStart + audioClusters) * 16, inside the
-// area's last clusters and above the placeholder's clusters 0 and 1.
-//
-// All arithmetic is 64-bit, so that no header, however large its fields,
-// passes a check by wrapping around.
+// VerifyHeader: the structural rules of the volume header, in a fixed order;
+// the first that fails is raised. What is done about it is the header
+// assessment's verdict (header_verdict.h), which the caller works out with
+// the device and hands to ApplyHeaderAssessment: rebuilt fields, or a fresh
+// volume when nothing can be rebuilt.
 
-#include <cstring>
-
+#include "base/byte_order.h"
 #include "checker/check_engine.h"
-#include "format/cd_run.h"
-#include "format/format_constants.h"
 
 namespace jukepak::checker {
 namespace {
 
-struct HeaderFigures {
-  uint64_t n, fat_start, fat_sectors, audio_first, audio_end, cd_start, cd_count;
-};
+Problem ProblemOf(HeaderRule rule) {
+  switch (rule) {
+    case HeaderRule::kSound:
+    case HeaderRule::kSignature:
+      break;
+    case HeaderRule::kAudioStartsTooEarly:
+      return Problem::kAudioStartsTooEarly;
+    case HeaderRule::kFatStartsTooEarly:
+      return Problem::kFatStartsTooEarly;
+    case HeaderRule::kAudioOverlapsFat:
+      return Problem::kAudioOverlapsFat;
+    case HeaderRule::kCdRunOverlapsAudio:
+      return Problem::kCdRunOverlapsAudio;
+    case HeaderRule::kCdRunNotAtEnd:
+      return Problem::kCdRunNotAtEnd;
+    case HeaderRule::kAudioAreaMisSized:
+      return Problem::kAudioAreaMisSized;
+    case HeaderRule::kFatTooSmall:
+      return Problem::kFatTooSmall;
+    case HeaderRule::kFatTooBig:
+      return Problem::kFatTooBig;
+  }
+  return Problem::kHeaderSignature;
+}
 
 }  // namespace
 
-int CheckEngine::VerifyHeader() {
-  if (header_ == nullptr) return kHeaderNeedsReinitializing;
-  const uint64_t audio_start = HeaderField(format::kAudioStartOffset);
-  const HeaderFigures h{sectors_,
-                        HeaderField(format::kFatStartOffset),
-                        HeaderField(format::kFatSectorsOffset),
-                        audio_start * format::kSectorsPerCluster,
-                        (audio_start + AudioClusters()) * format::kSectorsPerCluster,
-                        HeaderField(format::kCdStartOffset),
-                        HeaderField(format::kCdCountOffset)};
-  const CdRunPlace cd_run = PlaceOfCdRun(audio_start, AudioClusters(), h.cd_start, h.cd_count);
-  const uint64_t need_fat = (h.n / 16 + 127) / 128;  // the FAT the whole drive would need
+HeaderRule CheckEngine::VerifyHeader() {
+  if (header_ == nullptr) return HeaderRule::kSignature;
+  const HeaderRule rule = FirstBrokenRule(header_, sectors_);
+  if (rule != HeaderRule::kSound) FixProblem(ProblemOf(rule));
+  return rule;
+}
 
-  const char* failure = nullptr;
-  if (std::memcmp(header_, format::kVolumeSignature, 4) != 0) {
-    failure = "Invalid header signature\n";
-  } else if (h.audio_first < need_fat + h.fat_start) {
-    failure = "Audio data starts too early!\n";
-  } else if (h.fat_start < format::kFirstFatSector) {
-    failure = "FAT starts at sector <4!\n";
-  } else if (h.audio_first < h.fat_start + h.fat_sectors) {
-    failure = "Audio data overlaps end of FAT!\n";
-  } else if (cd_run == CdRunPlace::kOutsideAudioArea) {
-    failure = "CD sectors overlap end of audio data!\n";
-  } else if (cd_run == CdRunPlace::kNotAtAudioEnd) {
-    failure = "CD's don't start at end of drive!\n";
-  } else if (h.audio_end > h.n || h.n - h.audio_end >= format::kSectorsPerCluster) {
-    failure = "Incorrectly sized audio area\n";
-  } else if (h.fat_sectors * format::kFatEntriesPerSector < AudioClusters()) {
-    failure = "FAT is too small!\n";
-  } else if (h.fat_sectors * 2048 > h.n + 2047) {
-    failure = "FAT is too big!\n";
+bool CheckEngine::ApplyHeaderAssessment(const HeaderAssessment& assessment) {
+  if (header_ == nullptr || assessment.verdict != HeaderVerdict::kRebuilt) return false;
+  bool all = true;
+  for (const RebuiltField& field : assessment.rebuilt) {
+    ProblemDetails d;
+    bool fix = false;
+    const bool cd_run = field.offset == format::kCdStartOffset ||
+                        field.offset == format::kCdCountOffset;
+    if (cd_run && assessment.cdRunShortened) {
+      // One finding for the pair: the run the header lists and the one found.
+      if (field.offset != format::kCdCountOffset) continue;
+      d.first = field.was;
+      d.second = HeaderField(format::kCdStartOffset);
+      d.third = field.now;
+      fix = FixProblem(Problem::kCdRunRebuilt, d);
+      if (fix) {
+        SetHeaderField(format::kCdStartOffset,
+                       LoadLe32(assessment.header.data() + format::kCdStartOffset));
+      }
+    } else if (field.offset == format::kCdStartOffset &&
+               LoadLe32(assessment.header.data() + format::kCdCountOffset) == 0 &&
+               HeaderField(format::kCdCountOffset) == 0) {
+      d.first = field.was;
+      fix = FixProblem(Problem::kCdStartWithoutCds, d);
+    } else {
+      d.note = field.name;
+      d.first = field.was;
+      d.second = field.now;
+      fix = FixProblem(Problem::kHeaderFieldRebuilt, d);
+    }
+    if (!fix) {
+      all = false;
+      continue;
+    }
+    SetHeaderField(field.offset, field.now);
+    header_dirty_ = true;
   }
-  if (failure == nullptr) return kHeaderSound;
-  Report("%s", failure);
-  return kHeaderNeedsReinitializing;
+  if (!all) {
+    // A header half rebuilt is neither what was read nor what agrees with
+    // the volume: keep the one that was read.
+    for (const RebuiltField& field : assessment.rebuilt) SetHeaderField(field.offset, field.was);
+    header_dirty_ = false;
+  }
+  return all;
 }
 
 }  // namespace jukepak::checker

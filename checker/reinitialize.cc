@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
@@ -65,53 +66,56 @@ std::array<uint8_t, format::kTrackRecordSize> PlaceholderRecord() {
 
 }  // namespace
 
-Result CheckEngine::ReinitializeVolume(int* code) {
-  *code = kReinitNoWriter;
+Result CheckEngine::ReinitializeVolume(ReinitOutcome* outcome) {
+  *outcome = ReinitOutcome::kNoWriter;
   if (writer_ == nullptr) {
     return Result::Error(ResultCode::kInvalidArgument, "reinitializing needs a sector writer");
   }
   VolumeLayout layout;
-  Result r = ComputeLayout(sectors_, &layout);
-  if (!r.ok()) {
-    *code = kReinitDriveTooSmall;
-    return r;
+  if (!ComputeLayout(sectors_, &layout).ok()) {
+    *outcome = ReinitOutcome::kDriveTooSmall;
+    return Result::Error(ResultCode::kInvalidArgument,
+                         "the drive holds " + std::to_string(sectors_) +
+                             " sectors; a volume needs at least " +
+                             std::to_string(MinimumVolumeSectors()));
   }
-  // Runs the writes of one step; on failure records the step's code.
-  auto step = [&](int failure_code, uint32_t sector, uint32_t count, const uint8_t* data) {
+  Result r;
+  // Runs the writes of one step; on failure records the step.
+  auto step = [&](ReinitOutcome failure, uint32_t sector, uint32_t count, const uint8_t* data) {
     r = writer_->WriteSectors(sector, count, data);
-    if (!r.ok()) *code = failure_code;
+    if (!r.ok()) *outcome = failure;
     return r.ok();
   };
   const Sector zero{};
-  if (!step(kReinitHeaderFailed, 0, 1, zero.data())) return r;
+  if (!step(ReinitOutcome::kHeaderFailed, 0, 1, zero.data())) return r;
 
   const Sector fat_empty = FatSector(false);
   for (uint32_t i = 0; i < layout.fatSectors; ++i) {
-    if (!step(kReinitFatFailed, layout.fatStart + i, 1, fat_empty.data())) return r;
+    if (!step(ReinitOutcome::kFatFailed, layout.fatStart + i, 1, fat_empty.data())) return r;
   }
   Sector filler;
   filler.fill(format::kFillerByte);
   const uint32_t audio_first = layout.audioStart * format::kSectorsPerCluster;
   for (uint32_t s = layout.fatStart + layout.fatSectors; s < audio_first; ++s) {
-    if (!step(kReinitFillerFailed, s, 1, filler.data())) return r;
+    if (!step(ReinitOutcome::kFillerFailed, s, 1, filler.data())) return r;
   }
   const auto placeholder = PlaceholderRecord();
-  if (!step(kReinitPlaceholderRecordFailed, audio_first, format::kTrackRecordSectors,
+  if (!step(ReinitOutcome::kPlaceholderRecordFailed, audio_first, format::kTrackRecordSectors,
             placeholder.data())) {
     return r;
   }
   for (uint32_t k = 0; k < format::kPlaceholderZeroSectors; ++k) {
-    if (!step(kReinitPlaceholderDataFailed, audio_first + format::kTrackRecordSectors + k, 1,
-              zero.data())) {
+    if (!step(ReinitOutcome::kPlaceholderDataFailed, audio_first + format::kTrackRecordSectors + k,
+              1, zero.data())) {
       return r;
     }
   }
   const Sector fat_first = FatSector(true);
-  if (!step(kReinitFirstFatSectorFailed, layout.fatStart, 1, fat_first.data())) return r;
+  if (!step(ReinitOutcome::kFirstFatSectorFailed, layout.fatStart, 1, fat_first.data())) return r;
 
   const auto header = NewHeader(layout, header_);
-  if (!step(kReinitHeaderFailed, 0, format::kHeaderSectors, header.data())) return r;
-  *code = kReinitOk;
+  if (!step(ReinitOutcome::kHeaderFailed, 0, format::kHeaderSectors, header.data())) return r;
+  *outcome = ReinitOutcome::kDone;
   return Result::Ok();
 }
 

@@ -1,6 +1,7 @@
-// The repair steps: removing a track listing from a CD record and removing a
-// CD record from the run. Neither touches a chain: whatever they orphan is
-// freed by the lost-cluster step of the pass.
+// The repair steps: removing a track listing from a CD record, removing CD
+// records and closing up the run, and holding what a choice declined to
+// mend. None of them touches a chain: whatever they orphan is freed by the
+// lost-cluster step of the pass.
 
 #include <cstring>
 
@@ -10,46 +11,128 @@
 
 namespace jukepak::checker {
 
-Result CheckEngine::RemoveTrack(uint32_t cd, uint32_t track) {
-  if (!cds_attached_ || cd >= cds_.size()) return FlushChanges();
+void CheckEngine::HoldListing(uint32_t listing) {
+  Listing& l = listings_[listing];
+  l.held = true;
+  // Keep in use whatever its chain reaches that nobody else owns, so that no
+  // later step frees the clusters of a track the user chose to keep.
+  const uint32_t clusters = AudioClusters();
+  const uint32_t cd_area = CdAreaFirstCluster();
+  uint32_t c = l.start;
+  uint32_t pos = 0;
+  while (c < clusters && c < cd_area) {
+    if (Owned(c)) {
+      if (owners_.Owner(c) != listing || owners_.Position(c) != pos) break;
+    } else {
+      owners_.SetOwner(c, listing, pos);
+    }
+    ++pos;
+    c = FatEntry(c);
+  }
+  if (pos > l.length) l.length = pos;
+}
+
+void CheckEngine::HoldCd(uint32_t cd) {
+  cds_[cd].held = true;
+  for (uint32_t j = 0; j < cds_[cd].listings.size(); ++j) {
+    const uint32_t id = cds_[cd].listings[j];
+    listings_[id].start = StartCluster(cd, j);
+    HoldListing(id);
+  }
+}
+
+Result CheckEngine::RemoveListing(uint32_t listing, TrackStep* step) {
+  Listing& l = listings_[listing];
+  const uint32_t cd = l.cd;
+  const uint32_t track = TrackIndex(listing);
+  CdSlot& slot = cds_[cd];
   uint8_t* record = CdRecordBytes(cd);
   const uint32_t count = record[format::kCdTrackCountOffset];
-  CdSlot& slot = cds_[cd];
-  if (track >= count || track >= slot.tracks.size()) return FlushChanges();
-
   // Close the gap in the start-cluster list; the freed last entry is zeroed.
   CdRecord edited;
   std::memcpy(edited.data(), record, format::kCdRecordSize);
-  edited.RemoveStartCluster(track, uint32_t(slot.tracks.size()));
+  edited.RemoveStartCluster(track, uint32_t(slot.listings.size()));
   edited.setTrackCount(uint8_t(count - 1));
   std::memcpy(record, edited.data(), format::kCdRecordSize);
 
-  listing_alive_[slot.tracks[track].listing] = 0;
-  slot.tracks.erase(slot.tracks.begin() + track);
+  l.alive = false;
+  slot.listings.erase(slot.listings.begin() + track);
   slot.dirty = true;
-  if (count - 1 == 0) {
-    Result r = RemoveCd(cd);
-    if (!r.ok()) return r;
-  }
+  step->kept = false;
+  if (count - 1 == 0) MarkCdRemoved(cd);
   return FlushChanges();
+}
+
+void CheckEngine::MarkCdRemoved(uint32_t cd) {
+  CdSlot& slot = cds_[cd];
+  if (slot.removed) return;
+  slot.removed = true;
+  slot.dirty = false;
+  ++removed_cds_;
+  for (uint32_t id : slot.listings) listings_[id].alive = false;
+  if (cd < scan_cd_) --live_before_;
+}
+
+Result CheckEngine::CloseUpCdRun() {
+  if (removed_cds_ == 0) return Result::Ok();
+  const uint32_t count = uint32_t(cds_.size());
+  const uint32_t survivors = count - removed_cds_;
+  // Every CD below a removed one lands as many sectors higher as there are
+  // removed CDs above it; the CDs above the highest removed one stay.
+  uint32_t removed_above = 0;
+  for (uint32_t i = count; i-- > 0;) {
+    if (cds_[i].removed) {
+      ++removed_above;
+    } else if (removed_above > 0) {
+      cds_[i].dirty = true;
+    }
+  }
+  uint32_t k = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (cds_[i].removed) continue;
+    if (k != i) {
+      std::memcpy(CdRecordBytes(k), CdRecordBytes(i), format::kCdRecordSize);
+      cds_[k] = std::move(cds_[i]);
+    }
+    for (uint32_t id : cds_[k].listings) listings_[id].cd = k;
+    ++k;
+  }
+  cds_.resize(survivors);
+  const uint32_t start = HeaderField(format::kCdStartOffset);
+  SetHeaderField(format::kCdCountOffset, survivors);
+  // A volume without CDs keeps its CD run at 0.
+  SetHeaderField(format::kCdStartOffset, survivors != 0 ? start + removed_cds_ : 0);
+  header_dirty_ = true;
+  removed_cds_ = 0;
+  return FlushChanges();
+}
+
+uint8_t* CheckEngine::EditableRecord(uint32_t listing) {
+  Listing& l = listings_[listing];
+  auto [it, added] = edited_records_.try_emplace(listing);
+  if (added) {
+    if (l.record != nullptr) std::memcpy(it->second.data(), l.record, format::kTrackRecordSize);
+    l.record = it->second.data();
+  }
+  return it->second.data();
+}
+
+Result CheckEngine::RemoveTrack(uint32_t cd, uint32_t track) {
+  if (!cds_attached_ || cd >= cds_.size() || cds_[cd].removed ||
+      track >= cds_[cd].listings.size()) {
+    return FlushChanges();
+  }
+  TrackStep step;
+  Result r = RemoveListing(cds_[cd].listings[track], &step);
+  if (!r.ok()) return r;
+  return CloseUpCdRun();
 }
 
 Result CheckEngine::RemoveCd(uint32_t cd) {
   if (!cds_attached_ || cd >= cds_.size()) return FlushChanges();
-  const uint32_t count = uint32_t(cds_.size());
-  // cdStart moves up by one, so every CD before this one lands a sector later.
-  for (uint32_t k = 0; k < cd; ++k) cds_[k].dirty = true;
-  // The CDs after it move down one place in the image and keep their sectors.
-  std::memmove(CdRecordBytes(cd), CdRecordBytes(cd + 1),
-               size_t(count - cd - 1) * format::kCdRecordSize);
-  for (const TrackSlot& track : cds_[cd].tracks) listing_alive_[track.listing] = 0;
-  cd_position_[cds_[cd].id] = kGone;
-  cds_.erase(cds_.begin() + cd);
-  for (uint32_t k = cd; k < cds_.size(); ++k) cd_position_[cds_[k].id] = k;
-
-  SetHeaderField(format::kCdCountOffset, count - 1);
-  SetHeaderField(format::kCdStartOffset, HeaderField(format::kCdStartOffset) + 1);
-  header_dirty_ = true;
+  MarkCdRemoved(cd);
+  Result r = CloseUpCdRun();
+  if (!r.ok()) return r;
   return FlushChanges();
 }
 

@@ -1,22 +1,24 @@
-// VerifyVolume: the pass driver. Fixed steps in a fixed order:
-//   1. forget every cluster owner;
-//   2. free FAT entries that point outside the audio area, and restore the
-//      placeholder track's chain 0 -> 1 -> end;
-//   3. drop CD records duplicated by an interrupted move, then check every
-//      CD, track record and chain (directory_checks.cc, chain_checks.cc);
-//      every removal restarts the pass;
-//   4. free the clusters in use that no surviving track owns, then count
-//      what is left by the linkage rule Songlift's integrity check uses
+// VerifyVolume: the pass driver. Fixed steps in a fixed order, each ending
+// with a flush, so with a writer the disk goes from one consistent state to
+// the next:
+//   1. the FAT: the placeholder's entries 0 -> 1 -> end, and entries that
+//      point outside the audio area freed;
+//   2. CD records that are copies left by an interrupted move of the run;
+//   3. every CD, track record and chain, once, in directory order
+//      (directory_checks.cc, chain_checks.cc, crosslinks.cc): a track whose
+//      chain can be made whole is kept, the rest removed; clusters claimed
+//      by two tracks go to the one that claimed them first;
+//   4. copies for tracks that share clusters with a whole track, and moves
+//      of clusters from above the mark limit (cluster_copies.cc);
+//   5. the CD run closed up over the CDs removed, in one step;
+//   6. sizes set to what whole chains hold (track_sizes.cc);
+//   7. the clusters in use that no surviving track owns freed, then what is
+//      left counted by the linkage rule Songlift's integrity check uses
 //      (linkage_faults.h), so a volume called clean is clean for it too;
-//   5. report how many clusters are in use.
-// Each step ends with a flush, so with a writer the disk goes from one
-// consistent state to the next.
-//
-// A restart need not repeat what cannot change: removals never touch the
-// FAT, so step 2 finds nothing after the first pass, and the tracks verified
-// before a removal still own exactly their clusters. Under kResume the pass
-// therefore goes on at the removal (cursor), and starts again from the first
-// CD only when a removal reached back into what was verified.
+//   8. how many clusters are in use.
+// Nothing learnt is ever invalidated by a later step, so no step restarts
+// the pass: a removal forgets the removed track's clusters through its
+// listing, and the CD run is closed up once, after the directory.
 
 #include <cinttypes>
 #include <unordered_set>
@@ -27,101 +29,101 @@
 
 namespace jukepak::checker {
 
-Result CheckEngine::VerifyVolume(int* verdict) {
-  *verdict = kVolumeClean;
+Result CheckEngine::VerifyVolume(VolumeVerdict* verdict) {
+  *verdict = VolumeVerdict::kClean;
   if (header_ == nullptr || !cds_attached_ || fat_ == nullptr) {
     return Result::Error(ResultCode::kInvalidArgument,
                          "the header, the CD sectors and the FAT must be attached");
   }
-  int result = kVolumeClean;
-  bool swept = false;
-  Cursor cursor;
-  owners_.NewEpoch();
-  for (;;) {
-    if (policy_ == RestartPolicy::kFromScratch) {
-      owners_.ClearEveryEntry();
-      cursor = Cursor{};
-      swept = false;
-    } else if (cursor.fullRestart) {
-      owners_.NewEpoch();
-      cursor = Cursor{};
-    }
-    if (!swept) {
-      if (SweepFatRange()) result = kVolumeRepaired;
-      if (RestorePlaceholderChain()) result = kVolumeRepaired;
-      swept = true;
-    }
-    Result r = FlushChanges();
-    if (!r.ok()) return r;
-
-    bool removed = false;
-    r = RemoveDuplicateCds(&cursor, &removed);
-    if (r.ok() && !removed) r = CheckDirectory(&cursor, &removed);
-    if (!r.ok()) return r;
-    if (!removed) break;
-    result = kVolumeRepaired;
+  found_ = false;
+  declined_ = false;
+  pending_copies_.clear();
+  allocation_cursor_ = 2;
+  free_budget_ = kNone;
+  owners_.Reset(AudioClusters());
+  for (uint32_t c = 0; c < 2 && c < AudioClusters(); ++c) {
+    owners_.SetOwner(c, kPlaceholderListing, c);
   }
-  Result r = FreeLostClusters(&result);
-  if (r.ok()) ReportLinkageFaults(&result);
+  Result r = SweepFat();
+  if (r.ok()) r = RemoveDuplicateCds();
+  if (r.ok()) r = CheckDirectory();
+  if (r.ok()) r = CopyPendingClusters();
+  if (r.ok()) r = CloseUpCdRun();
+  if (r.ok()) r = FixTrackSizes();
+  if (r.ok()) r = FreeLostClusters();
+  if (r.ok()) ReportLinkageFaults();
   if (r.ok()) r = ReportClustersUsed();
   if (!r.ok()) return r;
-  *verdict = result;
+  *verdict = found_ ? VolumeVerdict::kRepaired : VolumeVerdict::kClean;
   return Result::Ok();
 }
 
-bool CheckEngine::SweepFatRange() {
+Result CheckEngine::SweepFat() {
   const uint32_t clusters = AudioClusters();
-  bool found = false;
-  for (uint32_t c = 0; c < clusters; ++c) {
-    const uint32_t next = FatEntry(c);
-    if (next >= clusters && next != format::kFatFree && next != format::kFatEndOfChain) {
-      SetFatEntry(c, format::kFatFree);
-      found = true;
+  if (clusters >= 2 && (FatEntry(0) != 1 || FatEntry(1) != format::kFatEndOfChain)) {
+    ProblemDetails d;
+    d.x = FatEntry(0);
+    d.y = FatEntry(1);
+    if (FixProblem(Problem::kPlaceholderChain, d)) {
+      SetFatEntry(0, 1);
+      SetFatEntry(1, format::kFatEndOfChain);
     }
   }
-  if (found) Report("Found out-of-range FAT entries\n");
-  return found;
-}
-
-bool CheckEngine::RestorePlaceholderChain() {
-  if (FatEntry(0) == 1 && FatEntry(1) == format::kFatEndOfChain) return false;
-  SetFatEntry(0, 1);
-  SetFatEntry(1, format::kFatEndOfChain);
-  Report("Placeholder track's chain repaired\n");
-  return true;
-}
-
-void CheckEngine::ReportLinkageFaults(int* result) {
-  std::unordered_set<uint32_t> starts;
-  for (uint32_t cd = 0; cd < cds_.size(); ++cd) {
-    for (uint32_t track = 0; track < cds_[cd].tracks.size(); ++track) {
-      starts.insert(StartCluster(cd, track));
+  auto out_of_range = [&](uint32_t c) {
+    const uint32_t next = FatEntry(c);
+    return next >= clusters && next != format::kFatFree && next != format::kFatEndOfChain;
+  };
+  uint32_t first = 2;
+  for (; first < clusters && !out_of_range(first); ++first) {
+    Result r = PollEvery(first);
+    if (!r.ok()) return r;
+  }
+  if (first < clusters && FixProblem(Problem::kFatOutOfRange)) {
+    for (uint32_t c = first; c < clusters; ++c) {
+      if (out_of_range(c)) SetFatEntry(c, format::kFatFree);
+      Result r = PollEvery(c);
+      if (!r.ok()) return r;
     }
+  }
+  return FlushChanges();
+}
+
+Result CheckEngine::FreeLostClusters() {
+  const uint32_t clusters = AudioClusters();
+  auto lost = [&](uint32_t c) { return !Owned(c) && FatEntry(c) != format::kFatFree; };
+  uint64_t count = 0;
+  // Clusters 0 and 1 hold the placeholder track, which no CD lists.
+  for (uint32_t c = 2; c < clusters; ++c) {
+    if (lost(c)) ++count;
+    Result r = PollEvery(c);
+    if (!r.ok()) return r;
+  }
+  if (count == 0) return Result::Ok();
+  ProblemDetails d;
+  d.first = count * (format::kClusterSize / 1024);
+  if (FixProblem(Problem::kLostClusters, d)) {
+    for (uint32_t c = 2; c < clusters; ++c) {
+      if (lost(c)) SetFatEntry(c, format::kFatFree);
+    }
+  }
+  return FlushChanges();
+}
+
+void CheckEngine::ReportLinkageFaults() {
+  std::unordered_set<uint32_t> starts;
+  for (const CdSlot& cd : cds_) {
+    if (cd.removed) continue;
+    for (uint32_t id : cd.listings) starts.insert(listings_[id].start);
   }
   const LinkageFaults faults = CountLinkageFaults(
       AudioClusters(), [&](uint32_t c) { return FatEntry(c); },
       [&](uint32_t c) { return starts.count(c) != 0; });
   if (faults.clean()) return;
-  Report("Linkage errors remain: %u null, %u multiple, %u free\n", faults.nullLinkages,
-         faults.multipleLinkages, faults.freeLinkages);
-  *result = kVolumeRepaired;
-}
-
-Result CheckEngine::FreeLostClusters(int* result) {
-  const uint32_t clusters = AudioClusters();
-  uint64_t lost = 0;
-  // Clusters 0 and 1 hold the placeholder track, which no CD lists.
-  for (uint32_t c = 2; c < clusters; ++c) {
-    if (!Owned(c) && FatEntry(c) != format::kFatFree) {
-      SetFatEntry(c, format::kFatFree);
-      ++lost;
-    }
-  }
-  if (lost > 0) {
-    Report("%" PRIu64 "KB in damaged files/lost chains\n", lost * (format::kClusterSize / 1024));
-    *result = kVolumeRepaired;
-  }
-  return FlushChanges();
+  ProblemDetails d;
+  d.first = faults.nullLinkages;
+  d.second = faults.multipleLinkages;
+  d.third = faults.freeLinkages;
+  FixProblem(Problem::kLinkageFaults, d);
 }
 
 Result CheckEngine::ReportClustersUsed() {
@@ -130,9 +132,11 @@ Result CheckEngine::ReportClustersUsed() {
   for (uint32_t c = 0; c < clusters; ++c) {
     if (FatEntry(c) != format::kFatFree) ++used;
   }
+  ProblemDetails d;
+  d.first = used;
   // 64-bit: used * 1600 overflows 32 bits on large drives.
-  const uint64_t percent = sectors_ != 0 ? used * 1600 / sectors_ : 0;
-  Report("Clusters used: %" PRIu64 " - %%%02" PRIu64 " of drive\n", used, percent);
+  d.percent = sectors_ != 0 ? used * 1600 / sectors_ : 0;
+  FixProblem(Problem::kClustersUsed, d);
   return FlushChanges();
 }
 

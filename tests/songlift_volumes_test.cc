@@ -57,7 +57,9 @@ class SongliftVolumesTest : public SmallVolumeTest {
     return used;
   }
   void ExpectSound(const char* when) {
-    EXPECT_EQ(Check(), Lines{Used(UsedClusters())}) << when;
+    const testing::CheckResult check = Check();
+    EXPECT_TRUE(check.clean()) << when;
+    EXPECT_EQ(check.findings.back().text, Used(UsedClusters())) << when;
     const Mounted m = MountWithSonglift(&device);
     EXPECT_TRUE(m.ok) << when << ": " << m.status;
     EXPECT_EQ(m.status, "Ready") << when;
@@ -97,7 +99,7 @@ TEST_F(SongliftVolumesTest, EmptiedRunAndItsNextCdAreSound) {
   AddTrack(a, "One", 2);
   ASSERT_TRUE(volume.DeleteTrack(a, 0).ok());
   ASSERT_EQ(volume.header().cdCount(), 0u);
-  ASSERT_NE(volume.header().cdStart(), 0u) << "left one past the last record";
+  ASSERT_EQ(volume.header().cdStart(), 0u) << "a volume without CDs keeps its run at 0";
   ExpectSound("with no CD left");
   AddTrack(AddCd("B"), "Two", 3);
   EXPECT_EQ(volume.header().cdStart() + 1, volume.header().AudioEndSector());
@@ -110,7 +112,7 @@ TEST_F(SongliftVolumesTest, CdEmptiedByAMoveIsReportedAndRemoved) {
   const int b = AddCd("B");
   AddTrack(b, "Two", 2);
   ASSERT_TRUE(volume.MoveTrack(a, 0, b).ok());
-  EXPECT_EQ(RepairTwice(), (Lines{"CD [A] has no tracks\n", Used(6)}));
+  EXPECT_EQ(RepairTwice(), (Codes{Problem::kCdNoTracks, Problem::kClustersUsed}));
   const Mounted m = MountWithSonglift(&device);
   EXPECT_TRUE(m.ok);
   EXPECT_EQ(m.tracksPerCd, std::vector<uint32_t>{2});

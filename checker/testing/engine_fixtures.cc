@@ -1,5 +1,7 @@
 #include "checker/testing/engine_fixtures.h"
 
+#include "checker/header_verdict.h"
+
 namespace jukepak::checker::testing {
 namespace {
 
@@ -9,7 +11,16 @@ class SilentProgress : public ReadProgress {
   bool StopRequested() override { return false; }
 };
 
+Codes CodesOf(const std::vector<Finding>& findings) {
+  Codes codes;
+  for (const Finding& f : findings) codes.push_back(f.problem);
+  return codes;
+}
+
 }  // namespace
+
+Codes RecordingSink::codes() const { return CodesOf(findings); }
+Codes CheckResult::codes() const { return CodesOf(findings); }
 
 Result LoadImages(SectorDevice& device, VolumeImages* images) {
   Result r = device.QuerySectorCount(&images->sectorCount);
@@ -20,28 +31,38 @@ Result LoadImages(SectorDevice& device, VolumeImages* images) {
   return ReadVolumeImages(device, images, &progress);
 }
 
-std::vector<std::string> CheckDevice(SectorDevice& device, SectorWriter* writer, int* verdict,
-                                     RestartPolicy policy) {
+CheckResult CheckDevice(SectorDevice& device, DeviceLogWriter* writer, ProblemChoice* choice,
+                        PollHook* poll) {
+  CheckResult out;
   RecordingSink sink;
   VolumeImages images;
   CheckEngine engine;
-  engine.SetMessageSink(&sink);
-  engine.SetRestartPolicy(policy);
-  *verdict = kHeaderNeedsReinitializing;
-  Result r = device.QuerySectorCount(&images.sectorCount);
-  if (r.ok()) r = device.Read(0, 2, images.header.data());
-  if (!r.ok()) return {"read failed: " + r.message()};
+  engine.SetFindingSink(&sink);
+  engine.SetSectorWriter(writer);
+  engine.SetSectorReader(writer);
+  engine.SetProblemChoice(choice);
+  engine.SetPollHook(poll);
+  out.result = device.QuerySectorCount(&images.sectorCount);
+  if (out.result.ok()) out.result = device.Read(0, 2, images.header.data());
+  if (!out.result.ok()) return out;
   engine.SetDriveSize(images.sectorCount);
   engine.AttachHeader(images.header.data());
-  if (engine.VerifyHeader() != kHeaderSound) return sink.messages;
-  images.savedHeader = images.header;
-  SilentProgress progress;
-  r = ReadVolumeImages(device, &images, &progress);
-  if (r.ok()) r = AttachImages(engine, images);
-  engine.SetSectorWriter(writer);
-  if (r.ok()) r = engine.VerifyVolume(verdict);
-  if (!r.ok()) sink.messages.push_back("failed: " + r.message());
-  return sink.messages;
+  engine.VerifyHeader();
+  HeaderAssessment assessment;
+  out.result = AssessHeader(device, images.sectorCount, images.header.data(), &assessment);
+  out.header = assessment.verdict;
+  if (out.result.ok() && assessment.verdict == HeaderVerdict::kBeyondRepair) {
+    engine.FixProblem(Problem::kNeedsReinitializing);
+  } else if (out.result.ok()) {
+    engine.ApplyHeaderAssessment(assessment);
+    images.savedHeader = images.header;
+    SilentProgress progress;
+    out.result = ReadVolumeImages(device, &images, &progress);
+    if (out.result.ok()) out.result = AttachImages(engine, images);
+    if (out.result.ok()) out.result = engine.VerifyVolume(&out.volume);
+  }
+  out.findings = sink.findings;
+  return out;
 }
 
 }  // namespace jukepak::checker::testing

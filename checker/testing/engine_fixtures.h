@@ -1,24 +1,34 @@
 // Small helpers for driving the check engine directly in tests: a sink that
 // keeps every finding, a writer that applies writes to a device and logs
-// them, and a poll hook that counts.
+// them (and reads for copies of clusters), a poll hook that counts, and one
+// whole check of a device as a run makes it.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "checker/check_engine.h"
 #include "checker/volume_images.h"
 #include "format/sector_device.h"
 
-namespace jukepak::checker::testing {
+namespace jukepak::checker {
 
-class RecordingSink : public MessageSink {
+// Problems print as their names in test failures.
+inline std::ostream& operator<<(std::ostream& os, Problem problem) {
+  return os << DescribeProblem(problem).name;
+}
+
+namespace testing {
+
+using Codes = std::vector<Problem>;
+
+class RecordingSink : public FindingSink {
  public:
-  void Message(std::string_view text) override { messages.emplace_back(text); }
-  std::vector<std::string> messages;
+  void Found(const Finding& finding) override { findings.push_back(finding); }
+  Codes codes() const;
+  std::vector<Finding> findings;
 };
 
 struct WriteRecord {
@@ -30,12 +40,15 @@ struct WriteRecord {
   }
 };
 
-class DeviceLogWriter : public SectorWriter {
+class DeviceLogWriter : public SectorWriter, public SectorReader {
  public:
   explicit DeviceLogWriter(SectorDevice* device) : device_(device) {}
   Result WriteSectors(uint32_t sector, uint32_t count, const uint8_t* data) override {
     log.push_back({sector, count});
     return device_->Write(sector, count, data);
+  }
+  Result ReadSectors(uint32_t sector, uint32_t count, uint8_t* out) override {
+    return device_->Read(sector, count, out);
   }
   std::vector<WriteRecord> log;
 
@@ -57,11 +70,26 @@ class CountingPoll : public PollHook {
 // run does, without progress; fails when the device fails.
 Result LoadImages(SectorDevice& device, VolumeImages* images);
 
-// One whole check of the volume on `device` through the engine: the header
-// checks, then, when sound, VerifyVolume with `writer` (nullptr: dry run).
-// Returns the findings; *verdict gets VerifyVolume's verdict, or 2 for a bad
-// header.
-std::vector<std::string> CheckDevice(SectorDevice& device, SectorWriter* writer, int* verdict,
-                                     RestartPolicy policy = RestartPolicy::kResume);
+// What one check of a device found.
+struct CheckResult {
+  std::vector<Finding> findings;
+  HeaderVerdict header = HeaderVerdict::kBeyondRepair;
+  VolumeVerdict volume = VolumeVerdict::kClean;
+  Result result;  // the device's or the engine's failure
+  Codes codes() const;
+  // Nothing found: a sound header and a clean volume.
+  bool clean() const {
+    return result.ok() && header == HeaderVerdict::kSound && volume == VolumeVerdict::kClean;
+  }
+};
 
-}  // namespace jukepak::checker::testing
+// One whole check of the volume on `device` through the engine, as a run
+// makes it: the header rules and verdict (a rebuilt header applied), then,
+// unless it is beyond repair, VerifyVolume. `writer` nullptr: a dry run;
+// else a repair that writes through it (and copies through it when it is a
+// DeviceLogWriter). `choice` makes it ask.
+CheckResult CheckDevice(SectorDevice& device, DeviceLogWriter* writer,
+                        ProblemChoice* choice = nullptr, PollHook* poll = nullptr);
+
+}  // namespace testing
+}  // namespace jukepak::checker

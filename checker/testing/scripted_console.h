@@ -19,6 +19,7 @@ class ScriptedConsole : public CheckConsole {
   uint64_t stopAtCheck = 0;
 
   std::vector<std::string> lines;
+  std::vector<Problem> codes;  // the problems raised, in order
   std::vector<std::string> titles;
   std::vector<Notice> notices;
   uint64_t stopChecks = 0;
@@ -28,6 +29,10 @@ class ScriptedConsole : public CheckConsole {
   int reinitializeQuestions = 0;
 
   void ListLine(const std::string& line) override { lines.push_back(line); }
+  void Found(const Finding& finding) override {
+    codes.push_back(finding.problem);
+    CheckConsole::Found(finding);
+  }
   void TitleLine(const std::string& line) override { titles.push_back(line); }
   bool StopRequested() override {
     ++stopChecks;

@@ -198,8 +198,8 @@ Result SongliftVolumeBuilder::DeleteCd(int id) {
     if (!r.ok()) return r;
   }
   cds_.erase(cds_.begin() + std::ptrdiff_t(at));
-  header_.setCdStart(header_.cdStart() + 1);
   header_.setCdCount(header_.cdCount() - 1);
+  header_.setCdStart(header_.cdCount() != 0 ? header_.cdStart() + 1 : 0);
   return WriteHeader();
 }
 

@@ -1,10 +1,11 @@
 // A small volume laid out the way Songlift writes it, and the two-run
 // protocol: a repair run reports and fixes, a second run finds nothing but
-// the "Clusters used" line.
+// the usage line.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@
 
 namespace jukepak::checker {
 
-using Lines = std::vector<std::string>;
+using testing::Codes;
 
 class SmallVolumeTest : public ::testing::Test {
  protected:
@@ -40,39 +41,37 @@ class SmallVolumeTest : public ::testing::Test {
   }
 
   // A dry check of the disk as it stands.
-  Lines Check(int* verdict = nullptr) {
-    int v = 0;
-    Lines lines = testing::CheckDevice(device, nullptr, &v);
-    if (verdict != nullptr) *verdict = v;
-    return lines;
-  }
-  // The repair run; then the second run must find nothing but the usage line.
-  Lines RepairTwice() {
+  testing::CheckResult Check() { return testing::CheckDevice(device, nullptr); }
+  // The repair run; then the second run must find nothing but the usage
+  // line. Returns the repair run's codes; its texts stay in `repaired`.
+  Codes RepairTwice() {
     testing::DeviceLogWriter writer(&device);
-    int verdict = 0;
-    Lines first = testing::CheckDevice(device, &writer, &verdict);
-    EXPECT_EQ(verdict, 1) << "the repair run found nothing";
-    int again = 0;
-    const Lines second = Check(&again);
-    EXPECT_EQ(again, 0);
-    EXPECT_EQ(second.size(), 1u);
-    if (!second.empty()) {
-      EXPECT_EQ(second.back().rfind("Clusters used: ", 0), 0u) << second.back();
-    }
-    return first;
+    repaired = testing::CheckDevice(device, &writer);
+    EXPECT_TRUE(repaired.result.ok()) << repaired.result.message();
+    EXPECT_FALSE(repaired.clean()) << "the repair run found nothing";
+    const testing::CheckResult again = Check();
+    EXPECT_TRUE(again.clean());
+    EXPECT_EQ(again.codes(), Codes{Problem::kClustersUsed});
+    return repaired.codes();
   }
+  // The usage line of a volume with `clusters` in use.
   static std::string Used(uint32_t clusters) {
     char text[64];
     std::snprintf(text, sizeof text, "Clusters used: %u - %%%02u of drive\n", clusters,
                   clusters * 1600 / kSectors);
     return text;
   }
-  static std::string Lost(uint32_t clusters) {
-    return std::to_string(clusters * 8) + "KB in damaged files/lost chains\n";
+  // The text of the repair run's first finding with code `problem`.
+  std::string RepairedText(Problem problem) const {
+    for (const Finding& f : repaired.findings) {
+      if (f.problem == problem) return f.text;
+    }
+    return "";
   }
 
   testing::SparseDevice device{kSectors};
   testing::SongliftVolumeBuilder volume{&device};
+  testing::CheckResult repaired;
 };
 
 }  // namespace jukepak::checker

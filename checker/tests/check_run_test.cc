@@ -17,10 +17,14 @@ namespace jukepak::checker {
 namespace {
 
 using testing::ScriptedConsole;
+using Lines = std::vector<std::string>;
+using P = Problem;
 
 class CheckRunTest : public SmallVolumeTest {
  protected:
-  // Two CDs with one crosslink and one broken chain.
+  // Two CDs with one crosslink and one broken chain: Three, scanned first,
+  // runs into One, which is whole; Two's chain ends on a free entry after
+  // the clusters its size needs.
   void Damage() {
     const int a = AddCd("A");
     AddTrack(a, "One", 3);  // 2..4
@@ -30,11 +34,11 @@ class CheckRunTest : public SmallVolumeTest {
     PatchFat(8, 3);           // Three runs into One
     PatchFat(6, format::kFatFree);
   }
-  // The findings of a pass: the lines between `from` and the next empty line.
-  static Lines Findings(const Lines& lines, size_t from) {
-    Lines out;
-    for (size_t i = from; i < lines.size() && !lines[i].empty(); ++i) out.push_back(lines[i]);
-    return out;
+  void BreakSignature() {
+    uint8_t sector[512];
+    ASSERT_TRUE(device.Read(0, 1, sector).ok());
+    sector[0] = 'X';
+    ASSERT_TRUE(device.Write(0, 1, sector).ok());
   }
 };
 
@@ -100,16 +104,16 @@ TEST_F(CheckRunTest, RepairStartsFromTheVolumeAsRead) {
   ScriptedConsole console;
   console.decision = RepairDecision::kRepair;
   EXPECT_EQ(RunCheck(device, console), CheckOutcome::kRepaired);
-  const Lines dry = Findings(console.lines, 2);
-  EXPECT_EQ(dry, (Lines{"[B]:[Three] and [A]:[One] are crosslinked at cluster 00000003",
-                        "[A]:[Two] incorrectly terminated", "48KB in damaged files/lost chains",
-                        "Clusters used: 2 - %00 of drive"}));
+  const Codes dry{P::kCrosslinked, P::kChainEndedAtSize, P::kChainEndedAtSize, P::kClustersUsed};
   // The repair pass finds the same faults in the same order: the dry run's
-  // removals did not carry over.
-  const Lines tail(console.lines.begin() + ptrdiff_t(2 + dry.size()), console.lines.end());
-  ASSERT_GE(tail.size(), 4u);
-  EXPECT_EQ(Lines(tail.begin(), tail.begin() + 4), (Lines{"", "", "Repairing...", ""}));
-  EXPECT_EQ(Lines(tail.begin() + 4, tail.end()), dry);
+  // changes did not carry over.
+  Codes both = dry;
+  both.insert(both.end(), dry.begin(), dry.end());
+  EXPECT_EQ(console.codes, both);
+  EXPECT_EQ(Lines(console.lines.begin() + 2, console.lines.begin() + 3),
+            Lines{"[B]:[Three] and [A]:[One] are crosslinked at cluster 00000003"});
+  EXPECT_EQ(Lines(console.lines.begin() + 6, console.lines.begin() + 10),
+            (Lines{"", "", "Repairing...", ""}));
   EXPECT_EQ(console.titles.back(), "Repairing drive...");
   EXPECT_EQ(console.offers, 1);
   EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kRepairsComplete});
@@ -135,8 +139,7 @@ TEST_F(CheckRunTest, DeclinedOrStoppedRepairWritesNothing) {
 
 TEST_F(CheckRunTest, HeaderBeyondRepairIsReinitializedOnlyOnYes) {
   AddTrack(AddCd("A"), "One", 3);
-  volume.header().setFatStart(3);
-  ASSERT_TRUE(volume.WriteHeader().ok());
+  BreakSignature();
   const auto before = device.contents();
 
   ScriptedConsole no;
@@ -155,8 +158,7 @@ TEST_F(CheckRunTest, HeaderBeyondRepairIsReinitializedOnlyOnYes) {
 }
 
 TEST_F(CheckRunTest, FailedReinitializationIsReported) {
-  volume.header().setFatStart(3);
-  ASSERT_TRUE(volume.WriteHeader().ok());
+  BreakSignature();
   testing::FaultyDevice faulty(&device);
   faulty.FailWrite(3, false);
   ScriptedConsole console;
@@ -173,8 +175,8 @@ TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
     EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError);
     EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
   }
-  // Every read of the run in turn: header, each FAT sector, the CD sectors,
-  // each track record.
+  // Every read of the run in turn: header, the CD run's scan, each FAT
+  // sector, the CD sectors, each track record.
   uint64_t reads = 0;
   {
     testing::FaultyDevice counting(&device);
@@ -183,7 +185,7 @@ TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kLeft);
     reads = counting.reads();
   }
-  ASSERT_EQ(reads, 1u + 10u + 1u + 3u);
+  ASSERT_EQ(reads, 1u + 1u + 10u + 1u + 3u);
   const auto before = device.contents();
   for (uint64_t n = 1; n <= reads; ++n) {
     testing::FaultyDevice faulty(&device);
@@ -199,7 +201,16 @@ TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
 
 TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
   Damage();
-  for (uint64_t n = 1; n <= 3; ++n) {
+  uint64_t writes = 0;
+  {
+    testing::SparseDevice copy = device;
+    testing::FaultyDevice counting(&copy);
+    ScriptedConsole console;
+    ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kRepaired);
+    writes = counting.writes();
+  }
+  ASSERT_GE(writes, 2u);
+  for (uint64_t n = 1; n <= writes; ++n) {
     testing::SparseDevice copy(kSectors);
     for (const auto& [sector, bytes] : device.contents()) {
       ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
@@ -283,8 +294,22 @@ TEST_F(CheckRunTest, GarbledTrackRecordIsReadAgainUpToThreeTimes) {
     EXPECT_EQ(flaky.reads, std::min(garbled + 1, 3)) << garbled;
     EXPECT_EQ(outcome, garbled < 3 ? CheckOutcome::kClean : CheckOutcome::kLeft) << garbled;
     if (garbled == 3) {
+      EXPECT_EQ(console.codes.front(), P::kIndexMark);
       EXPECT_EQ(console.lines[2], "[A]:[One] has invalid index mark 00d000d0");
     }
+  }
+}
+
+TEST_F(CheckRunTest, DriveTooSmallForAVolumeSaysItsSizeAndTheMinimum) {
+  for (uint32_t sectors : {0u, 1u, 63u}) {
+    testing::SparseDevice tiny(sectors);
+    ScriptedConsole console;
+    EXPECT_EQ(RunCheck(tiny, console), CheckOutcome::kDriveTooSmall);
+    EXPECT_EQ(console.codes, Codes{P::kDriveTooSmall});
+    EXPECT_EQ(console.lines.back(), "The drive holds " + std::to_string(sectors) +
+                                        " sectors; a volume needs at least 64");
+    EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kDriveTooSmall});
+    EXPECT_EQ(tiny.writeCalls(), 0u);
   }
 }
 

@@ -38,9 +38,9 @@ class ReinitializeTest : public ::testing::Test {
 TEST_F(ReinitializeTest, WritesTheEmptyVolumeWithTheHeaderLast) {
   DeviceLogWriter writer(&device);
   engine.SetSectorWriter(&writer);
-  int code = -1;
+  ReinitOutcome code = ReinitOutcome::kNoWriter;
   ASSERT_TRUE(engine.ReinitializeVolume(&code).ok());
-  EXPECT_EQ(code, kReinitOk);
+  EXPECT_EQ(code, ReinitOutcome::kDone);
 
   std::vector<WriteRecord> expected{{0, 1}};
   for (uint32_t s = 4; s < 14; ++s) expected.push_back({s, 1});
@@ -81,21 +81,21 @@ TEST_F(ReinitializeTest, WritesTheEmptyVolumeWithTheHeaderLast) {
   EXPECT_EQ(record[135], 0xFF);
   EXPECT_EQ(record[132], 0);
 
-  int verdict = -1;
-  EXPECT_EQ(testing::CheckDevice(device, nullptr, &verdict),
-            std::vector<std::string>{"Clusters used: 2 - %00 of drive\n"});
-  EXPECT_EQ(verdict, 0);
+  const testing::CheckResult check = testing::CheckDevice(device, nullptr);
+  EXPECT_TRUE(check.clean());
+  ASSERT_EQ(check.codes(), testing::Codes{Problem::kClustersUsed});
+  EXPECT_EQ(check.findings[0].text, "Clusters used: 2 - %00 of drive\n");
 }
 
 TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
   // Write n of 46 fails: the code names its step and nothing follows it.
   const auto code_of = [](uint64_t n) {
-    if (n == 1 || n == 46) return kReinitHeaderFailed;
-    if (n <= 11) return kReinitFatFailed;
-    if (n <= 13) return kReinitFillerFailed;
-    if (n == 14) return kReinitPlaceholderRecordFailed;
-    if (n <= 44) return kReinitPlaceholderDataFailed;
-    return kReinitFirstFatSectorFailed;
+    if (n == 1 || n == 46) return ReinitOutcome::kHeaderFailed;
+    if (n <= 11) return ReinitOutcome::kFatFailed;
+    if (n <= 13) return ReinitOutcome::kFillerFailed;
+    if (n == 14) return ReinitOutcome::kPlaceholderRecordFailed;
+    if (n <= 44) return ReinitOutcome::kPlaceholderDataFailed;
+    return ReinitOutcome::kFirstFatSectorFailed;
   };
   for (uint64_t n = 1; n <= 47; ++n) {
     testing::SparseDevice fresh(kSectors);
@@ -103,11 +103,11 @@ TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
     faulty.FailWrite(n, false);
     DeviceLogWriter writer(&faulty);
     engine.SetSectorWriter(&writer);
-    int code = -1;
+    ReinitOutcome code = ReinitOutcome::kNoWriter;
     const Result r = engine.ReinitializeVolume(&code);
     if (n == 47) {  // past the last write: nothing fails
       EXPECT_TRUE(r.ok());
-      EXPECT_EQ(code, kReinitOk);
+      EXPECT_EQ(code, ReinitOutcome::kDone);
       EXPECT_EQ(faulty.writes(), 46u);
       continue;
     }
@@ -120,9 +120,9 @@ TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
 }
 
 TEST_F(ReinitializeTest, WithoutAWriterNothingIsWritten) {
-  int code = -1;
+  ReinitOutcome code = ReinitOutcome::kNoWriter;
   EXPECT_FALSE(engine.ReinitializeVolume(&code).ok());
-  EXPECT_EQ(code, kReinitNoWriter);
+  EXPECT_EQ(code, ReinitOutcome::kNoWriter);
   EXPECT_EQ(device.writeCalls(), 0u);
 }
 
@@ -130,9 +130,10 @@ TEST_F(ReinitializeTest, DriveTooSmallForAVolumeIsRefusedBeforeAnyWrite) {
   DeviceLogWriter writer(&device);
   engine.SetSectorWriter(&writer);
   engine.SetDriveSize(40);
-  int code = -1;
-  EXPECT_FALSE(engine.ReinitializeVolume(&code).ok());
-  EXPECT_EQ(code, kReinitDriveTooSmall);
+  ReinitOutcome code = ReinitOutcome::kNoWriter;
+  const Result r = engine.ReinitializeVolume(&code);
+  EXPECT_EQ(code, ReinitOutcome::kDriveTooSmall);
+  EXPECT_EQ(r.message(), "the drive holds 40 sectors; a volume needs at least 64");
   EXPECT_TRUE(writer.log.empty());
 }
 

@@ -27,7 +27,7 @@ class RepairStepsTest : public SmallVolumeTest {
     }
     ASSERT_TRUE(testing::LoadImages(device, &images).ok());
     engine.SetDriveSize(kSectors);
-    engine.SetMessageSink(&sink);
+    engine.SetFindingSink(&sink);
     ASSERT_TRUE(AttachImages(engine, images).ok());
     cd_start = engine.cdStart();
   }

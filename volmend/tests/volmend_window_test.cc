@@ -197,13 +197,15 @@ TEST_F(VolmendWindowTest, WindowWaitsForABusyWorkerWithoutBlockingItsCalls) {
   release.join();
   EXPECT_TRUE(session.workerFinished());
   EXPECT_EQ(session.outcome(), CheckOutcome::kCancelled);
-  EXPECT_EQ(gated.reads(), 2) << "the header, one FAT sector, then the stop check";
+  EXPECT_EQ(gated.reads(), 3) << "the header, the CD run, one FAT sector, then the stop check";
   EXPECT_TRUE(prompts.boxes.empty());
 }
 
 TEST_F(VolmendWindowTest, ReinitializeQuestionDecides) {
   volume.header().setFatStart(3);
   ASSERT_TRUE(volume.WriteHeader().ok());
+  const uint8_t zeros[512] = {};  // and no FAT that a rebuilt header could agree with
+  ASSERT_TRUE(device.Write(4, 1, zeros).ok());
   const auto before = device.contents();
   for (bool yes : {false, true}) {
     ScriptedPrompts answers;
