@@ -48,11 +48,15 @@ Result CheckEngine::WriteDirtyRecords() {
 
 Result CheckEngine::WriteDirtyCds() {
   const uint32_t cd_start = cdStart();
-  for (size_t i = cds_.size(); i-- > 0;) {
-    if (!cds_[i].dirty || cds_[i].removed) continue;
-    Result r = writer_->WriteSectors(cd_start + uint32_t(i), 1, CdRecordBytes(uint32_t(i)));
-    if (!r.ok()) return r;
+  std::sort(dirty_cds_.begin(), dirty_cds_.end());
+  while (!dirty_cds_.empty()) {
+    const uint32_t i = dirty_cds_.back();
+    if (cds_[i].dirty && !cds_[i].removed) {
+      Result r = writer_->WriteSectors(cd_start + i, 1, CdRecordBytes(i));
+      if (!r.ok()) return r;
+    }
     cds_[i].dirty = false;
+    dirty_cds_.pop_back();
   }
   return Result::Ok();
 }

@@ -65,6 +65,7 @@ Result CheckEngine::AttachCdSectors(uint8_t* image, size_t bytes) {
   cd_image_ = image;
   cds_attached_ = true;
   cds_.assign(count, CdSlot{});
+  dirty_cds_.clear();
   removed_cds_ = 0;
   listings_.assign(2, Listing{});  // none, and the placeholder
   listings_[kPlaceholderListing].alive = true;
@@ -122,6 +123,7 @@ void CheckEngine::Release() {
   cds_attached_ = false;
   cds_.clear();
   cds_.shrink_to_fit();
+  dirty_cds_.clear();
   removed_cds_ = 0;
   listings_.clear();
   listings_.shrink_to_fit();

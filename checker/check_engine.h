@@ -268,6 +268,7 @@ class CheckEngine {
   void HoldListing(uint32_t listing);
   void HoldCd(uint32_t cd);
   Result RemoveListing(uint32_t listing, TrackStep* step);
+  void MarkCdDirty(uint32_t cd);
   void MarkCdRemoved(uint32_t cd);
   Result CloseUpCdRun();
   uint8_t* EditableRecord(uint32_t listing);
@@ -293,6 +294,7 @@ class CheckEngine {
   uint8_t* cd_image_ = nullptr;
   bool cds_attached_ = false;
   std::vector<CdSlot> cds_;
+  std::vector<uint32_t> dirty_cds_;  // the marked CDs, unordered
   uint32_t removed_cds_ = 0;
   // The directory scan's place: the CD in hand and the live CDs before it
   // (what "CD [n]" counts).

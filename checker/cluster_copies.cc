@@ -118,7 +118,7 @@ Result CheckEngine::CopyChainTail(const PendingCopy& copy) {
   } else {
     const uint32_t cd = listings_[id].cd;
     StoreLe32(CdRecordBytes(cd) + format::kCdStartClustersOffset + 4 * TrackIndex(id), fresh[0]);
-    cds_[cd].dirty = true;
+    MarkCdDirty(cd);
     listings_[id].start = fresh[0];
   }
   for (size_t k = 0; k < old.size(); ++k) {

@@ -46,48 +46,37 @@ HeaderRule CheckEngine::VerifyHeader() {
 
 bool CheckEngine::ApplyHeaderAssessment(const HeaderAssessment& assessment) {
   if (header_ == nullptr || assessment.verdict != HeaderVerdict::kRebuilt) return false;
+  const auto rebuilt_value = [&](uint32_t offset) {
+    return LoadLe32(assessment.header.data() + offset);
+  };
   bool all = true;
+  bool cd_run = false;
   for (const RebuiltField& field : assessment.rebuilt) {
-    ProblemDetails d;
-    bool fix = false;
-    const bool cd_run = field.offset == format::kCdStartOffset ||
-                        field.offset == format::kCdCountOffset;
-    if (cd_run && assessment.cdRunShortened) {
-      // One finding for the pair: the run the header lists and the one found.
-      if (field.offset != format::kCdCountOffset) continue;
-      d.first = field.was;
-      d.second = HeaderField(format::kCdStartOffset);
-      d.third = field.now;
-      fix = FixProblem(Problem::kCdRunRebuilt, d);
-      if (fix) {
-        SetHeaderField(format::kCdStartOffset,
-                       LoadLe32(assessment.header.data() + format::kCdStartOffset));
-      }
-    } else if (field.offset == format::kCdStartOffset &&
-               LoadLe32(assessment.header.data() + format::kCdCountOffset) == 0 &&
-               HeaderField(format::kCdCountOffset) == 0) {
-      d.first = field.was;
-      fix = FixProblem(Problem::kCdStartWithoutCds, d);
-    } else {
-      d.note = field.name;
-      d.first = field.was;
-      d.second = field.now;
-      fix = FixProblem(Problem::kHeaderFieldRebuilt, d);
-    }
-    if (!fix) {
-      all = false;
+    if (field.offset == format::kCdStartOffset || field.offset == format::kCdCountOffset) {
+      cd_run = true;
       continue;
     }
-    SetHeaderField(field.offset, field.now);
-    header_dirty_ = true;
+    ProblemDetails d;
+    d.note = field.name;
+    d.first = field.was;
+    d.second = field.now;
+    all = FixProblem(Problem::kHeaderFieldRebuilt, d) && all;
   }
-  if (!all) {
-    // A header half rebuilt is neither what was read nor what agrees with
-    // the volume: keep the one that was read.
-    for (const RebuiltField& field : assessment.rebuilt) SetHeaderField(field.offset, field.was);
-    header_dirty_ = false;
+  if (cd_run) {
+    // One finding for the pair: the run the header lists and the one found.
+    ProblemDetails d;
+    d.first = HeaderField(format::kCdCountOffset);
+    d.second = HeaderField(format::kCdStartOffset);
+    d.third = rebuilt_value(format::kCdCountOffset);
+    const bool no_cds = d.first == 0 && d.third == 0;
+    all = FixProblem(no_cds ? Problem::kCdStartWithoutCds : Problem::kCdRunRebuilt, d) && all;
   }
-  return all;
+  // A header half rebuilt is neither what was read nor what agrees with the
+  // volume: it is rebuilt whole or not at all.
+  if (!all) return false;
+  for (const RebuiltField& field : assessment.rebuilt) SetHeaderField(field.offset, field.now);
+  header_dirty_ = true;
+  return true;
 }
 
 }  // namespace jukepak::checker

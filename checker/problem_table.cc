@@ -36,7 +36,7 @@ constexpr ProblemInfo kTable[] = {
      "audio area holds %3\n",
      kRebuildHeader, kDamage},
     {Problem::kCdStartWithoutCds, "cd-start-without-cds",
-     "The header places its CD records at sector %1 but lists none; with no CD the place is 0\n",
+     "The header places its CD records at sector %2 but lists none; with no CD the place is 0\n",
      kRebuildHeader, kDamage},
     {Problem::kNeedsReinitializing, "needs-reinitializing",
      "Fatal errors detected - filesystem will require reinitializing.\n", kReinitialize, kDamage},

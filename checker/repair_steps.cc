@@ -57,10 +57,16 @@ Result CheckEngine::RemoveListing(uint32_t listing, TrackStep* step) {
 
   l.alive = false;
   slot.listings.erase(slot.listings.begin() + track);
-  slot.dirty = true;
+  MarkCdDirty(cd);
   step->kept = false;
   if (count - 1 == 0) MarkCdRemoved(cd);
   return FlushChanges();
+}
+
+void CheckEngine::MarkCdDirty(uint32_t cd) {
+  if (cds_[cd].dirty) return;
+  cds_[cd].dirty = true;
+  dirty_cds_.push_back(cd);
 }
 
 void CheckEngine::MarkCdRemoved(uint32_t cd) {
@@ -84,7 +90,7 @@ Result CheckEngine::CloseUpCdRun() {
     if (cds_[i].removed) {
       ++removed_above;
     } else if (removed_above > 0) {
-      cds_[i].dirty = true;
+      MarkCdDirty(i);
     }
   }
   uint32_t k = 0;
@@ -98,6 +104,10 @@ Result CheckEngine::CloseUpCdRun() {
     ++k;
   }
   cds_.resize(survivors);
+  dirty_cds_.clear();
+  for (uint32_t i = 0; i < survivors; ++i) {
+    if (cds_[i].dirty) dirty_cds_.push_back(i);
+  }
   const uint32_t start = HeaderField(format::kCdStartOffset);
   SetHeaderField(format::kCdCountOffset, survivors);
   // A volume without CDs keeps its CD run at 0.

@@ -29,6 +29,9 @@
 #include "volume/tests/test_media.h"
 #include "volume/track_export.h"
 #include "volume/volume_edits.h"
+#include "undo/memory_undo_store.h"
+#include "undo/undo_device.h"
+#include "undo/undo_restore.h"
 
 namespace jukepak {
 namespace {
@@ -271,6 +274,26 @@ class CrashConsistency : public ::testing::Test {
     return titles;
   }
 
+  // A volume where C's second track record and E's only track record are
+  // damaged, so the repair rewrites C's record, frees two chains and removes
+  // E from the middle of the run, moving the CD records below it.
+  static MemoryDevice DamagedVolume() {
+    std::vector<testing::CdContent> cds = StartingCds();
+    cds.insert(cds.begin() + 1,
+               testing::CdContent{"Eve", "Album E", {Song("e1", "Eve", 6000, 10)}});
+    MemoryDevice damaged(kDiskSectors);
+    EXPECT_TRUE(testing::BuildVolume(&damaged, cds).ok());
+    QuietReporter reporter;
+    PlayerVolume volume(&reporter);
+    EXPECT_TRUE(testing::MountVolume(volume, &damaged).ok());
+    const auto& header = volume.model().header;
+    for (auto [cd, slot] : {std::pair<size_t, size_t>{1, 0}, {3, 1}}) {
+      const uint32_t first = Cd(volume, cd)->tracks.at(slot)->firstCluster;
+      damaged.sector(uint32_t(header.ClusterSector(first)))[0] = 'X';  // "MPTK" broken
+    }
+    return damaged;
+  }
+
   MemoryDevice start{kDiskSectors};
 };
 
@@ -467,26 +490,10 @@ TEST_F(CrashConsistency, Initializing) {
   }
 }
 
-// The checker's own repair, cut: a volume where C's second track record and
-// E's only track record are damaged, so the repair rewrites C's record,
-// frees two chains and removes E from the middle of the run, moving the CD
-// records below it. The repair of the cut volume must keep every track that
-// the uncut repair keeps.
+// The checker's own repair of DamagedVolume(), cut: the repair of the cut
+// volume must keep every track that the uncut repair keeps.
 TEST_F(CrashConsistency, TheCheckersRepair) {
-  std::vector<testing::CdContent> cds = StartingCds();
-  cds.insert(cds.begin() + 1, testing::CdContent{"Eve", "Album E", {Song("e1", "Eve", 6000, 10)}});
-  MemoryDevice damaged(kDiskSectors);
-  ASSERT_TRUE(testing::BuildVolume(&damaged, cds).ok());
-  {
-    QuietReporter reporter;
-    PlayerVolume volume(&reporter);
-    ASSERT_TRUE(testing::MountVolume(volume, &damaged).ok());
-    const auto& header = volume.model().header;
-    for (auto [cd, slot] : {std::pair<size_t, size_t>{1, 0}, {3, 1}}) {
-      const uint32_t first = Cd(volume, cd)->tracks.at(slot)->firstCluster;
-      damaged.sector(uint32_t(header.ClusterSector(first)))[0] = 'X';  // "MPTK" broken
-    }
-  }
+  MemoryDevice damaged = DamagedVolume();
   MemoryDevice repaired = damaged;
   RepairAndRecheck(repaired);
   const VolumeState kept = ReadState(repaired);
@@ -499,6 +506,160 @@ TEST_F(CrashConsistency, TheCheckersRepair) {
         (void)checker::RunCheck(device, console);
       },
       Allowance{}, &kept);
+}
+
+// Undo files. An operation runs through an undo file and is cut by a power
+// loss after each of its written sectors in turn; the undo file loses what
+// the cut leaves unsynced, in three ways: the save of the first write that
+// did not land is lost, whole, or torn. The undo from what is left must give
+// the disk back byte for byte. Then the undo itself is cut at each of its
+// writes and simply run again, with the same result.
+using UndoOperation = std::function<void(SectorDevice& device)>;
+
+// Between an UndoDevice and the fault device: tells when a write did not
+// land whole and how long the undo file was after the last one that landed.
+class LandingRecorder : public ForwardingDevice {
+ public:
+  LandingRecorder(FaultDevice* faulty, const undo::UndoStore* store, uint64_t cut)
+      : ForwardingDevice(faulty), faulty_(faulty), store_(store), cut_(cut) {}
+  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
+    const uint64_t before = faulty_->sectorsWritten();
+    Result r = ForwardingDevice::Write(sector, count, in);
+    if (before < cut_) landedSize = store_->Size();
+    if (before + count > cut_) dropped = true;
+    return r;
+  }
+  bool dropped = false;
+  uint64_t landedSize = 0;
+
+ private:
+  FaultDevice* faulty_;
+  const undo::UndoStore* store_;
+  uint64_t cut_;
+};
+
+enum class SaveAtCut { kLost, kWhole, kTorn };
+
+undo::MemoryUndoStore Prefix(const undo::MemoryUndoStore& store, uint64_t size) {
+  undo::MemoryUndoStore prefix;
+  EXPECT_TRUE(prefix.Append(store.bytes().data(), size_t(std::min<uint64_t>(size, store.Size()))).ok());
+  EXPECT_TRUE(prefix.Sync().ok());
+  return prefix;
+}
+
+void ExpectUndoGivesBack(MemoryDevice& disk, undo::UndoStore& file, const MemoryDevice& start) {
+  undo::UndoReport report;
+  ASSERT_TRUE(undo::RestoreUndoFile(disk, file, false, &report).ok());
+  EXPECT_EQ(report.refusal, undo::UndoRefusal::kNone);
+  EXPECT_TRUE(disk.bytes() == start.bytes()) << "the undo did not give the disk back";
+}
+
+void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
+                         const UndoOperation& op) {
+  SCOPED_TRACE(name);
+  // The whole operation, then its undo.
+  MemoryDevice done = start;
+  undo::MemoryUndoStore file;
+  uint64_t total = 0;
+  {
+    FaultDevice counting(&done);
+    undo::UndoDevice undo(&counting, &file, name);
+    op(undo);
+    ASSERT_TRUE(undo.Finish().ok());
+    total = counting.sectorsWritten();
+  }
+  ASSERT_GT(total, 0u) << name << " wrote nothing";
+  {
+    MemoryDevice undone = done;
+    undo::MemoryUndoStore copy = file;
+    ExpectUndoGivesBack(undone, copy, start);
+  }
+  for (uint64_t cut = 0; cut < total; ++cut) {
+    for (SaveAtCut save : {SaveAtCut::kLost, SaveAtCut::kWhole, SaveAtCut::kTorn}) {
+      SCOPED_TRACE("power cut after sector " + std::to_string(cut) + ", save " +
+                   std::to_string(int(save)));
+      MemoryDevice disk = start;
+      undo::MemoryUndoStore store;
+      FaultDevice faulty(&disk);
+      faulty.CutPowerAfterSectors(cut);
+      LandingRecorder recorder(&faulty, &store, cut);
+      store.SetPowerSource([&] {
+        return save == SaveAtCut::kLost ? !faulty.powerCut() : !recorder.dropped;
+      });
+      {
+        undo::UndoDevice undo(&recorder, &store, name);
+        op(undo);
+        (void)undo.Finish();
+      }
+      undo::MemoryUndoStore left =
+          save == SaveAtCut::kTorn ? Prefix(store, recorder.landedSize + 100) : store;
+      ExpectUndoGivesBack(disk, left, start);
+      ++RunTally().cutPoints;
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  // The undo, cut at each of its writes, then run again.
+  uint64_t undo_writes = 0;
+  {
+    MemoryDevice undone = done;
+    undo::MemoryUndoStore copy = file;
+    FaultDevice counting(&undone);
+    undo::UndoReport report;
+    ASSERT_TRUE(undo::RestoreUndoFile(counting, copy, false, &report).ok());
+    undo_writes = counting.sectorsWritten();
+  }
+  for (uint64_t cut = 0; cut < undo_writes; ++cut) {
+    SCOPED_TRACE("undo cut after sector " + std::to_string(cut));
+    MemoryDevice disk = done;
+    undo::MemoryUndoStore copy = file;
+    {
+      FaultDevice faulty(&disk);
+      faulty.CutPowerAfterSectors(cut);
+      copy.SetPowerSource([&] { return !faulty.powerCut(); });
+      undo::UndoReport report;
+      (void)undo::RestoreUndoFile(faulty, copy, false, &report);
+      copy.SetPowerSource(nullptr);
+      copy.CutPower();
+    }
+    ExpectUndoGivesBack(disk, copy, start);
+    ++RunTally().cutPoints;
+    if (::testing::Test::HasFailure()) return;
+  }
+  ++RunTally().operations;
+  std::printf("%s: %llu cut points, its undo %llu\n", name.c_str(),
+              static_cast<unsigned long long>(3 * total + 1),
+              static_cast<unsigned long long>(undo_writes));
+}
+
+TEST_F(CrashConsistency, TheCheckersRepairWithAnUndoFile) {
+  UndoCutAtEveryWrite("fsck -y --undo", DamagedVolume(), [](SectorDevice& device) {
+    checker::testing::ScriptedConsole console;
+    (void)checker::RunCheck(device, console);
+  });
+}
+
+// Initializing writes every FAT sector: a small disk keeps the cuts few.
+constexpr uint32_t kSmallDiskSectors = 4096;
+
+TEST_F(CrashConsistency, ReinitializingWithAnUndoFile) {
+  MemoryDevice broken(kSmallDiskSectors);
+  ASSERT_TRUE(testing::BuildVolume(&broken, StartingCds()).ok());
+  broken.sector(0)[0] = 'X';  // no signature: only a fresh volume remains
+  UndoCutAtEveryWrite("fsck -y --reinit --undo", broken, [](SectorDevice& device) {
+    checker::testing::ScriptedConsole console;
+    (void)checker::RunCheck(device, console);
+  });
+}
+
+TEST_F(CrashConsistency, InitializingWithAnUndoFile) {
+  MemoryDevice small(kSmallDiskSectors);
+  ASSERT_TRUE(testing::BuildVolume(&small, StartingCds()).ok());
+  UndoCutAtEveryWrite("init --undo", small, [](SectorDevice& device) {
+    QuietReporter reporter;
+    PlayerVolume volume(&reporter);
+    ASSERT_EQ(volume.BindDevice(std::make_unique<ForwardingDevice>(&device)), kBindOk);
+    (void)volume.RunJobNow(Job::kInit);
+  });
 }
 
 }  // namespace

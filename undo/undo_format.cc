@@ -79,6 +79,11 @@ std::array<uint8_t, 8> EncodeMarker(const char tag[4]) {
 
 Result ReadUndoFile(const UndoStore& store, UndoFile* file) {
   UndoFile f;
+  if (store.Size() < kUndoHeaderSize) {
+    f.empty = true;
+    *file = std::move(f);
+    return Result::Ok();
+  }
   std::vector<uint8_t> block;
   if (!ReadChecked(store, 0, kUndoHeaderSize, &block) || std::memcmp(block.data(), kMagic, 8) != 0 ||
       LoadLe32(block.data() + 8) != kVersion) {

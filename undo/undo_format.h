@@ -45,6 +45,9 @@ std::array<uint8_t, 8> EncodeMarker(const char tag[4]);
 
 // What an undo file holds, as far as it can be read.
 struct UndoFile {
+  // Shorter than a header: the operation was cut before its first save,
+  // so it wrote nothing either.
+  bool empty = false;
   uint32_t driveSectors = 0;
   std::string operation;
   std::vector<uint32_t> sectors;   // saved sectors, in index order
@@ -56,7 +59,8 @@ struct UndoFile {
 };
 
 // Reads the file in `store`. Fails with kCorrupt when its header is not an
-// undo file's; a torn or damaged later block ends what is read.
+// undo file's; a torn or damaged later block ends what is read. A store
+// shorter than a header reads as an empty file.
 Result ReadUndoFile(const UndoStore& store, UndoFile* file);
 
 }  // namespace jukepak::undo

@@ -39,6 +39,8 @@ Result RestoreUndoFile(SectorDevice& device, UndoStore& store, bool force, UndoR
   UndoFile file;
   Result r = ReadUndoFile(store, &file);
   if (!r.ok()) return r;
+  report->empty = file.empty;
+  if (file.empty) return Result::Ok();
   report->saved = file.sectors.size();
   report->driveSectors = file.driveSectors;
   report->unfinished = !file.finished;

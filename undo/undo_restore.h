@@ -25,6 +25,7 @@ struct UndoReport {
   uint32_t driveSectors = 0;  // the drive the file was made on
   bool unfinished = false;    // the operation was cut: nothing could be compared
   bool alreadyRestored = false;
+  bool empty = false;         // the file saved nothing: the operation wrote nothing
   uint64_t restored = 0;      // sectors written back
 };
 
@@ -36,8 +37,9 @@ struct UndoReport {
 // `force`. A file whose operation was cut has no digest and restores
 // unchecked. The file gets "UNDO", synced, before the first write and
 // "REST" after the last, so an undo cut at any point can simply be run
-// again. Fails with kCorrupt for a file that is not an undo file, or with the
-// device's or the store's failure.
+// again. An empty file (an operation cut before its first write) restores
+// nothing. Fails with kCorrupt for a file that is not an undo file, or with
+// the device's or the store's failure.
 Result RestoreUndoFile(SectorDevice& device, UndoStore& store, bool force, UndoReport* report);
 
 }  // namespace jukepak::undo

@@ -219,11 +219,11 @@ TEST_F(HeaderRebuildTest, DerivableFieldsAreRebuiltAndKeepEveryTrack) {
       {format::kFatSectorsOffset, 11, {P::kFatTooBig, P::kHeaderFieldRebuilt}},
       {format::kAudioStartOffset, 2, {P::kCdRunNotAtEnd, P::kHeaderFieldRebuilt}},
       {format::kAudioClustersOffset, 1000, {P::kCdRunOverlapsAudio, P::kHeaderFieldRebuilt}},
-      {format::kCdStartOffset, 0x1234, {P::kCdRunNotAtEnd, P::kHeaderFieldRebuilt}},
-      {format::kCdStartOffset, end - 3, {P::kCdRunNotAtEnd, P::kHeaderFieldRebuilt}},
-      {format::kCdStartOffset, end - 1, {P::kCdRunOverlapsAudio, P::kHeaderFieldRebuilt}},
-      {format::kCdCountOffset, 7, {P::kCdRunOverlapsAudio, P::kHeaderFieldRebuilt}},
-      {format::kCdCountOffset, 1, {P::kCdRunNotAtEnd, P::kHeaderFieldRebuilt}},
+      {format::kCdStartOffset, 0x1234, {P::kCdRunNotAtEnd, P::kCdRunRebuilt}},
+      {format::kCdStartOffset, end - 3, {P::kCdRunNotAtEnd, P::kCdRunRebuilt}},
+      {format::kCdStartOffset, end - 1, {P::kCdRunOverlapsAudio, P::kCdRunRebuilt}},
+      {format::kCdCountOffset, 7, {P::kCdRunOverlapsAudio, P::kCdRunRebuilt}},
+      {format::kCdCountOffset, 1, {P::kCdRunNotAtEnd, P::kCdRunRebuilt}},
   };
   const std::vector<uint32_t> sound = Fields6();
   const auto before = device.contents();
@@ -262,6 +262,9 @@ TEST_F(HeaderRebuildTest, VolumeWithoutCdsKeepsItsRunAtZero) {
   ASSERT_TRUE(volume.Format().ok());
   SetField(format::kCdStartOffset, 1250 * 16);  // where an emptied run used to end
   EXPECT_EQ(RepairTwice(), (Codes{P::kCdStartWithoutCds, P::kClustersUsed}));
+  EXPECT_EQ(RepairedText(P::kCdStartWithoutCds),
+            "The header places its CD records at sector 20000 but lists none; with no CD the "
+            "place is 0\n");
   EXPECT_EQ(Field(format::kCdStartOffset), 0u);
 }
 

@@ -425,5 +425,65 @@ TEST(ClustersUsed, PercentageIsComputedIn64Bits) {
   EXPECT_GT(used * 1600, uint64_t(UINT32_MAX));
 }
 
+// Index marks cannot name clusters at or above 0xFF0000: a track there gets
+// its clusters moved below, in memory here (the drive is 2^28 sectors).
+TEST(MarkLimit, TrackClustersAtOrAboveItAreMovedBelow) {
+  const uint32_t n = 1u << 28;
+  VolumeLayout l;
+  ASSERT_TRUE(ComputeLayout(n, &l).ok());
+  std::array<uint8_t, 1024> header{};
+  std::copy(format::kVolumeSignature, format::kVolumeSignature + 4, header.begin());
+  StoreLe32(header.data() + format::kFatStartOffset, l.fatStart);
+  StoreLe32(header.data() + format::kFatSectorsOffset, l.fatSectors);
+  StoreLe32(header.data() + format::kAudioStartOffset, l.audioStart);
+  StoreLe32(header.data() + format::kAudioClustersOffset, l.audioClusters);
+  StoreLe32(header.data() + format::kCdStartOffset, (l.audioStart + l.audioClusters) * 16 - 1);
+  StoreLe32(header.data() + format::kCdCountOffset, 1);
+  std::vector<uint8_t> fat(size_t(l.fatSectors) * 512, 0xFF);
+  for (uint32_t c = 0; c < l.fatSectors * 128; ++c) StoreLe32(&fat[4 * size_t(c)], format::kFatFree);
+  StoreLe32(&fat[0], 1);
+  StoreLe32(&fat[4], format::kFatEndOfChain);
+  const uint32_t high = format::kMarkableClusterLimit;
+  StoreLe32(&fat[4 * size_t(high)], high + 1);
+  StoreLe32(&fat[4 * size_t(high + 1)], format::kFatEndOfChain);
+  std::vector<uint8_t> cds(512);
+  std::copy(format::kCdSignature, format::kCdSignature + 4, cds.begin());
+  cds[format::kCdTrackCountOffset] = 1;
+  StoreLe32(&cds[format::kCdStartClustersOffset], high);
+  std::array<uint8_t, 1024> track{};
+  std::copy(format::kTrackSignature, format::kTrackSignature + 4, track.begin());
+  StoreLe32(track.data() + format::kTrackSizeOffset, 8192 + 1024);
+  StoreLe24(track.data() + format::kIndexMarksOffset, format::kIndexTerminatorCluster);
+
+  testing::RecordingSink sink;
+  CheckEngine engine;
+  engine.SetFindingSink(&sink);
+  engine.SetDriveSize(n);
+  engine.AttachHeader(header.data());
+  ASSERT_TRUE(engine.AttachCdSectors(cds.data(), cds.size()).ok());
+  ASSERT_TRUE(engine.AttachFat(fat.data(), fat.size()).ok());
+  engine.SetTrackRecord(0, 0, track.data());
+  VolumeVerdict verdict = VolumeVerdict::kClean;
+  ASSERT_TRUE(engine.VerifyVolume(&verdict).ok());
+  EXPECT_EQ(sink.codes(),
+            (Codes{Problem::kClusterAboveMarkLimit, Problem::kLostClusters, Problem::kClustersUsed}));
+  const uint32_t start = LoadLe32(&cds[format::kCdStartClustersOffset]);
+  EXPECT_LT(start, high);
+  const uint32_t next = LoadLe32(&fat[4 * size_t(start)]);
+  EXPECT_LT(next, high);
+  EXPECT_EQ(LoadLe32(&fat[4 * size_t(next)]), format::kFatEndOfChain);
+  EXPECT_EQ(LoadLe32(&fat[4 * size_t(high)]), format::kFatFree);
+
+  // The copy's own record goes with it; checked again, the volume is clean.
+  engine.Release();
+  sink.findings.clear();
+  engine.AttachHeader(header.data());
+  ASSERT_TRUE(engine.AttachCdSectors(cds.data(), cds.size()).ok());
+  ASSERT_TRUE(engine.AttachFat(fat.data(), fat.size()).ok());
+  engine.SetTrackRecord(0, 0, track.data());
+  ASSERT_TRUE(engine.VerifyVolume(&verdict).ok());
+  EXPECT_EQ(verdict, VolumeVerdict::kClean);
+}
+
 }  // namespace
 }  // namespace jukepak::checker
