@@ -23,6 +23,12 @@ class SmallVolumeTest : public ::testing::Test {
   static constexpr uint32_t kSectors = 20000;
 
   void SetUp() override { ASSERT_TRUE(volume.Format().ok()); }
+  // A blank disk with a new, empty volume, for each case of a table.
+  void Reformat() {
+    device = testing::SparseDevice(kSectors);
+    volume = testing::SongliftVolumeBuilder(&device);
+    ASSERT_TRUE(volume.Format().ok());
+  }
 
   int AddCd(const std::string& album) {
     int id = 0;

@@ -140,10 +140,8 @@ TEST_F(DifferentialRepairTest, RepairKeepsEveryWholeTrackAndChangesNoAudio) {
   Tally tally;
   for (uint32_t seed = 1; seed <= 300; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    device = testing::SparseDevice(kSectors);
-    volume = testing::SongliftVolumeBuilder(&device);
+    Reformat();
     starts.clear();
-    ASSERT_TRUE(volume.Format().ok());
     BuildDamaged(seed, 1 + int(seed % 8));
 
     ReferenceVolume before;

@@ -257,9 +257,7 @@ TEST_F(HeaderRebuildTest, CraftedCdCountCostsOnlyTheRunFound) {
 }
 
 TEST_F(HeaderRebuildTest, VolumeWithoutCdsKeepsItsRunAtZero) {
-  device = testing::SparseDevice(kSectors);
-  volume = testing::SongliftVolumeBuilder(&device);
-  ASSERT_TRUE(volume.Format().ok());
+  Reformat();
   SetField(format::kCdStartOffset, 1250 * 16);  // where an emptied run used to end
   EXPECT_EQ(RepairTwice(), (Codes{P::kCdStartWithoutCds, P::kClustersUsed}));
   EXPECT_EQ(RepairedText(P::kCdStartWithoutCds),

@@ -55,6 +55,13 @@ class VerifyVolumeTest : public SmallVolumeTest {
                     4 * track);
   }
   uint32_t CdCountOnDisk() { return LoadLe32(OnDisk().header.data() + format::kCdCountOffset); }
+  // On a blank disk, CD A with One (clusters 2, 3, 4) and Keep (5).
+  void OneAndKeep() {
+    Reformat();
+    const int a = AddCd("A");
+    AddTrack(a, "One", 3);
+    AddTrack(a, "Keep", 1);
+  }
 };
 
 TEST_F(VerifyVolumeTest, SoundVolumeReportsOnlyItsUsage) {
@@ -160,12 +167,7 @@ TEST_F(VerifyVolumeTest, BrokenChainsAreEndedAtTheirSizeOrRemoved) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    device = testing::SparseDevice(kSectors);
-    volume = testing::SongliftVolumeBuilder(&device);
-    ASSERT_TRUE(volume.Format().ok());
-    const int a = AddCd("A");
-    AddTrack(a, "One", 3);
-    AddTrack(a, "Keep", 1);  // 5
+    OneAndKeep();
     PatchFat(c.patched, c.value);
     EXPECT_EQ(RepairTwice(), c.codes);
     if (c.kept.empty()) {
@@ -242,12 +244,7 @@ TEST_F(VerifyVolumeTest, CrosslinkKeepsWhatEachTrackCanMakeWhole) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    device = testing::SparseDevice(kSectors);
-    volume = testing::SongliftVolumeBuilder(&device);
-    ASSERT_TRUE(volume.Format().ok());
-    const int a = AddCd("A");
-    AddTrack(a, "One", 3);
-    AddTrack(a, "Keep", 1);  // 5
+    OneAndKeep();
     const int b = AddCd("B");
     AddTrack(b, "Two", 3);
     volume.track(2).setSize(c.one_size);
@@ -369,24 +366,36 @@ TEST_F(VerifyVolumeTest, DryRunStopsAtTheFirstPollThatAsks) {
   EXPECT_EQ(poll.polls, 2u);
 }
 
+// The header and FAT images of a fresh volume over `sectors` sectors (the
+// placeholder's chain only) that lists one CD, in the audio area's last sector.
+struct OneCdImages {
+  explicit OneCdImages(uint32_t sectors) {
+    EXPECT_TRUE(ComputeLayout(sectors, &layout).ok());
+    std::copy(format::kVolumeSignature, format::kVolumeSignature + 4, header.begin());
+    StoreLe32(header.data() + format::kFatStartOffset, layout.fatStart);
+    StoreLe32(header.data() + format::kFatSectorsOffset, layout.fatSectors);
+    StoreLe32(header.data() + format::kAudioStartOffset, layout.audioStart);
+    StoreLe32(header.data() + format::kAudioClustersOffset, layout.audioClusters);
+    StoreLe32(header.data() + format::kCdStartOffset,
+              (layout.audioStart + layout.audioClusters) * 16 - 1);
+    StoreLe32(header.data() + format::kCdCountOffset, 1);
+    fat.resize(size_t(layout.fatSectors) * 512);
+    for (uint32_t c = 0; c < layout.fatSectors * 128; ++c) {
+      StoreLe32(&fat[4 * size_t(c)], format::kFatFree);
+    }
+    StoreLe32(&fat[0], 1);
+    StoreLe32(&fat[4], format::kFatEndOfChain);
+  }
+  VolumeLayout layout;
+  std::array<uint8_t, 1024> header{};
+  std::vector<uint8_t> fat;
+};
+
 // Used clusters * 1600 overflows 32 bits on a drive this large.
 TEST(ClustersUsed, PercentageIsComputedIn64Bits) {
   const uint32_t n = 48000000;
-  VolumeLayout l;
-  ASSERT_TRUE(ComputeLayout(n, &l).ok());
-  std::array<uint8_t, 1024> header{};
-  std::copy(format::kVolumeSignature, format::kVolumeSignature + 4, header.begin());
-  StoreLe32(header.data() + format::kFatStartOffset, l.fatStart);
-  StoreLe32(header.data() + format::kFatSectorsOffset, l.fatSectors);
-  StoreLe32(header.data() + format::kAudioStartOffset, l.audioStart);
-  StoreLe32(header.data() + format::kAudioClustersOffset, l.audioClusters);
-  // The CD record sits in the audio area's last sector.
-  StoreLe32(header.data() + format::kCdStartOffset, (l.audioStart + l.audioClusters) * 16 - 1);
-  StoreLe32(header.data() + format::kCdCountOffset, 1);
-  std::vector<uint8_t> fat(size_t(l.fatSectors) * 512);
-  for (uint32_t c = 0; c < l.fatSectors * 128; ++c) StoreLe32(&fat[4 * c], format::kFatFree);
-  StoreLe32(&fat[0], 1);
-  StoreLe32(&fat[4], format::kFatEndOfChain);
+  OneCdImages v(n);
+  auto& [l, header, fat] = v;
   // Eight tracks own every cluster from 2 up to the CD record's cluster.
   constexpr uint32_t kTracks = 8;
   const uint32_t end = l.audioClusters - 1;
@@ -429,20 +438,8 @@ TEST(ClustersUsed, PercentageIsComputedIn64Bits) {
 // its clusters moved below, in memory here (the drive is 2^28 sectors).
 TEST(MarkLimit, TrackClustersAtOrAboveItAreMovedBelow) {
   const uint32_t n = 1u << 28;
-  VolumeLayout l;
-  ASSERT_TRUE(ComputeLayout(n, &l).ok());
-  std::array<uint8_t, 1024> header{};
-  std::copy(format::kVolumeSignature, format::kVolumeSignature + 4, header.begin());
-  StoreLe32(header.data() + format::kFatStartOffset, l.fatStart);
-  StoreLe32(header.data() + format::kFatSectorsOffset, l.fatSectors);
-  StoreLe32(header.data() + format::kAudioStartOffset, l.audioStart);
-  StoreLe32(header.data() + format::kAudioClustersOffset, l.audioClusters);
-  StoreLe32(header.data() + format::kCdStartOffset, (l.audioStart + l.audioClusters) * 16 - 1);
-  StoreLe32(header.data() + format::kCdCountOffset, 1);
-  std::vector<uint8_t> fat(size_t(l.fatSectors) * 512, 0xFF);
-  for (uint32_t c = 0; c < l.fatSectors * 128; ++c) StoreLe32(&fat[4 * size_t(c)], format::kFatFree);
-  StoreLe32(&fat[0], 1);
-  StoreLe32(&fat[4], format::kFatEndOfChain);
+  OneCdImages v(n);
+  auto& [l, header, fat] = v;
   const uint32_t high = format::kMarkableClusterLimit;
   StoreLe32(&fat[4 * size_t(high)], high + 1);
   StoreLe32(&fat[4 * size_t(high + 1)], format::kFatEndOfChain);
