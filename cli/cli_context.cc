@@ -112,6 +112,14 @@ int CliContext::Bind(Access access) {
   return kExitOk;
 }
 
+int CliContext::BindDevice(std::unique_ptr<jukepak::SectorDevice> device, Access access) {
+  if (volume_ == nullptr) volume_ = std::make_unique<jukepak::PlayerVolume>(reporter_.get());
+  const jukepak::Result bound = volume_->BindDevice(std::move(device));
+  if (!bound.ok()) return Fail(bound.message());
+  if (access == Access::kWrite && !WriteAllowed()) return kExitFailed;
+  return kExitOk;
+}
+
 int CliContext::Mount(Access access) {
   const int bound = Bind(access);
   if (bound != kExitOk) return bound;

@@ -103,6 +103,9 @@ class CliContext {
   // Bind, then looks at the header and reads the directory. kExitOk when
   // the volume is mounted and ready.
   int Mount(Access access = Access::kRead);
+  // Binds the engine to `device` instead (the driver's device wrapped, as
+  // init --undo does), with the same check for kWrite.
+  int BindDevice(std::unique_ptr<jukepak::SectorDevice> device, Access access);
 
   // Hands the image options to the modules through the environment:
   // JUKEPAK_IMAGE for --image, JUKEPAK_FORCE_DISK for --force.

@@ -1,11 +1,14 @@
-// fsck [-n | -y] [--reinit]: the checker's engine for terminals and scripts,
-// after the conventions of fsck. It prints the report lines as Volmend's list
-// shows them (progress goes to stderr on a terminal), then repairs:
-//   -n        checks only and writes nothing;
-//   -y        repairs without asking (so does the global --yes);
-//   neither   on a terminal, asks once the check has shown what it found;
-//   --reinit  allows writing a fresh, empty volume over a header beyond
-//             repair, after its own confirmation (or -y).
+// fsck [-n | -y] [--reinit] [--undo FILE]: the checker's engine for
+// terminals and scripts, after the conventions of fsck. It prints the report
+// lines as Volmend's list shows them (progress goes to stderr on a terminal),
+// then repairs:
+//   -n           checks only and writes nothing;
+//   -y           repairs without asking (so does the global --yes);
+//   neither      on a terminal, asks once the check has shown what it found;
+//   --reinit     allows writing a fresh, empty volume over a header beyond
+//                repair, after its own confirmation (or -y);
+//   --undo FILE  keeps an undo file of every sector the repair overwrites
+//                ('songlift-cli undo FILE' puts them back).
 // With --json the report lines and notices are gathered into one document
 // with the outcome instead (see README).
 // Exit status as e2fsck's: 0 nothing found; 1 errors found and repaired;
@@ -30,7 +33,7 @@
 #include "cli/commands.h"
 #include "cli/fsck_exit_status.h"
 #include "cli/interrupt_scope.h"
-#include "driver/bind_module.h"
+#include "cli/undo_session.h"
 
 namespace songlift::cli {
 namespace {
@@ -43,6 +46,7 @@ struct FsckOptions {
   bool checkOnly = false;
   bool yes = false;
   bool reinit = false;
+  std::string undoFile;
 };
 
 class TerminalConsole : public jukepak::checker::CheckConsole {
@@ -64,16 +68,29 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     std::fflush(stderr);
     progress_shown_ = true;
   }
+  // Every problem, for --json, with the pass that raised it.
+  void Found(const jukepak::checker::Finding& finding) override {
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%04X", unsigned(finding.problem));
+    std::string text = jukepak::Utf8FromLatin1(finding.text);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    findings_.append(QJsonObject{{"pass", repair_pass_ ? "repair" : "check"},
+                                 {"code", code},
+                                 {"name", jukepak::checker::DescribeProblem(finding.problem).name},
+                                 {"text", QString::fromStdString(text)}});
+    CheckConsole::Found(finding);
+  }
   bool StopRequested() override { return InterruptScope::Interrupted(); }
   void OfferRepair() override {}
 
   RepairDecision AwaitRepair(bool reinitialize) override {
     ClearProgress();
-    const RepairDecision decision = Decide(reinitialize);
+    RepairDecision decision = Decide(reinitialize);
     // Asked only now, so that a read-only image is still checked in full.
     if (decision == RepairDecision::kRepair && !context_.WriteAllowed()) {
-      return RepairDecision::kLeave;
+      decision = RepairDecision::kLeave;
     }
+    repair_pass_ = decision == RepairDecision::kRepair;
     return decision;
   }
 
@@ -88,7 +105,8 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     ClearProgress();
     const char* text = jukepak::checker::NoticeText(notice);
     notices_.append(QString::fromUtf8(text));
-    if (notice == Notice::kCommunicationsError || notice == Notice::kReinitializeFailed) {
+    if (notice == Notice::kCommunicationsError || notice == Notice::kReinitializeFailed ||
+        notice == Notice::kDriveTooSmall) {
       context_.Fail(text);
     } else {
       context_.Out(std::string(text) + "\n");
@@ -103,8 +121,10 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     progress_shown_ = false;
   }
 
-  // What --json prints: the report's lines and the notices, in order.
+  // What --json prints: the report's lines, the problems and the notices,
+  // in order.
   const QJsonArray& report() const { return report_; }
+  const QJsonArray& findings() const { return findings_; }
   const QJsonArray& notices() const { return notices_; }
 
  private:
@@ -153,7 +173,9 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
   const FsckOptions& options_;
   bool progress_;
   bool progress_shown_ = false;
+  bool repair_pass_ = false;
   QJsonArray report_;
+  QJsonArray findings_;
   QJsonArray notices_;
 };
 
@@ -161,8 +183,13 @@ int ParseOptions(const CliContext& context, FsckOptions* options) {
   options->checkOnly = context.flag("n");
   options->yes = context.options().yes;
   options->reinit = context.flag("reinit");
+  options->undoFile = context.value("undo");
   if (options->checkOnly && options->yes) {
     context.Usage("fsck: -n and -y exclude each other");
+    return kFsckUsage;
+  }
+  if (options->checkOnly && !options->undoFile.empty()) {
+    context.Usage("fsck: -n writes nothing, so it keeps no undo file");
     return kFsckUsage;
   }
   return kFsckClean;
@@ -199,6 +226,7 @@ constexpr OutcomeReport kOutcomeReports[] = {
     {CheckOutcome::kCommunicationsError, "communicationsError", kFsckOperational},
     {CheckOutcome::kReinitializeFailed, "reinitializeFailed", kFsckOperational},
     {CheckOutcome::kCancelled, "cancelled", kFsckCancelled},
+    {CheckOutcome::kDriveTooSmall, "driveTooSmall", kFsckOperational},
 };
 
 // A run left because Ctrl-C came at the question counts as cancelled.
@@ -222,15 +250,24 @@ int RunFsck(CliContext& context) {
   if (status != kFsckClean) return status;
 
   InterruptScope interrupts;
+  std::unique_ptr<UndoSession> undo;
+  if (!options.undoFile.empty() &&
+      UndoSession::Start(context, options.undoFile, "songlift-cli fsck", device.get(), &undo) !=
+          kExitOk) {
+    return kFsckOperational;
+  }
   TerminalConsole console(context, options);
-  const CheckOutcome outcome = jukepak::checker::RunCheck(*device, console);
+  const CheckOutcome outcome =
+      jukepak::checker::RunCheck(undo ? undo->device() : *device, console);
   console.ClearProgress();
+  if (undo) (void)undo->Finish(context);
   device->Close();
   const OutcomeReport report = ReportOf(outcome);
   if (report.exitStatus == kFsckCancelled) context.Fail("fsck cancelled");
   context.OutJson(QJsonObject{{"outcome", report.name},
                               {"exitStatus", report.exitStatus},
                               {"report", console.report()},
+                              {"findings", console.findings()},
                               {"notices", console.notices()}});
   return report.exitStatus;
 }

@@ -36,8 +36,13 @@ const std::vector<Command>& Commands() {
       {"init",
        "initialize the player's volume (erases everything)",
        "Lays a new, empty volume over the whole drive. Asks first; without a terminal only "
-       "--yes confirms.",
-       {},
+       "--yes confirms. --undo keeps an undo file of every sector it overwrites, which "
+       "'songlift-cli undo FILE' puts back.",
+       {"[--undo FILE]",
+        0,
+        0,
+        "init takes no arguments besides its options",
+        {{"undo", "keep an undo file of every sector overwritten", "FILE"}}},
        RunInit},
       {"info",
        "show the volume's geometry, free space and CD count",
@@ -121,17 +126,29 @@ const std::vector<Command>& Commands() {
        "check the volume in depth and repair it",
        "Checks the volume in depth as Volmend does and prints its report. -n checks only; -y "
        "(or --yes) repairs without asking; with neither it asks on a terminal. --reinit allows "
-       "a fresh, empty volume over a header beyond repair, after its own confirmation. Exit "
-       "status as e2fsck's: 0 nothing found, 1 repaired, 4 left, 8 operational error, 16 usage "
-       "error, 32 cancelled by Ctrl-C.",
-       {"[-n | -y] [--reinit]",
+       "a fresh, empty volume over a header beyond repair, after its own confirmation. --undo "
+       "keeps an undo file of every sector the repair overwrites ('songlift-cli undo FILE' puts "
+       "them back). With --json every problem comes with its code and name (see "
+       "checker/README.md). Exit status as e2fsck's: 0 nothing found, 1 repaired, 4 left, 8 "
+       "operational error, 16 usage error, 32 cancelled by Ctrl-C.",
+       {"[-n | -y] [--reinit] [--undo FILE]",
         0,
         0,
         "fsck takes no arguments besides its options",
         {{"n", "check only; write nothing"},
-         {"reinit", "allow writing a fresh, empty volume over a header beyond repair"}}},
+         {"reinit", "allow writing a fresh, empty volume over a header beyond repair"},
+         {"undo", "keep an undo file of every sector the repair overwrites", "FILE"}}},
        RunFsck,
        kFsckUsage},
+      {"undo",
+       "put back what an undo file saved",
+       "Puts back the old content of every sector that the operation which kept FILE (fsck "
+       "--undo, init --undo, or a window's \"Keep an undo file\") overwrote. Refuses when the "
+       "volume no longer holds what that operation left, or is another drive, unless --force "
+       "(which also writes to a disk that holds something else). "
+       "A power cut during the undo leaves the file as it was: run it again.",
+       {"FILE [--force]", 1, 1, "undo needs the undo FILE"},
+       RunUndo},
   };
   return commands;
 }

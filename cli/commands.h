@@ -42,5 +42,6 @@ int RunCheck(CliContext& context);
 int RunExport(CliContext& context);
 int RunSync(CliContext& context);
 int RunFsck(CliContext& context);
+int RunUndo(CliContext& context);
 
 }  // namespace songlift::cli

@@ -52,15 +52,21 @@ class FsckTest : public ::testing::Test {
     jukepak::StoreLe32(sector + 4 * (cluster % 128), value);
     ASSERT_TRUE(image->Write(4 + cluster / 128, 1, sector).ok());
   }
-  void BreakHeader() {
+  // fatStart 3, which the layout rule rebuilds as long as the FAT agrees.
+  void BreakFatStart() {
     std::unique_ptr<jukepak::ImageFile> image;
     ASSERT_TRUE(jukepak::ImageFile::Open(Image(), &image).ok());
     uint8_t sector[512];
     ASSERT_TRUE(image->Read(0, 1, sector));
-    jukepak::StoreLe32(sector + 32, 3);  // fatStart 3
+    jukepak::StoreLe32(sector + 32, 3);
     ASSERT_TRUE(image->Write(0, 1, sector).ok());
+  }
+  void BreakHeader() {
+    BreakFatStart();
     // With the placeholder's FAT entries gone nothing agrees with a rebuilt
     // header either.
+    std::unique_ptr<jukepak::ImageFile> image;
+    ASSERT_TRUE(jukepak::ImageFile::Open(Image(), &image).ok());
     const uint8_t zeros[512] = {};
     ASSERT_TRUE(image->Write(4, 1, zeros).ok());
   }
@@ -147,6 +153,17 @@ TEST_F(FsckTest, FoundErrorsAreLeftWithoutYesAndRepairedWithIt) {
   EXPECT_EQ(report["outcome"].toString(), "left") << r.out;
   EXPECT_EQ(report["exitStatus"].toInt(), 4);
   EXPECT_TRUE(report["report"].toArray().contains("8KB in damaged files/lost chains")) << r.out;
+  // Every problem with its pass, code and name.
+  EXPECT_EQ(report["findings"].toArray(),
+            (QJsonArray{QJsonObject{{"pass", "check"},
+                                    {"code", "0x0501"},
+                                    {"name", "lost-clusters"},
+                                    {"text", "8KB in damaged files/lost chains"}},
+                        QJsonObject{{"pass", "check"},
+                                    {"code", "0x0502"},
+                                    {"name", "clusters-used"},
+                                    {"text", "Clusters used: 2 - %00 of drive"}}}))
+      << r.out;
 
   r = Cli("--image p.img fsck");  // no terminal to ask on
   EXPECT_EQ(r.status, 4);
@@ -228,6 +245,55 @@ TEST_F(FsckTest, CtrlCAtTheQuestionCancels) {
   BreakHeader();
   const CliRun reinit = OnTerminal("--image p.img fsck --reinit", "\x03");
   EXPECT_EQ(reinit.status, 32) << reinit.out;
+}
+
+TEST_F(FsckTest, HeaderFieldsThatCanBeWorkedOutAreRebuilt) {
+  BreakFatStart();
+  const CliRun r = Cli("--image p.img fsck -y");
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.out.find("FAT starts at sector <4!\n"
+                       "Header field fatStart is 3; the layout of this drive gives 4\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(Cli("--image p.img fsck -n").status, 0);
+}
+
+// fsck -y --undo F, or init --undo F, then undo F: the image byte for byte.
+TEST_F(FsckTest, UndoFileGivesTheImageBackByteForByte) {
+  PatchFat(5, 0x00FFFFFE);
+  BreakFatStart();
+  const std::string damaged = Slurp(Image());
+  for (const char* operation : {"fsck -y --undo f.undo", "--yes init --undo f.undo"}) {
+    SCOPED_TRACE(operation);
+    ASSERT_EQ(std::system(("rm -f '" + dir_ + "/f.undo'").c_str()), 0);
+    CliRun r = Cli(std::string("--image p.img ") + operation);
+    EXPECT_LE(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("undo file f.undo keeps the old content of"), std::string::npos) << r.err;
+    ASSERT_NE(Slurp(Image()), damaged);
+    EXPECT_EQ(Cli(std::string("--image p.img ") + operation).status, operation[0] == 'f' ? 8 : 1)
+        << "an existing undo file is never overwritten";
+    r = Cli("--image p.img undo f.undo");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Slurp(Image()) == damaged) << "the undo did not give the image back";
+  }
+}
+
+TEST_F(FsckTest, UndoRefusesAVolumeChangedSinceUnlessForced) {
+  PatchFat(5, 0x00FFFFFE);
+  const std::string damaged = Slurp(Image());
+  ASSERT_EQ(Cli("--image p.img fsck -y --undo f.undo").status, 1);
+  PatchFat(7, 0x00FFFFFE);  // a change after the repair, in the FAT sector it wrote
+  CliRun r = Cli("--image p.img undo f.undo");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the volume no longer holds what the operation left: 1 of the 1 sectors"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("--force"), std::string::npos);
+  r = Cli("--image p.img undo f.undo --force");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Slurp(Image()) == damaged);
+  EXPECT_EQ(Cli("--image p.img undo").status, 2);
+  EXPECT_EQ(Cli("--image p.img fsck -n --undo g.undo").status, 16);
 }
 
 }  // namespace
