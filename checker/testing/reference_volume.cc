@@ -10,7 +10,6 @@ namespace {
 // The format, restated here on purpose rather than taken from the engine.
 constexpr uint32_t kSector = 512;
 constexpr uint32_t kCluster = 16 * kSector;
-constexpr uint32_t kFree = 0x00FFFFFF;
 constexpr uint32_t kEnd = 0x00FFFFFE;
 
 uint32_t U32(const uint8_t* p) {
