@@ -7,6 +7,7 @@
 #include "format/cd_run.h"
 #include "format/format_constants.h"
 #include "volume/header_check.h"
+#include "volume/header_verdict.h"
 #include "volume/player_volume.h"
 #include "volume/space_accounting.h"
 
@@ -34,6 +35,15 @@ Result PlayerVolume::MountDirectory() {
   model_.sectorCount = n;
   model_.clusterLimit = n / format::kSectorsPerCluster;
 
+  // The checker's verdict on the header: fields it would rebuild are used
+  // rebuilt, in memory only, and the directory is shown read-only until
+  // Volmend writes them.
+  HeaderAssessment verdict;
+  r = AssessHeader(*device_, n, model_.header.data(), &verdict);
+  if (!r.ok()) return ReportDriverFailure("Could not read the directory", r);
+  const bool rebuilt = verdict.verdict == HeaderVerdict::kRebuilt;
+  if (rebuilt) model_.header.bytes() = verdict.header;
+
   r = CheckHeaderStructure(model_.header, n);
   if (!r.ok()) {
     reporter_->ShowStatus("The volume on the player is damaged (" + r.message() +
@@ -44,8 +54,12 @@ Result PlayerVolume::MountDirectory() {
   }
 
   const VolumeHeader& h = model_.header;
-  model_.readOnly = PlaceOfCdRun(h.audioStart(), h.audioClusters(), h.cdStart(), h.cdCount()) ==
-                    CdRunPlace::kNotAtAudioEnd;
+  // A cdStart left over by an emptied run is the only rebuilt field that
+  // Songlift itself writes right again with the next CD.
+  const bool only_empty_run = verdict.rebuilt.size() == 1 && h.cdCount() == 0;
+  model_.readOnly = (rebuilt && !only_empty_run) ||
+                    PlaceOfCdRun(h.audioStart(), h.audioClusters(), h.cdStart(), h.cdCount()) ==
+                        CdRunPlace::kNotAtAudioEnd;
   int damaged = 0;
   for (uint32_t i = 0; i < model_.header.cdCount(); ++i) {
     r = ReadCd(i, &damaged);

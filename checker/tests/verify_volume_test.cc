@@ -440,7 +440,7 @@ TEST(MarkLimit, TrackClustersAtOrAboveItAreMovedBelow) {
   const uint32_t n = 1u << 28;
   OneCdImages v(n);
   auto& [l, header, fat] = v;
-  const uint32_t high = format::kMarkableClusterLimit;
+  const uint32_t high = format::kTrackClusterBound;
   StoreLe32(&fat[4 * size_t(high)], high + 1);
   StoreLe32(&fat[4 * size_t(high + 1)], format::kFatEndOfChain);
   std::vector<uint8_t> cds(512);

@@ -115,8 +115,8 @@ TEST_F(MountTest, StartClustersPastTheAudioAreaAreNeverRead) {
   const CdNode& cd = *volume_.model().playerCds.at(0);
   ASSERT_EQ(cd.tracks.size(), 2u);
   EXPECT_FALSE(cd.tracks[1]->record.HasSignature());
-  // header, CD record, one track record, FAT
-  EXPECT_EQ(disk_.readCalls() - reads_before, 4u);
+  // header, the CD run's end (the header verdict), CD record, one track record, FAT
+  EXPECT_EQ(disk_.readCalls() - reads_before, 5u);
   EXPECT_EQ(volume_.deviceState(), DeviceState::kReady);
 }
 
@@ -153,6 +153,7 @@ TEST_F(MountTest, HeadersThatNameRegionsOutsideTheDriveAreRefused) {
     VolumeHeader h = testing::ReadHeader(disk);
     damage.apply(h);
     testing::WriteHeaderTo(disk, h);
+    std::memset(disk.sector(4), 0, format::kSectorSize);  // no FAT a rebuilt header agrees with
     ASSERT_TRUE(volume.CheckVolume());
     const Result mounted = volume.RunJobNow(Job::kMount);
     EXPECT_EQ(mounted.code(), ResultCode::kCorrupt);
@@ -161,6 +162,41 @@ TEST_F(MountTest, HeadersThatNameRegionsOutsideTheDriveAreRefused) {
     EXPECT_EQ(volume.busyState(), BusyState::kIdle);
     EXPECT_NE(reporter.lastStatus().find("run volmend"), std::string::npos);
     EXPECT_FALSE(volume.model().fat.loaded());
+  }
+}
+
+// Header fields the checker would rebuild: the mount uses them rebuilt and
+// shows the directory read-only until Volmend has written them.
+TEST_F(MountTest, HeaderFieldsTheCheckerRebuildsAreMountedReadOnly) {
+  struct Damage {
+    const char* name;
+    void (*apply)(VolumeHeader&);
+  } damages[] = {
+      {"fatStart 3", [](VolumeHeader& h) { h.setFatStart(3); }},
+      {"audio over FAT", [](VolumeHeader& h) { h.setAudioStart(0); }},
+      {"FAT too small", [](VolumeHeader& h) { h.setAudioClusters(30); }},
+      {"crafted CD count",
+       [](VolumeHeader& h) {
+         h.setCdCount(h.cdCount() + 3000);
+         h.setCdStart(h.cdStart() - 3000);
+       }},
+  };
+  Initialize();
+  AddCd(disk_, "Band", "Album", {{"T", "Band", 2}});
+  const std::vector<uint8_t> sound = disk_.bytes();
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    disk_.bytes() = sound;
+    VolumeHeader h = testing::ReadHeader(disk_);
+    damage.apply(h);
+    testing::WriteHeaderTo(disk_, h);
+    const std::vector<uint8_t> damaged = disk_.bytes();
+    ASSERT_TRUE(Mount().ok());
+    EXPECT_TRUE(volume_.ReadOnly());
+    EXPECT_EQ(reporter_.lastStatus(), kDamagedDirectory);
+    EXPECT_EQ(reporter_.TreeText(Tree::kPlayer), "Band / Album\n  T\n");
+    EXPECT_TRUE(disk_.bytes() == damaged) << "the mount writes nothing";
+    volume_.UnbindDriver();
   }
 }
 

@@ -1,7 +1,7 @@
 // The header verdict: the structural rules, the CD-run scan and the rebuild
 // of the derivable fields.
 
-#include "checker/header_verdict.h"
+#include "volume/header_verdict.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,10 +13,11 @@
 namespace jukepak {
 namespace {
 
-// A run of CD records ends at the first this many sectors in a row without
-// "MPCD": a single damaged record stays inside the run (the check removes
-// it), a crafted cdCount over empty sectors costs only this many reads.
-constexpr uint32_t kRunGap = 64;
+// A run of CD records ends at the first this many sectors (a cluster) in a
+// row without "MPCD": a damaged record stays inside the run (the check
+// removes it), a crafted cdCount over empty sectors costs only this many
+// reads.
+constexpr uint32_t kRunGap = 16;
 constexpr uint32_t kChunkSectors = 64;
 // The rebuilt layout must explain all but this share of the volume (1 in 100).
 constexpr uint64_t kToleratedShare = 100;
@@ -84,7 +85,11 @@ Result ForEachSector(SectorDevice& device, uint64_t first, uint64_t count, Visit
 
 bool Tolerated(uint64_t bad, uint64_t total) { return bad * kToleratedShare <= total; }
 
-// Whether the FAT, the placeholder and the CD records lie where `f` says.
+// Whether the FAT, the placeholder and the CD records lie where `f` says:
+// the placeholder's record and its chain 0 -> 1 -> end; FAT entries that
+// name clusters of the audio area; listed start clusters inside it; and the
+// listed tracks' chains reaching the clusters the FAT has in use, so that a
+// directory that lost its CDs never reads as sound. Each allows 1 in 100.
 Result VolumeAgrees(SectorDevice& device, const Fields& f, bool* agrees) {
   *agrees = false;
   uint8_t record[format::kSectorSize];
@@ -92,35 +97,42 @@ Result VolumeAgrees(SectorDevice& device, const Fields& f, bool* agrees) {
   if (!r.ok()) return r;
   if (std::memcmp(record, format::kTrackSignature, 4) != 0) return Result::Ok();
 
-  uint64_t bad_entries = 0;
-  bool placeholder = false;
+  std::vector<uint8_t> fat(size_t(f.fatSectors) * format::kSectorSize);
   r = ForEachSector(device, f.fatStart, f.fatSectors, [&](uint64_t index, const uint8_t* sector) {
-    for (uint32_t i = 0; i < format::kFatEntriesPerSector; ++i) {
-      const uint64_t cluster = index * format::kFatEntriesPerSector + i;
-      const uint32_t entry = LoadLe32(sector + 4 * i);
-      if (cluster == 0) placeholder = entry == 1;
-      if (cluster == 1) placeholder = placeholder && entry == format::kFatEndOfChain;
-      const bool valid = cluster < f.audioClusters
-                             ? entry == format::kFatFree || entry == format::kFatEndOfChain ||
-                                   entry < f.audioClusters
-                             : entry == format::kFatFree;
-      if (!valid) ++bad_entries;
-    }
+    std::memcpy(fat.data() + index * format::kSectorSize, sector, format::kSectorSize);
   });
   if (!r.ok()) return r;
-  if (!placeholder || !Tolerated(bad_entries, f.audioClusters)) return Result::Ok();
+  const uint64_t entries = uint64_t(f.fatSectors) * format::kFatEntriesPerSector;
+  auto entry = [&](uint64_t c) { return LoadLe32(fat.data() + 4 * c); };
+  if (entries < 2 || entry(0) != 1 || entry(1) != format::kFatEndOfChain) return Result::Ok();
+  uint64_t bad_entries = 0, used = 0;
+  for (uint64_t c = 0; c < entries; ++c) {
+    const uint32_t e = entry(c);
+    const bool valid = c < f.audioClusters ? e == format::kFatFree ||
+                                                 e == format::kFatEndOfChain || e < f.audioClusters
+                                           : e == format::kFatFree;
+    if (!valid) ++bad_entries;
+    if (c >= 2 && c < f.audioClusters && e != format::kFatFree) ++used;
+  }
+  if (!Tolerated(bad_entries, f.audioClusters)) return Result::Ok();
 
-  uint64_t listed = 0, outside = 0;
+  uint64_t listed = 0, outside = 0, reached = 0;
+  std::vector<bool> seen(size_t(f.audioClusters), false);
   r = ForEachSector(device, f.cdStart, f.cdCount, [&](uint64_t, const uint8_t* cd) {
     const uint32_t tracks = std::min<uint32_t>(cd[format::kCdTrackCountOffset],
                                                format::kMaxTracksPerCd);
     for (uint32_t j = 0; j < tracks; ++j) {
       ++listed;
-      if (LoadLe32(cd + format::kCdStartClustersOffset + 4 * j) >= f.audioClusters) ++outside;
+      uint64_t c = LoadLe32(cd + format::kCdStartClustersOffset + 4 * j);
+      if (c >= f.audioClusters) ++outside;
+      for (; c >= 2 && c < f.audioClusters && !seen[c]; c = entry(c)) {
+        seen[c] = true;
+        if (entry(c) != format::kFatFree) ++reached;
+      }
     }
   });
   if (!r.ok()) return r;
-  *agrees = Tolerated(outside, listed);
+  *agrees = Tolerated(outside, listed) && Tolerated(used - std::min(used, reached), used);
   return Result::Ok();
 }
 
@@ -211,8 +223,14 @@ Result AssessSoundHeader(SectorDevice& device, const Fields& f, HeaderAssessment
                          f.cdCount, &out->cdRunFound);
     if (!r.ok()) return r;
     if (out->cdRunFound < f.cdCount) {
-      out->cdRunShortened = true;
-      RebuildCdRun(out, f, f, out->cdRunFound);
+      HeaderAssessment shortened = *out;
+      shortened.cdRunShortened = true;
+      RebuildCdRun(&shortened, f, f, out->cdRunFound);
+      // Records below a long gap are kept while the FAT holds their tracks.
+      bool agrees = false;
+      r = VolumeAgrees(device, ReadFields(shortened.header.data(), uint32_t(f.n)), &agrees);
+      if (!r.ok()) return r;
+      if (agrees) *out = std::move(shortened);
     }
   }
   if (!out->rebuilt.empty()) out->verdict = HeaderVerdict::kRebuilt;
