@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "base/byte_order.h"
 #include "format/cd_run.h"
@@ -86,10 +87,9 @@ Result ForEachSector(SectorDevice& device, uint64_t first, uint64_t count, Visit
 bool Tolerated(uint64_t bad, uint64_t total) { return bad * kToleratedShare <= total; }
 
 // Whether the FAT, the placeholder and the CD records lie where `f` says:
-// the placeholder's record and its chain 0 -> 1 -> end; FAT entries that
-// name clusters of the audio area; listed start clusters inside it; and the
-// listed tracks' chains reaching the clusters the FAT has in use, so that a
-// directory that lost its CDs never reads as sound. Each allows 1 in 100.
+// the placeholder's record and its chain 0 -> 1 -> end, at most 1 in 100 FAT
+// entries naming no cluster of the audio area, at most 1 in 100 listed start
+// clusters outside it.
 Result VolumeAgrees(SectorDevice& device, const Fields& f, bool* agrees) {
   *agrees = false;
   uint8_t record[format::kSectorSize];
@@ -97,43 +97,86 @@ Result VolumeAgrees(SectorDevice& device, const Fields& f, bool* agrees) {
   if (!r.ok()) return r;
   if (std::memcmp(record, format::kTrackSignature, 4) != 0) return Result::Ok();
 
-  std::vector<uint8_t> fat(size_t(f.fatSectors) * format::kSectorSize);
+  uint64_t bad_entries = 0;
+  bool placeholder = false;
   r = ForEachSector(device, f.fatStart, f.fatSectors, [&](uint64_t index, const uint8_t* sector) {
-    std::memcpy(fat.data() + index * format::kSectorSize, sector, format::kSectorSize);
+    for (uint32_t i = 0; i < format::kFatEntriesPerSector; ++i) {
+      const uint64_t cluster = index * format::kFatEntriesPerSector + i;
+      const uint32_t entry = LoadLe32(sector + 4 * i);
+      if (cluster == 0) placeholder = entry == 1;
+      if (cluster == 1) placeholder = placeholder && entry == format::kFatEndOfChain;
+      const bool valid = cluster < f.audioClusters
+                             ? entry == format::kFatFree || entry == format::kFatEndOfChain ||
+                                   entry < f.audioClusters
+                             : entry == format::kFatFree;
+      if (!valid) ++bad_entries;
+    }
   });
   if (!r.ok()) return r;
-  const uint64_t entries = uint64_t(f.fatSectors) * format::kFatEntriesPerSector;
-  auto entry = [&](uint64_t c) { return LoadLe32(fat.data() + 4 * c); };
-  if (entries < 2 || entry(0) != 1 || entry(1) != format::kFatEndOfChain) return Result::Ok();
-  uint64_t bad_entries = 0, used = 0;
-  for (uint64_t c = 0; c < entries; ++c) {
-    const uint32_t e = entry(c);
-    const bool valid = c < f.audioClusters ? e == format::kFatFree ||
-                                                 e == format::kFatEndOfChain || e < f.audioClusters
-                                           : e == format::kFatFree;
-    if (!valid) ++bad_entries;
-    if (c >= 2 && c < f.audioClusters && e != format::kFatFree) ++used;
-  }
-  if (!Tolerated(bad_entries, f.audioClusters)) return Result::Ok();
+  if (!placeholder || !Tolerated(bad_entries, f.audioClusters)) return Result::Ok();
 
-  uint64_t listed = 0, outside = 0, reached = 0;
-  std::vector<bool> seen(size_t(f.audioClusters), false);
+  uint64_t listed = 0, outside = 0;
   r = ForEachSector(device, f.cdStart, f.cdCount, [&](uint64_t, const uint8_t* cd) {
     const uint32_t tracks = std::min<uint32_t>(cd[format::kCdTrackCountOffset],
                                                format::kMaxTracksPerCd);
     for (uint32_t j = 0; j < tracks; ++j) {
       ++listed;
-      uint64_t c = LoadLe32(cd + format::kCdStartClustersOffset + 4 * j);
-      if (c >= f.audioClusters) ++outside;
-      for (; c >= 2 && c < f.audioClusters && !seen[c]; c = entry(c)) {
-        seen[c] = true;
-        if (entry(c) != format::kFatFree) ++reached;
-      }
+      if (LoadLe32(cd + format::kCdStartClustersOffset + 4 * j) >= f.audioClusters) ++outside;
     }
   });
   if (!r.ok()) return r;
-  *agrees = Tolerated(outside, listed) && Tolerated(used - std::min(used, reached), used);
+  *agrees = Tolerated(outside, listed);
   return Result::Ok();
+}
+
+// Whether the run `rebuilt` leaves out a CD record that the header as read
+// (`read`) lists: a record of the run it names, read upward from its start
+// to the first 16 sectors in a row without one (so a crafted count costs
+// nothing), that lies outside the rebuilt run and is no copy of a record in
+// it. A run that was moved away from the end of the audio area, say, would
+// lose its CDs to a rebuild from the records at the end.
+Result DropsListedRecords(SectorDevice& device, const Fields& read, const Fields& rebuilt,
+                          bool* drops) {
+  *drops = false;
+  std::set<std::vector<uint8_t>> kept;
+  Result r = ForEachSector(device, rebuilt.cdStart, rebuilt.cdCount,
+                           [&](uint64_t, const uint8_t* cd) {
+                             kept.emplace(cd, cd + format::kCdRecordSize);
+                           });
+  if (!r.ok()) return r;
+  const uint64_t lowest = read.audioFirst() + 2 * format::kSectorsPerCluster;
+  const uint64_t first = std::max(read.cdStart, lowest);
+  const uint64_t end = std::min(read.cdStart + read.cdCount, read.audioEnd());
+  std::vector<uint8_t> chunk(size_t(kChunkSectors) * format::kSectorSize);
+  uint64_t gap = 0;
+  for (uint64_t s = first; s < end && gap < kRunGap && !*drops;) {
+    const uint64_t count = std::min<uint64_t>(kChunkSectors, end - s);
+    r = device.Read(uint32_t(s), uint32_t(count), chunk.data());
+    if (!r.ok()) return r;
+    for (uint64_t k = 0; k < count && gap < kRunGap && !*drops; ++k) {
+      const uint8_t* cd = chunk.data() + k * format::kSectorSize;
+      if (!IsCdRecord(cd)) {
+        ++gap;
+        continue;
+      }
+      gap = 0;
+      const bool inside = s + k >= rebuilt.cdStart && s + k < rebuilt.cdStart + rebuilt.cdCount;
+      *drops = !inside && kept.count(std::vector<uint8_t>(cd, cd + format::kCdRecordSize)) == 0;
+    }
+    s += count;
+  }
+  return Result::Ok();
+}
+
+// The rebuilt header `rebuilt` agrees with the volume and keeps every CD
+// record that the header as read lists.
+Result Agrees(SectorDevice& device, const Fields& read, const Fields& rebuilt, bool* agrees) {
+  Result r = VolumeAgrees(device, rebuilt, agrees);
+  if (!r.ok() || !*agrees) return r;
+  bool drops = false;
+  r = DropsListedRecords(device, read, rebuilt, &drops);
+  *agrees = r.ok() && !drops;
+  return r;
 }
 
 void Rebuild(HeaderAssessment* out, const char* name, uint32_t offset, uint64_t value) {
@@ -183,7 +226,7 @@ Result TryCandidate(SectorDevice& device, const uint8_t* header, const Fields& r
   if (FirstBrokenRule(a->header.data(), uint32_t(read.n)) != HeaderRule::kSound) {
     return Result::Ok();
   }
-  return VolumeAgrees(device, ReadFields(a->header.data(), uint32_t(read.n)), fits);
+  return Agrees(device, read, ReadFields(a->header.data(), uint32_t(read.n)), fits);
 }
 
 bool SameLayout(const Fields& f, const VolumeLayout& rule) {
@@ -228,7 +271,7 @@ Result AssessSoundHeader(SectorDevice& device, const Fields& f, HeaderAssessment
       RebuildCdRun(&shortened, f, f, out->cdRunFound);
       // Records below a long gap are kept while the FAT holds their tracks.
       bool agrees = false;
-      r = VolumeAgrees(device, ReadFields(shortened.header.data(), uint32_t(f.n)), &agrees);
+      r = Agrees(device, f, ReadFields(shortened.header.data(), uint32_t(f.n)), &agrees);
       if (!r.ok()) return r;
       if (agrees) *out = std::move(shortened);
     }

@@ -74,16 +74,16 @@ struct HeaderAssessment {
 //   the records at the end of the rebuilt audio area; it is rebuilt when the
 //   rebuilt header keeps every rule and the volume agrees with it (the
 //   placeholder's record and its FAT entries 0 -> 1 -> end where the layout
-//   puts them; at most 1 in 100 FAT entries out of range, listed start
-//   clusters outside the audio area, or clusters in use that no listed
-//   track's chain reaches), else beyond repair;
+//   puts them; at most 1 in 100 FAT entries out of range or listed start
+//   clusters outside the audio area; no CD record that the header as read
+//   lists left out, unless it is a copy of one kept), else beyond repair;
 // - a sound header whose CD run holds fewer "MPCD" records than cdCount
 //   lists (the run ends at the first 16 sectors in a row without one) gets
-//   the run's cdStart and cdCount when the volume agrees with them, and one
-//   with no CD gets cdStart 0.
+//   the run's cdStart and cdCount when the volume agrees with them in the
+//   same way, and one with no CD gets cdStart 0.
 // Reads at most the FAT, the placeholder's record and the CD records found
 // plus 16 sectors, in chunks, so a crafted cdCount costs neither time nor
-// memory beyond the FAT's. Fails only when a read fails (kIoError); *out is
+// memory. Fails only when a read fails (kIoError); *out is
 // then unchanged.
 Result AssessHeader(SectorDevice& device, uint32_t sector_count, const uint8_t* header,
                     HeaderAssessment* out);

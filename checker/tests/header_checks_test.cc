@@ -267,6 +267,21 @@ TEST_F(HeaderRebuildTest, VolumeWithoutCdsKeepsItsRunAtZero) {
 }
 
 TEST_F(HeaderRebuildTest, HeaderTheVolumeDisagreesWithIsBeyondRepair) {
+  // A run moved away from the end of the audio area: a rebuild from the
+  // records at the end would drop CDs the header lists.
+  {
+    uint8_t record[512];
+    ASSERT_TRUE(device.Read(Field(format::kCdStartOffset), 1, record).ok());
+    ASSERT_TRUE(device.Write(1000 * 16, 1, record).ok());
+    const uint8_t zeros[512] = {};
+    ASSERT_TRUE(device.Write(Field(format::kCdStartOffset), 1, zeros).ok());
+    ASSERT_TRUE(device.Write(Field(format::kCdStartOffset) + 1, 1, zeros).ok());
+    SetField(format::kCdStartOffset, 1000 * 16);
+    SetField(format::kCdCountOffset, 1);
+    EXPECT_EQ(Check().codes(), (Codes{P::kCdRunNotAtEnd, P::kNeedsReinitializing}));
+  }
+  Reformat();
+  SetUp();
   SetField(format::kFatSectorsOffset, 11);
   const uint8_t zeros[512] = {};
   ASSERT_TRUE(device.Write(4, 1, zeros).ok());  // the placeholder's FAT entries are gone
