@@ -46,7 +46,7 @@
 #include "base/result.h"
 #include "checker/check_hooks.h"
 #include "checker/cluster_owner_table.h"
-#include "volume/header_verdict.h"
+#include "format/header_verdict.h"
 #include "checker/problem.h"
 #include "format/format_constants.h"
 

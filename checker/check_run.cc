@@ -5,7 +5,7 @@
 
 #include "base/debug_channel.h"
 #include "checker/check_engine.h"
-#include "volume/header_verdict.h"
+#include "format/header_verdict.h"
 #include "checker/line_output.h"
 #include "checker/volume_images.h"
 

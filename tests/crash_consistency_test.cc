@@ -657,7 +657,7 @@ TEST_F(CrashConsistency, InitializingWithAnUndoFile) {
   UndoCutAtEveryWrite("init --undo", small, [](SectorDevice& device) {
     QuietReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_EQ(volume.BindDevice(std::make_unique<ForwardingDevice>(&device)), kBindOk);
+    ASSERT_TRUE(volume.BindDevice(std::make_unique<ForwardingDevice>(&device)).ok());
     (void)volume.RunJobNow(Job::kInit);
   });
 }

@@ -7,7 +7,7 @@
 #include "format/cd_run.h"
 #include "format/format_constants.h"
 #include "volume/header_check.h"
-#include "volume/header_verdict.h"
+#include "format/header_verdict.h"
 #include "volume/player_volume.h"
 #include "volume/space_accounting.h"
 

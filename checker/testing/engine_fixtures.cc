@@ -1,6 +1,6 @@
 #include "checker/testing/engine_fixtures.h"
 
-#include "volume/header_verdict.h"
+#include "format/header_verdict.h"
 
 namespace jukepak::checker::testing {
 namespace {

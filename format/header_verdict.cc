@@ -1,7 +1,7 @@
 // The header verdict: the structural rules, the CD-run scan and the rebuild
 // of the derivable fields.
 
-#include "volume/header_verdict.h"
+#include "format/header_verdict.h"
 
 #include <algorithm>
 #include <cstring>
