@@ -1,6 +1,9 @@
 #include "volmend/check_worker.h"
 
+#include <QCheckBox>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <chrono>
 #include <functional>
 
@@ -88,9 +91,36 @@ class WindowConsole : public jukepak::checker::CheckConsole {
 
 }  // namespace
 
-VolmendSession::VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts)
-    : device_(device), prompts_(prompts) {
+namespace {
+
+// The image's file name when one is named, else "player".
+QString DefaultVolumeName() {
+  const QByteArray image = qgetenv("JUKEPAK_IMAGE");
+  return image.isEmpty() ? QString("player") : QFileInfo(QFile::decodeName(image)).fileName();
+}
+
+// The report's last line about the undo file, UTF-8.
+std::string UndoLine(const frontend::UndoChoiceDevice& undo, const jukepak::Result& finished) {
+  const std::string path = undo.path().toStdString();
+  if (!finished.ok()) {
+    return "The undo file " + path + " lacks its digest (" + finished.message() +
+           "); 'songlift-cli undo' still restores it, unchecked";
+  }
+  return "Undo file: " + path + " ('songlift-cli undo FILE' puts back its " +
+         std::to_string(undo.savedSectors()) + " sectors)";
+}
+
+}  // namespace
+
+VolmendSession::VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts,
+                               QString undo_folder, QString volume)
+    : undo_(device, std::move(undo_folder), volume.isEmpty() ? DefaultVolumeName() : volume,
+            "volmend"),
+      prompts_(prompts) {
   connect(&dialog_, &VolmendDialog::repairClicked, this, &VolmendSession::RequestRepair);
+  QCheckBox* keep = dialog_.keepUndoBox();
+  undo_.SetKeep(keep->isChecked());
+  connect(keep, &QCheckBox::toggled, this, [this](bool on) { undo_.SetKeep(on); });
 }
 
 VolmendSession::~VolmendSession() { Stop(); }
@@ -100,7 +130,12 @@ void VolmendSession::Start() {
   dialog_.show();
   worker_ = std::thread([this] {
     WindowConsole console(&window_, &dialog_, prompts_, &state_);
-    const jukepak::checker::CheckOutcome outcome = jukepak::checker::RunCheck(*device_, console);
+    const jukepak::checker::CheckOutcome outcome = jukepak::checker::RunCheck(undo_, console);
+    const jukepak::Result finished = undo_.Finish();
+    if (!undo_.path().isEmpty()) {
+      const QString line = QString::fromStdString(UndoLine(undo_, finished));
+      window_.Call([this, line] { dialog_.AddLine(line); });
+    }
     // The worker's last call: the outcome reaches the window thread with the
     // run's end, which closes the dialog (on a stop, it is gone already).
     window_.Post([this, outcome] {

@@ -22,6 +22,7 @@
 
 #include "checker/check_run.h"
 #include "format/sector_device.h"
+#include "frontend/undo_choice.h"
 #include "frontend/window_caller.h"
 #include "volmend/checker_prompts.h"
 #include "volmend/volmend_dialog.h"
@@ -35,8 +36,13 @@ class VolmendSession : public QObject {
   Q_OBJECT
 
  public:
-  // The device and the prompts must outlive the session.
-  VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts);
+  // The device and the prompts must outlive the session. The run's writes
+  // go through the dialog's "Keep an undo file" choice: while it is on, an
+  // undo file in `undo_folder` named after the date and `volume` (by default
+  // the image's file name, else "player") keeps what they overwrite, and the
+  // report's last line names it.
+  VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts,
+                 QString undo_folder = frontend::UndoFolder(), QString volume = QString());
   ~VolmendSession() override;  // stops and waits for the worker when still running
 
   VolmendDialog& dialog() { return dialog_; }
@@ -54,6 +60,8 @@ class VolmendSession : public QObject {
   bool workerFinished() const;
   // What the run ended with; meaningful once the worker has finished.
   jukepak::checker::CheckOutcome outcome() const { return outcome_; }
+  // The undo file the run kept, empty when it kept none.
+  const QString& undoFile() const { return undo_.path(); }
   int state() const { return state_.load(); }
 
   // The window side of the state word (also what the buttons do).
@@ -64,7 +72,7 @@ class VolmendSession : public QObject {
   void workerEnded();
 
  private:
-  jukepak::SectorDevice* device_;
+  frontend::UndoChoiceDevice undo_;
   CheckerPrompts* prompts_;
   VolmendDialog dialog_;
   frontend::WindowCaller window_;  // before the worker, which it must outlive

@@ -1,5 +1,6 @@
 #include "volmend/volmend_dialog.h"
 
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -36,24 +37,33 @@ VolmendDialog::VolmendDialog(QWidget* parent)
       explanation_(new QLabel(
           tr("Checks the player's volume and lists every fault found; Repair fixes them."), this)),
       list_(new QListWidget(this)),
+      keep_undo_(new QCheckBox(tr("Keep an undo file"), this)),
       repair_(new QPushButton(tr("Repair"), this)),
       cancel_(new QPushButton(tr("Cancel"), this)) {
   setWindowTitle(kDialogTitle);
   const DialogUnits units(font());
-  setFixedSize(units.X(345), units.Y(266));
+  setFixedSize(units.X(345), units.Y(280));
   explanation_->setGeometry(units.Rect(7, 16, 331, 8));
   list_->setGeometry(units.Rect(7, 40, 331, 183));
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   list_->setObjectName("reportList");
-  repair_->setGeometry(units.Rect(61, 235, 50, 14));
+  keep_undo_->setGeometry(units.Rect(7, 228, 200, 10));
+  keep_undo_->setObjectName("keepUndoFile");
+  keep_undo_->setChecked(true);
+  keep_undo_->setToolTip(tr("Saves what the repair overwrites, so that 'songlift-cli undo FILE' "
+                            "can put it back"));
+  repair_->setGeometry(units.Rect(61, 249, 50, 14));
   repair_->setObjectName("repairButton");
   repair_->setAutoDefault(false);
-  cancel_->setGeometry(units.Rect(221, 235, 50, 14));
+  cancel_->setGeometry(units.Rect(221, 249, 50, 14));
   cancel_->setObjectName("cancelButton");
   cancel_->setAutoDefault(false);
   repair_->setEnabled(false);
   cancel_->setEnabled(false);
-  connect(repair_, &QPushButton::clicked, this, &VolmendDialog::repairClicked);
+  connect(repair_, &QPushButton::clicked, this, [this] {
+    keep_undo_->setEnabled(false);
+    emit repairClicked();
+  });
   connect(cancel_, &QPushButton::clicked, this, [this] { done(0); });
 }
 

@@ -1,14 +1,16 @@
 // VolmendDialog: Volmend's one window. A line saying what the tool does, the
-// list of report lines, "Repair" and "Cancel". Both buttons start disabled;
-// the worker enables them once the dry run has found something. "Repair"
-// emits repairClicked(); "Cancel" and the window's close command end the
-// dialog with result 0.
+// list of report lines, the "Keep an undo file" choice (on at first), "Repair"
+// and "Cancel". Both buttons start disabled; the worker enables them once the
+// dry run has found something. "Repair" emits repairClicked() and fixes the
+// choice; "Cancel" and the window's close command end the dialog with
+// result 0.
 //
 // Window thread only; the worker reaches the slots through queued calls.
 #pragma once
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -26,6 +28,7 @@ class VolmendDialog : public QDialog {
   QListWidget* reportList() const { return list_; }
   QPushButton* repairButton() const { return repair_; }
   QPushButton* cancelButton() const { return cancel_; }
+  QCheckBox* keepUndoBox() const { return keep_undo_; }
   // Every line of the report list, in order.
   QStringList lines() const;
 
@@ -40,6 +43,7 @@ class VolmendDialog : public QDialog {
  private:
   QLabel* explanation_;
   QListWidget* list_;
+  QCheckBox* keep_undo_;
   QPushButton* repair_;
   QPushButton* cancel_;
 };

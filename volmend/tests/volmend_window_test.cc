@@ -1,5 +1,7 @@
 // Volmend's dialog, worker and stop handshake on the offscreen platform.
 
+#include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +19,8 @@
 #include "driver/tests/driver_test_support.h"
 #include "driver/tests/loop_device.h"
 #include "format/format_constants.h"
+#include "undo/file_undo_store.h"
+#include "undo/undo_restore.h"
 #include "volmend/check_worker.h"
 #include "volmend/tests/prompts_fixture.h"
 
@@ -51,6 +55,13 @@ class VolmendWindowTest : public ::testing::Test {
   }
   static bool Shows(const QStringList& lines, const QString& line) { return lines.contains(line); }
 
+  // The undo files the windows keep go to the data folder: the run's own.
+  QStringList UndoFiles() const {
+    return QDir(QString::fromStdString(data_home_.path()) + "/Corvane/undo").entryList(QDir::Files);
+  }
+
+  jukepak::testing::TempDir data_home_;
+  jukepak::testing::ScopedEnv data_home_variable_{"XDG_DATA_HOME", data_home_.path().c_str()};
   SparseDevice device{20000};
   jukepak::checker::testing::SongliftVolumeBuilder volume{&device};
   ScriptedPrompts prompts;
@@ -88,6 +99,7 @@ TEST_F(VolmendWindowTest, SoundVolumeEndsWithOkAndClosesTheDialog) {
 TEST_F(VolmendWindowTest, RepairButtonRunsTheRepairPass) {
   AddCdWithTrack("A");
   Damage();
+  const auto before = device.contents();
   VolmendSession session(&device, &prompts);
   prompts.dialog = &session.dialog();
   VolmendDialog& dialog = session.dialog();
@@ -107,11 +119,46 @@ TEST_F(VolmendWindowTest, RepairButtonRunsTheRepairPass) {
   EXPECT_EQ(lines[repairing - 1], "");
   EXPECT_EQ(lines[repairing - 2], "");
   EXPECT_EQ(lines[repairing + 1], "");
-  EXPECT_EQ(lines.mid(repairing + 2),
+  EXPECT_EQ(lines.mid(repairing + 2, 2),
             (QStringList{"8KB in damaged files/lost chains", "Clusters used: 5 - %00 of drive"}));
   EXPECT_EQ(prompts.boxes, (std::vector<ShownBox>{{"Repairs complete", "Done", true}}));
   session.Stop();
   EXPECT_EQ(CheckAgain(), CheckOutcome::kClean);
+
+  // The choice was on: the last line names the undo file, which gives the
+  // disk back as it was before the repair.
+  EXPECT_FALSE(dialog.keepUndoBox()->isEnabled()) << "the choice is fixed once Repair is pressed";
+  ASSERT_EQ(UndoFiles().size(), 1);
+  EXPECT_TRUE(UndoFiles()[0].endsWith("-player-volmend.undo")) << UndoFiles()[0].toStdString();
+  EXPECT_EQ(lines.back().left(11), "Undo file: ");
+  EXPECT_TRUE(lines.back().contains(session.undoFile())) << lines.back().toStdString();
+  std::unique_ptr<jukepak::undo::FileUndoStore> file;
+  ASSERT_TRUE(jukepak::undo::FileUndoStore::Open(session.undoFile().toStdString(), &file).ok());
+  jukepak::undo::UndoReport report;
+  ASSERT_TRUE(jukepak::undo::RestoreUndoFile(device, *file, false, &report).ok());
+  EXPECT_EQ(report.refusal, jukepak::undo::UndoRefusal::kNone);
+  EXPECT_EQ(device.contents(), before);
+}
+
+// Without the choice, or without a write, no undo file is made.
+TEST_F(VolmendWindowTest, NoUndoFileWithoutTheChoiceOrWithoutAWrite) {
+  for (bool keep : {false, true}) {
+    SCOPED_TRACE(keep ? "kept, cancelled" : "not kept, repaired");
+    Damage();
+    VolmendSession session(&device, &prompts);
+    VolmendDialog& dialog = session.dialog();
+    dialog.keepUndoBox()->setChecked(keep);
+    session.Start();
+    ASSERT_TRUE(WaitFor([&] { return dialog.repairButton()->isEnabled(); }));
+    QTest::mouseClick(keep ? dialog.cancelButton() : dialog.repairButton(), Qt::LeftButton);
+    if (!keep) ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+    session.Stop();
+    EXPECT_EQ(session.outcome(), keep ? CheckOutcome::kCancelled : CheckOutcome::kRepaired);
+    EXPECT_TRUE(session.undoFile().isEmpty());
+    EXPECT_TRUE(UndoFiles().isEmpty());
+    EXPECT_FALSE(dialog.lines().join("\n").contains("Undo file"))
+        << dialog.lines().join("\n").toStdString();
+  }
 }
 
 TEST_F(VolmendWindowTest, CancelAtTheQuestionEndsTheRunAndWritesNothing) {
