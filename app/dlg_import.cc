@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "volume/audio_folder.h"
+
 namespace songlift {
 
 DlgImport::DlgImport(std::function<void(const QString&)> add_file, QWidget* parent,
@@ -13,7 +15,11 @@ DlgImport::DlgImport(std::function<void(const QString&)> add_file, QWidget* pare
   setWindowTitle("Import MP3's");
   if (!choose_file_) {
     choose_file_ = [](QWidget* owner) {
-      return QFileDialog::getOpenFileName(owner, "Import MP3's", QString(), "MP3 Files (*.mp3)");
+      QString patterns;
+      for (const char* extension : jukepak::kAudioExtensions) patterns += QString("*.%1 ").arg(extension);
+      return QFileDialog::getOpenFileName(owner, "Import MP3's", QString(),
+                                          "Songs and playlists (" + patterns +
+                                              "*.m3u *.m3u8);;All files (*)");
     };
   }
   sources_ = new QListWidget(this);

@@ -1,6 +1,7 @@
 // DlgImport ("Import MP3's"): the sources songs can come from. Only "MP3
 // Files" has a source behind it; the other entries are shown disabled. OK
-// asks for one MP3 file and hands its path to the caller's `add_file`.
+// asks for one song file (any audio format) or playlist and hands its path
+// to the caller's `add_file`.
 #pragma once
 
 #include <QDialog>

@@ -23,10 +23,18 @@ jukepak::Result SongliftApp::BindDriver(const QString& path) {
 CSongliftDlg* SongliftApp::Start() {
   driver_path_ = QString::fromStdString(settings_.ReadDriver());
   options_ = settings_.ReadOptions();
+  ApplyOptions();
   window_ = std::make_unique<CSongliftDlg>(this);
   reporter_.Attach(window_.get());
   (void)BindDriver(driver_override_.isEmpty() ? driver_path_ : driver_override_);
   return window_.get();
+}
+
+void SongliftApp::ApplyOptions() {
+  jukepak::SyncOptions sync = volume_->syncOptions();
+  sync.skipDuplicates = options_.skipDuplicates != 0;
+  sync.bitrateKbps = uint32_t(options_.bitrateKbps);
+  volume_->SetSyncOptions(sync);
 }
 
 int SongliftApp::Run() {

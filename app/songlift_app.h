@@ -1,5 +1,5 @@
 // SongliftApp: the application object. It lives for the whole run and holds
-// the settings (the driver path and the three options), the engine with the
+// the settings (the driver path and the options), the engine with the
 // reporter that feeds the window, and the main window while it runs.
 //
 // Start-up: read the settings, build the window, bind the driver, run the
@@ -37,6 +37,8 @@ class SongliftApp {
   void setDriverPath(const QString& path) { driver_path_ = path; }
   frontend::Options& options() { return options_; }
   frontend::SettingsStore& settings() { return settings_; }
+  // Hands the options the engine uses (sync, bitrate) to it; after a change.
+  void ApplyOptions();
   jukepak::PlayerVolume& volume() { return *volume_; }
   WindowReporter& reporter() { return reporter_; }
   CSongliftDlg* mainWindow() const { return window_.get(); }
@@ -49,7 +51,7 @@ class SongliftApp {
   QString driver_override_;
   QString driver_path_;
   frontend::QSettingsStore settings_;
-  frontend::Options options_{0, 0, 0};
+  frontend::Options options_{0, 0, 0, 0, 0, 192};
   WindowReporter reporter_;
   std::unique_ptr<jukepak::PlayerVolume> volume_;
   std::unique_ptr<CSongliftDlg> window_;

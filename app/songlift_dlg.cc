@@ -326,6 +326,8 @@ void CSongliftDlg::OnOptions() {
   if (dialog.exec() != QDialog::Accepted) return;
   app_->options() = dialog.options();
   app_->settings().WriteOptions(app_->options());
+  app_->ApplyOptions();
+  RefreshSizeLabels();  // a new bitrate changes the estimates
 }
 
 void CSongliftDlg::OnAbout() {
@@ -334,11 +336,7 @@ void CSongliftDlg::OnAbout() {
 }
 
 void CSongliftDlg::OnImport() {
-  DlgImport dialog(
-      [this](const QString& path) {
-        ShowAddFailure(jukepak::AddFile(volume(), path.toStdString(), std::nullopt));
-      },
-      this, import_chooser_);
+  DlgImport dialog([this](const QString& path) { DropPaths({path}); }, this, import_chooser_);
   dialog.exec();
 }
 
@@ -416,16 +414,20 @@ void CSongliftDlg::OnLearnRemote() {
 void CSongliftDlg::DropPaths(const QStringList& paths) {
   std::vector<std::string> list;
   for (const QString& path : paths) list.push_back(path.toStdString());
-  for (const jukepak::AddFailure& failure : jukepak::DropFiles(volume(), list)) {
-    ShowAddFailure(failure.result);
-  }
+  jukepak::DropOptions options;
+  options.includeSubfolders = app_->options().includeSubfolders != 0;
+  ShowAddFailures(jukepak::DropFiles(volume(), list, options));
   RefreshSizeLabels();
 }
 
-void CSongliftDlg::ShowAddFailure(const jukepak::Result& result) {
-  if (result.ok()) return;
-  MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
-                               QString::fromStdString(result.message()),
+void CSongliftDlg::ShowAddFailures(const std::vector<jukepak::AddFailure>& failures) {
+  if (failures.empty()) return;
+  QString text = failures.size() == 1 ? "This file was not added:\n\n"
+                                      : QString("These %1 files were not added:\n\n").arg(failures.size());
+  for (const jukepak::AddFailure& failure : failures) {
+    text += QString::fromStdString(jukepak::DescribeFailure(failure)) + "\n";
+  }
+  MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift", text.trimmed(),
                                MessageBoxes::Buttons::kOk);
 }
 

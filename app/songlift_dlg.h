@@ -85,7 +85,8 @@ class CSongliftDlg : public QDialog {
   void OnAbout();
   // Runs the checker's repair over the mounted volume, then mounts it again.
   void StartRepair();
-  // Files and folders dropped on the window, in the order given.
+  // Files, folders and playlists dropped on the window, in the order given
+  // (sub-folders as the options say).
   void DropPaths(const QStringList& paths);
 
   // --- edits of the trees (the selected item, or none) ---
@@ -148,8 +149,9 @@ class CSongliftDlg : public QDialog {
   // True while pending edits are allowed; otherwise the "Player Busy" notice
   // (when NotifyBusy is on) and false.
   bool IsPendingEditable();
-  // Shows why a file could not be added.
-  void ShowAddFailure(const jukepak::Result& result);
+  // Shows in one message every file of a drop or an import that was not
+  // added, each with its reason.
+  void ShowAddFailures(const std::vector<jukepak::AddFailure>& failures);
   // Shows a failed edit's reason.
   void ReportEditFailure(const jukepak::Result& result);
   void SetDropHighlight(QTreeWidgetItem* item);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "volume/audio_transcoder.h"
+
 namespace frontend {
 namespace {
 
@@ -40,6 +42,11 @@ Options QSettingsStore::ReadOptions() {
   options.confirmDelete = ReadFlag(store, "ConfirmDelete");
   options.notifyBusy = ReadFlag(store, "NotifyBusy");
   options.notifyDuplicate = ReadFlag(store, "NotifyDuplicate");
+  options.includeSubfolders = ReadFlag(store, "IncludeSubfolders");
+  options.skipDuplicates = ReadFlag(store, "SkipDuplicates");
+  bool ok = false;
+  const int kbps = store.value("Options/Bitrate", options.bitrateKbps).toInt(&ok);
+  if (ok && kbps > 0 && jukepak::IsConversionBitrate(uint32_t(kbps))) options.bitrateKbps = kbps;
   return options;
 }
 
@@ -48,6 +55,9 @@ void QSettingsStore::WriteOptions(const Options& options) {
   store.setValue("Options/ConfirmDelete", options.confirmDelete);
   store.setValue("Options/NotifyBusy", options.notifyBusy);
   store.setValue("Options/NotifyDuplicate", options.notifyDuplicate);
+  store.setValue("Options/IncludeSubfolders", options.includeSubfolders);
+  store.setValue("Options/SkipDuplicates", options.skipDuplicates);
+  store.setValue("Options/Bitrate", options.bitrateKbps);
 }
 
 }  // namespace frontend

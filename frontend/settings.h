@@ -1,6 +1,8 @@
 // The per-user settings that Songlift, Volmend and songlift-cli share:
-// "Driver" (text) in group "Songlift"; "ConfirmDelete", "NotifyBusy" and
-// "NotifyDuplicate" (0 or 1, default 1) in group "Options".
+// "Driver" (text) in group "Songlift"; "ConfirmDelete", "NotifyBusy",
+// "NotifyDuplicate", "IncludeSubfolders" and "SkipDuplicates" (0 or 1,
+// default 1) and "Bitrate" (kbit/s of converted songs, 128 to 320, default
+// 192) in group "Options".
 //
 // SettingsStore is the interface the front ends read and write them
 // through; it uses no Qt, so code that must not see Qt can be handed one.
@@ -14,7 +16,10 @@ namespace frontend {
 struct Options {
   int confirmDelete = 1;
   int notifyBusy = 1;
-  int notifyDuplicate = 1;
+  int notifyDuplicate = 1;  // of remote-control buttons
+  int includeSubfolders = 1;
+  int skipDuplicates = 1;  // songs already on the player
+  int bitrateKbps = 192;
 };
 
 enum class DriverSetting { kPresent, kNoSettings, kMissing, kNotText };
@@ -29,9 +34,10 @@ class SettingsStore {
   virtual DriverSetting ReadDriverSetting(std::string* path) = 0;
   virtual void WriteDriver(const std::string& path) = 0;
 
-  // The three options; an absent or unreadable one reads as 1.
+  // The options; an absent or unreadable flag reads as 1, an absent or
+  // unknown bitrate as 192.
   virtual Options ReadOptions() = 0;
-  // Writes all three, in the order ConfirmDelete, NotifyBusy, NotifyDuplicate.
+  // Writes all of them, ConfirmDelete, NotifyBusy and NotifyDuplicate first.
   virtual void WriteOptions(const Options& options) = 0;
 
   // The stored driver path; empty when absent or not text.

@@ -11,10 +11,6 @@
 namespace jukepak {
 namespace {
 
-constexpr const char* kAudioExtensions[] = {
-    "mp3", "mp2", "mpa", "flac", "ogg", "oga", "opus", "spx", "m4a", "m4b", "aac", "wav", "wave",
-    "aif", "aiff", "aifc", "wma", "wv", "ape", "mpc", "caf", "ac3", "tta", "au", "mka"};
-
 // Folders the listing has entered, by device and inode.
 using Visited = std::set<std::pair<dev_t, ino_t>>;
 

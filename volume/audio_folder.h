@@ -11,6 +11,11 @@
 
 namespace jukepak {
 
+// The extensions (lower case) of the audio formats folders give.
+inline constexpr const char* kAudioExtensions[] = {
+    "mp3", "mp2", "mpa", "flac", "ogg", "oga", "opus", "spx", "m4a", "m4b", "aac", "wav", "wave",
+    "aif", "aiff", "aifc", "wma", "wv", "ape", "mpc", "caf", "ac3", "tta", "au", "mka"};
+
 // True when the file name's extension is one of the audio formats (any case).
 bool IsAudioFileName(const std::string& name);
 

@@ -18,7 +18,12 @@ inline constexpr uint32_t kConvertedSampleRate = 44100;
 inline constexpr uint32_t kDefaultBitrateKbps = 192;
 // The bitrates a user may choose: MPEG-1 Layer III's from 128 to 320 kbit/s.
 inline constexpr uint32_t kConversionBitrates[] = {128, 160, 192, 224, 256, 320};
-bool IsConversionBitrate(uint32_t kbps);
+inline constexpr bool IsConversionBitrate(uint32_t kbps) {
+  for (const uint32_t allowed : kConversionBitrates) {
+    if (allowed == kbps) return true;
+  }
+  return false;
+}
 
 struct AudioProbe {
   bool audio = false;   // a stream the decoder can turn into sound

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -212,15 +213,32 @@ class DialogsTest : public QObject {
     QCOMPARE(added.size(), 1);
   }
 
-  void optionsShowAndReturnTheThreeFlags() {
-    DlgOptions dialog(Options{1, 0, 1});
+  void optionsShowAndReturnTheFlagsAndTheBitrate() {
+    DlgOptions dialog(Options{1, 0, 1, 0, 1, 256});
     QVERIFY(dialog.confirmDeletes()->isChecked());
     QVERIFY(!dialog.notifyBusy()->isChecked());
+    QVERIFY(!dialog.includeSubfolders()->isChecked());
+    QVERIFY(dialog.skipDuplicates()->isChecked());
+    QCOMPARE(dialog.bitrate()->currentText(), QString("256 kbit/s"));
+    QCOMPARE(dialog.bitrate()->count(), 6);  // 128 to 320
     dialog.notifyDuplicate()->setChecked(false);
+    dialog.includeSubfolders()->setChecked(true);
+    dialog.skipDuplicates()->setChecked(false);
+    dialog.bitrate()->setCurrentIndex(0);
     const Options back = dialog.options();
     QCOMPARE(back.confirmDelete, 1);
     QCOMPARE(back.notifyBusy, 0);
     QCOMPARE(back.notifyDuplicate, 0);
+    QCOMPARE(back.includeSubfolders, 1);
+    QCOMPARE(back.skipDuplicates, 0);
+    QCOMPARE(back.bitrateKbps, 128);
+    // New options default on (and 192 kbit/s); a stored bitrate out of range is not taken.
+    const Options fresh = frontend::QSettingsStore().ReadOptions();
+    QCOMPARE(fresh.includeSubfolders, 1);
+    QCOMPARE(fresh.skipDuplicates, 1);
+    QCOMPARE(fresh.bitrateKbps, 192);
+    frontend::QSettingsStore().WriteOptions(Options{1, 1, 1, 1, 1, 999});
+    QCOMPARE(frontend::QSettingsStore().ReadOptions().bitrateKbps, 192);
   }
 };
 

@@ -120,13 +120,52 @@ class PendingSyncTest : public QObject {
     QCOMPARE(album->child(1)->text(0), QString("Second"));
   }
 
-  void aFileThatCannotBeOpenedIsReported() {
+  void filesThatAreNotAddedAreListedInOneMessage() {
     Ready r;
     testing::ScriptedBoxes boxes;
-    r.window->DropPaths({r.Song("missing.mp3")});
+    QFile notes(r.Song("notes.mp3"));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("not a song\n");
+    notes.close();
+    WriteSong(r.Song("good.mp3"), 5000);
+    r.window->DropPaths({r.Song("missing.mp3"), r.folder});
     QCOMPARE(boxes.shown.size(), size_t(1));
-    QCOMPARE(boxes.shown[0].text, QString("Could not open file!"));
+    QCOMPARE(boxes.shown[0].text, QString("These 2 files were not added:\n\n"
+                                          "missing.mp3: Could not open file!\n"
+                                          "notes.mp3: not an audio file"));
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);
+    QCOMPARE(r.pending()->topLevelItem(0)->child(0)->text(0), QString("good.mp3"));
+  }
+
+  void anotherFormatIsConvertedAndAnEstimateUntilThen() {
+    Ready r;
+    testing::ScriptedBoxes boxes;
+    // One second of 16-bit mono silence at 22.05 kHz.
+    const auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    const auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+    QByteArray wav = "RIFF" + le32(36 + 44100) + "WAVEfmt " + le32(16) + le16(1) + le16(1) +
+                     le32(22050) + le32(44100) + le16(2) + le16(16) + "data" + le32(44100) +
+                     QByteArray(44100, '\0');
+    QFile file(r.Song("quiet.wav"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(wav);
+    file.close();
+    r.window->DropPaths({r.Song("quiet.wav")});
+    QCOMPARE(boxes.shown.size(), size_t(0));
+    QCOMPARE(r.pending()->topLevelItem(0)->child(0)->text(0),
+             QString("quiet.wav  (~0.03 Mb, estimated)"));
+    r.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
+    QCOMPARE(r.window->playerTree()->topLevelItem(0)->child(0)->text(0), QString("quiet.wav"));
+    // The same song again is not written twice.
+    r.window->DropPaths({r.Song("quiet.wav")});
+    r.window->syncButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+    r.window->WaitUntilIdle();
+    QCOMPARE(r.window->playerTree()->topLevelItem(0)->childCount(), 1);
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
+    QVERIFY(r.window->statusLabel()->text().contains("already on the player"));
   }
 
   void songsTooLargeForThePlayerAreRefused() {
