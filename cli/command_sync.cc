@@ -1,8 +1,12 @@
-// sync: adds files and folders to the pending list as a drop on Songlift's
-// window does, checks that they fit, and writes them to the player. On a
-// terminal a progress line shows CDs, tracks, clusters and the rate; Ctrl-C
-// asks the job to stop after the cluster in hand. --dry-run shows what would
-// be written and writes nothing. Exit 0 only when every song was written.
+// sync: adds files, folders (-r: with their sub-folders) and playlists to
+// the pending list as a drop on Songlift's window does, checks that they
+// fit, and writes them to the player, converting songs of other formats at
+// --bitrate and passing over songs already on the player unless
+// --allow-duplicates. On a terminal a progress line shows CDs, tracks,
+// clusters and the rate; Ctrl-C asks the job to stop after the cluster in
+// hand. --dry-run shows what would be written and writes nothing. Exit 0
+// only when every file was added and every song written or found on the
+// player.
 
 #include <unistd.h>
 
@@ -16,6 +20,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt_scope.h"
 #include "cli/json_text.h"
+#include "volume/audio_transcoder.h"
 #include "volume/pending_list.h"
 #include "volume/space_accounting.h"
 
@@ -124,9 +129,11 @@ std::string DryRunText(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_
     const std::string artist = cd->record.artist();
     int number = 0;
     for (const auto& song : cd->pendingTracks) {
+      const std::string size =
+          jukepak::SizeLabelText(uint32_t(jukepak::SongKilobytes(song->record.size())));
       text += "  " + std::to_string(++number) + " " + jukepak::TrackLabel(song->record, artist) +
-              "  " + jukepak::SizeLabelText(uint32_t(jukepak::SongKilobytes(song->record.size()))) +
-              "  " + song->sourcePath + "\n";
+              "  " + (song->needsConversion ? "~" + size + " (estimated)" : size) + "  " +
+              song->sourcePath + "\n";
     }
   }
   text += "Download Size: " + jukepak::SizeLabelText(estimate) + " (" + std::to_string(estimate) +
@@ -144,7 +151,8 @@ QJsonObject DryRunJson(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_
       tracks.append(QJsonObject{{"title", JsonFromLatin1(song->record.title())},
                                 {"artist", JsonFromLatin1(song->record.artist())},
                                 {"path", JsonFromUtf8(song->sourcePath)},
-                                {"size", qint64(song->record.size())}});
+                                {"size", qint64(song->record.size())},
+                                {"estimated", song->needsConversion}});
     }
     cds.append(QJsonObject{{"artist", JsonFromLatin1(cd->record.artist())},
                            {"album", JsonFromLatin1(cd->record.album())},
@@ -181,11 +189,28 @@ std::vector<std::string> MessageLines(const std::string& message) {
   return lines;
 }
 
+// The sync's options from the command line; false (after the usage
+// message) when --bitrate is not one of the bitrates.
+bool ReadSyncOptions(const CliContext& context, jukepak::SyncOptions* options) {
+  options->skipDuplicates = !context.flag("allow-duplicates");
+  if (!context.flag("bitrate")) return true;
+  uint64_t kbps = 0;
+  if (!ParseNumber(context.value("bitrate"), 128, 320, &kbps) ||
+      !jukepak::IsConversionBitrate(uint32_t(kbps))) {
+    context.Usage("--bitrate takes 128, 160, 192, 224, 256 or 320 (kbit/s)");
+    return false;
+  }
+  options->bitrateKbps = uint32_t(kbps);
+  return true;
+}
+
 }  // namespace
 
 int RunSync(CliContext& context) {
   const bool dry_run = context.flag("dry-run");
   const std::vector<std::string>& paths = context.args();
+  jukepak::SyncOptions options;
+  if (!ReadSyncOptions(context, &options)) return kExitUsage;
 
   SyncProgress& progress = *context.UseReporter(
       std::make_unique<SyncProgress>(isatty(STDERR_FILENO) != 0 && !context.options().json));
@@ -194,7 +219,9 @@ int RunSync(CliContext& context) {
   jukepak::PlayerVolume& volume = context.volume();
   progress.set_volume(&volume);
 
-  const std::vector<jukepak::AddFailure> failures = jukepak::DropFiles(volume, paths);
+  volume.SetSyncOptions(options);  // before the drop: the estimates use the bitrate
+  const std::vector<jukepak::AddFailure> failures =
+      jukepak::DropFiles(volume, paths, jukepak::DropOptions{context.flag("recursive")});
   for (const auto& failure : failures) context.Fail(failure.path + ": " + failure.result.message());
   const uint32_t estimate = volume.EstimateDownloadKilobytes();
   const uint32_t free = volume.FreeKilobytes();
@@ -219,24 +246,36 @@ int RunSync(CliContext& context) {
     InterruptScope cancels(CancelSync, &volume);
     synced = volume.RunJobNow(jukepak::Job::kSync);
   }
-  const size_t written = songs - PendingSongs(volume.model());
+  const jukepak::SyncSummary summary =
+      songs != 0 ? volume.lastSyncSummary() : jukepak::SyncSummary();
+  const size_t written = summary.written;
   const std::vector<std::string> errors =
       synced.ok() ? std::vector<std::string>() : MessageLines(synced.message());
   for (const std::string& line : errors) context.Fail(line);
   if (context.options().json) {
     QJsonArray error_list;
     for (const std::string& line : errors) error_list.append(JsonFromUtf8(line));
+    QJsonArray duplicates;
+    for (const std::string& song : summary.duplicates) duplicates.append(JsonFromUtf8(song));
     context.OutJson(QJsonObject{{"written", qint64(written)},
-                                {"pending", qint64(songs - written)},
+                                {"pending", qint64(PendingSongs(volume.model()))},
+                                {"alreadyOnPlayer", duplicates},
                                 {"failedToAdd", qint64(failures.size())},
                                 {"failures", AddFailuresJson(failures)},
                                 {"errors", error_list},
                                 {"freeKB", qint64(volume.FreeKilobytes())}});
   } else if (songs != 0) {
-    char line[160];
-    std::snprintf(line, sizeof line, "Wrote %zu of %zu songs in %.2f s; %s free\n", written, songs,
-                  progress.seconds(), jukepak::SizeLabelText(volume.FreeKilobytes()).c_str());
-    context.Out(line);
+    for (const std::string& song : summary.duplicates) {
+      context.Out(std::string(jukepak::kAlreadyOnPlayer) + song + "\n");
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "Wrote %zu of %zu songs in %.2f s", written, songs,
+                  progress.seconds());
+    std::string text = line;
+    if (!summary.duplicates.empty()) {
+      text += "; " + std::to_string(summary.duplicates.size()) + " already on the player";
+    }
+    context.Out(text + "; " + jukepak::SizeLabelText(volume.FreeKilobytes()) + " free\n");
   }
   return synced.ok() && failures.empty() ? kExitOk : kExitFailed;
 }

@@ -60,14 +60,23 @@ const std::vector<Command>& Commands() {
        "add files, folders and playlists and write them to the player",
        "Adds the files, the audio files in the folders and the songs of playlists to the "
        "pending list as a drop on Songlift's window does, checks that they fit, and writes "
-       "them to the player. On a "
+       "them to the player. MP3 files go as they are; songs in other formats are converted "
+       "to MP3. A file that is not audio is named on standard error and left out. A song "
+       "already on the player is not written again. On a "
        "terminal a progress line shows CDs, tracks, clusters and the rate; Ctrl-C stops after "
-       "the cluster in hand. Exit status 0 only when every song was written.",
-       {"[--dry-run] PATH...",
+       "the cluster in hand. Exit status 0 only when every song was added and written (or "
+       "was on the player already).",
+       {"[--dry-run] [-r] [--bitrate KBPS] [--allow-duplicates] PATH...",
         1,
         kAnyNumber,
         "sync needs at least one file or folder",
-        {{"n,dry-run", "show what would be written and write nothing"}}},
+        {{"n,dry-run", "show what would be written and write nothing"},
+         {"r,recursive", "take the audio files of the folders' sub-folders too"},
+         {"bitrate",
+          "kbit/s of the MP3s made from songs in other formats: 128, 160, 192 (the default), "
+          "224, 256 or 320",
+          "KBPS"},
+         {"allow-duplicates", "write songs that are already on the player once more"}}},
        RunSync},
       {"remote",
        "show the remote-control codes, or teach one",

@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,13 +122,54 @@ TEST_F(SyncCommandTest, DryRunListsAndWritesNothing) {
 TEST_F(SyncCommandTest, BadInputFailsButWritesWhatItCan) {
   WriteBytes(dir_ / "good.mp3", TaggedMp3(0.5, "Good", "A", "B", 1));
   WriteBytes(dir_ / "empty.mp3", {});
+  WriteBytes(dir_ / "notes.mp3", {'m', 'i', 'l', 'k', '\n'});
   std::filesystem::create_directory(dir_ / "no mp3 here");
-  const CliRun run = Sync({"missing.mp3", "good.mp3", "empty.mp3", "no mp3 here"});
+  {
+    std::ofstream list(dir_ / "list.m3u");
+    list << "# a comment\nhttp://radio.example/live.mp3\nlist.m3u\n";
+  }
+  const CliRun run =
+      Sync({"missing.mp3", "good.mp3", "empty.mp3", "notes.mp3", "no mp3 here", "list.m3u"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("missing.mp3: Could not open file!"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("empty.mp3: The file is empty!"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("missing.mp3: Could not open file!\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("empty.mp3: The file is empty!\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("notes.mp3: not an audio file\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("http://radio.example/live.mp3: a URL, not a file on this computer\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("list.m3u: the playlist lists itself\n"), std::string::npos) << run.err;
   EXPECT_EQ(Ls(), "1 A / B\n  1 Good\n");
   EXPECT_EQ(Sync({}).status, 2);
+  EXPECT_EQ(Sync({"--bitrate", "200", "good.mp3"}).status, 2);
+}
+
+TEST_F(SyncCommandTest, RepeatedSyncsWriteNothingNewUnlessDuplicatesAreAllowed) {
+  std::filesystem::create_directories(dir_ / "Album/Disc 2");
+  WriteBytes(dir_ / "Album/a.mp3", TaggedMp3(0.5, "A", "Band", "Album", 1));
+  WriteBytes(dir_ / "Album/Disc 2/b.mp3", TaggedMp3(0.5, "B", "Band", "Album", 2));
+  const std::string make_wav = "ffmpeg -hide_banner -loglevel error -f lavfi -i "
+                               "sine=duration=0.5 -y '" + (dir_ / "Album/c.wav") + "'";
+  ASSERT_EQ(std::system(make_wav.c_str()), 0) << "ffmpeg is needed";
+
+  CliRun run = Sync({"Album"});  // without -r the sub-folder stays out
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Ls(), "1 Band / Album\n  1 A\n2 Unknown / New CD\n  1 c.wav\n");
+  run = Sync({"-r", "--bitrate", "128", "Album"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("already on the player: Band / A\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("already on the player: Unknown / c.wav\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Wrote 1 of 3 songs"), std::string::npos) << run.out;
+  EXPECT_EQ(Ls(), "1 Band / Album\n  1 A\n  2 B\n2 Unknown / New CD\n  1 c.wav\n");
+
+  const std::vector<uint8_t> before = ReadBytes(dir_ / "p.img");
+  run = Sync({"--recursive", "Album"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Wrote 0 of 3 songs"), std::string::npos) << run.out;
+  EXPECT_TRUE(ReadBytes(dir_ / "p.img") == before);
+
+  run = Sync({"--allow-duplicates", "Album"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Ls(), "1 Band / Album\n  1 A\n  2 B\n  3 A\n2 Unknown / New CD\n  1 c.wav\n  2 c.wav\n");
 }
 
 TEST_F(SyncCommandTest, SongsTooLargeForThePlayerWriteNothing) {
