@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -20,6 +21,7 @@
 
 #include "checker/check_run.h"
 #include "checker/testing/scripted_console.h"
+#include "volume/ffmpeg_transcoder.h"
 #include "volume/memory_device.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
@@ -358,6 +360,21 @@ class SyncCrashConsistency : public CrashConsistency {
     return {artist, album, title, artist, testing::Mp3Audio(seconds)};
   }
 
+  // Writes a WAV file (no tags) and returns the track its conversion must
+  // become: the MP3 the encoder makes of it, which is the same every time.
+  TrackState WavFile(const std::string& name, double seconds) {
+    const std::string path = dir / name;
+    testing::WriteTone(path, 22050, seconds);
+    files.push_back(path);
+    EncodedAudio mp3;
+    const std::atomic<bool> no_stop{false};
+    EXPECT_TRUE(FfmpegTranscoder().Convert(path, kDefaultBitrateKbps, no_stop, &mp3).ok());
+    std::vector<uint8_t> audio(mp3.size());
+    size_t got = 0;
+    EXPECT_TRUE(mp3.Read(audio.data(), audio.size(), &got).ok());
+    return {"Unknown", "New CD", name, "Unknown", audio};
+  }
+
   Operation Sync() {
     return [this](SectorDevice& device, const ArmCut& arm) {
       QuietReporter reporter;
@@ -389,6 +406,14 @@ TEST_F(SyncCrashConsistency, SyncIntoAnExistingCd) {
     allow.mayAppear[t.title] = t;
   }
   CutAtEveryWrite("sync into CD B", start, Sync(), allow);
+}
+
+TEST_F(SyncCrashConsistency, SyncConvertingASong) {
+  Allowance allow;
+  for (auto t : {WavFile("w1.wav", 0.6), Mp3File("n1", "Nia", "New CD", 1, 0.2)}) {
+    allow.mayAppear[t.title] = t;
+  }
+  CutAtEveryWrite("sync converting a WAV", start, Sync(), allow);
 }
 
 // A volume whose CD run fills its cluster and whose cluster just below it

@@ -39,39 +39,11 @@ bool LameInstalled() { return std::system("lame --version > /dev/null 2>&1") == 
               "it with apt-get)";                                                          \
   }
 
-// A mono 16-bit WAV of a 440 Hz tone sweeping up, so the encoder has work.
-void WriteTone(const std::string& path, uint32_t rate, double seconds) {
-  const uint32_t samples = uint32_t(rate * seconds);
-  std::vector<uint8_t> wav(44 + 2 * size_t(samples));
-  auto put32 = [&](size_t at, uint32_t v) { StoreLe32(wav.data() + at, v); };
-  auto put16 = [&](size_t at, uint16_t v) {
-    wav[at] = uint8_t(v);
-    wav[at + 1] = uint8_t(v >> 8);
-  };
-  std::memcpy(wav.data(), "RIFF", 4);
-  put32(4, uint32_t(wav.size() - 8));
-  std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
-  put32(16, 16);
-  put16(20, 1);
-  put16(22, 1);
-  put32(24, rate);
-  put32(28, rate * 2);
-  put16(32, 2);
-  put16(34, 16);
-  std::memcpy(wav.data() + 36, "data", 4);
-  put32(40, samples * 2);
-  for (uint32_t i = 0; i < samples; ++i) {
-    const double t = double(i) / rate;
-    put16(44 + 2 * i, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + 200 * t) * t))));
-  }
-  WriteBytes(path, wav);
-}
-
 std::string Encode(const TempDir& dir, const std::string& name, uint32_t rate, double seconds,
                    const std::string& options) {
   const std::string wav = dir / (name + ".wav");
   const std::string mp3 = dir / (name + ".mp3");
-  WriteTone(wav, rate, seconds);
+  testing::WriteTone(wav, rate, seconds);
   char resample[32];
   std::snprintf(resample, sizeof resample, "%g", rate / 1000.0);
   const std::string command = "lame --quiet --resample " + std::string(resample) + " " + options +

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_order.h"
 #include "volume/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/mpeg_frames.h"
@@ -53,6 +56,34 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 inline void Append(std::vector<uint8_t>* to, const std::vector<uint8_t>& bytes) {
   to->insert(to->end(), bytes.begin(), bytes.end());
+}
+
+// A mono 16-bit WAV of a 440 Hz tone sweeping up, so an encoder has work.
+inline void WriteTone(const std::string& path, uint32_t rate, double seconds) {
+  const uint32_t samples = uint32_t(rate * seconds);
+  std::vector<uint8_t> wav(44 + 2 * size_t(samples));
+  auto put32 = [&](size_t at, uint32_t v) { StoreLe32(wav.data() + at, v); };
+  auto put16 = [&](size_t at, uint16_t v) {
+    wav[at] = uint8_t(v);
+    wav[at + 1] = uint8_t(v >> 8);
+  };
+  std::memcpy(wav.data(), "RIFF", 4);
+  put32(4, uint32_t(wav.size() - 8));
+  std::memcpy(wav.data() + 8, "WAVEfmt ", 8);
+  put32(16, 16);
+  put16(20, 1);
+  put16(22, 1);
+  put32(24, rate);
+  put32(28, rate * 2);
+  put16(32, 2);
+  put16(34, 16);
+  std::memcpy(wav.data() + 36, "data", 4);
+  put32(40, samples * 2);
+  for (uint32_t i = 0; i < samples; ++i) {
+    const double t = double(i) / rate;
+    put16(44 + 2 * i, uint16_t(int16_t(9000 * std::sin(2 * M_PI * (440 + 200 * t) * t))));
+  }
+  WriteBytes(path, wav);
 }
 
 // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, no padding: 417 bytes, 1152 samples.
