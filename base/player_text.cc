@@ -100,7 +100,27 @@ bool IsControl(UChar32 c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
 }  // namespace
 
+// The text when every character of it is in Latin-1 (the common case, which
+// needs no transliterator); false otherwise.
+bool Latin1Only(std::string_view utf8, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < utf8.size();) {
+    const uint8_t lead = uint8_t(utf8[i]);
+    UChar32 c = lead;
+    if (lead >= 0x80) {
+      if (SequenceAt(utf8, i) != 2 || lead > 0xC3) return false;
+      c = ((lead & 0x1F) << 6) | (uint8_t(utf8[i + 1]) & 0x3F);
+      ++i;
+    }
+    ++i;
+    out->push_back(IsControl(c) ? ' ' : char(c));
+  }
+  return true;
+}
+
 std::string PlayerTextFromUtf8(std::string_view utf8) {
+  std::string latin1;
+  if (Latin1Only(utf8, &latin1)) return latin1;
   // Malformed sequences become U+FFFD here, which nothing transliterates.
   icu::UnicodeString text =
       icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), int32_t(utf8.size())));
