@@ -3,7 +3,8 @@
 // only and ID3v1 in UTF-8 only, album artists, a compilation, disc numbers,
 // Cyrillic and CJK texts, FLAC, Ogg Vorbis, M4A (AAC) and WAV, a text file
 // and random bytes named .mp3, and a playlist. Dropped and synced through the
-// real libraries, it must give the pending tree and, after a fresh mount, the
+// real libraries (with a broken FLAC, a silent WAV and video files, which are
+// refused), it must give the pending tree and, after a fresh mount, the
 // player's directory its tags say; every converted song must be MPEG-1
 // Layer III at 44.1 kHz in two channels without tags, its play time within
 // 0.15 s of the source's; and a second sync of the same folder writes
@@ -155,6 +156,19 @@ class MediaLibraryTest : public ::testing::Test {
                                       << "lib/02 kukushka.flac\nlib/01 blood.mp3\n";
   }
 
+  // Files the decoder opens, or tries to, that are no songs.
+  std::vector<std::string> MakeBadInput() {
+    const std::string flac = dir_ / "broken.flac";
+    std::ofstream(flac) << "fLaC" << std::string(200, '\x7F');
+    const std::string silent = dir_ / "silent.wav";
+    testing::WriteTone(silent, 22050, 0.0);
+    const std::string lavfi = "ffmpeg -hide_banner -loglevel error -f lavfi -i testsrc=d=0.2:s=32x32 ";
+    const std::string picture = dir_ / "picture.mkv", clip = dir_ / "clip.mkv";
+    EXPECT_EQ(std::system((lavfi + "-y '" + picture + "'").c_str()), 0);
+    EXPECT_EQ(std::system((lavfi + "-f lavfi -i sine=d=0.2 -y '" + clip + "'").c_str()), 0);
+    return {flac, silent, picture, clip};
+  }
+
   TempDir dir_;
   MountedVolume player_{20000};
 };
@@ -180,6 +194,14 @@ TEST_F(MediaLibraryTest, LandsOnThePlayerAsItsTagsSay) {
         "Various Artists / Now Hits\n  Ann / Hit 1  (~", "Cat / Double\n  ", "Unknown / New CD\n  tone.wav  (~"}) {
     EXPECT_NE(pending.find(line), std::string::npos) << line << " in\n" << pending;
   }
+
+  refused.clear();
+  for (const AddFailure& f : DropFiles(volume, MakeBadInput())) refused.push_back(DescribeFailure(f));
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         "broken.flac: not an audio file",
+                         "silent.wav: holds no sound (its play time is 0 seconds)",
+                         "picture.mkv: not an audio file",
+                         "clip.mkv: not an audio file (it holds video)"}));
 
   ASSERT_TRUE(volume.RunJobNow(Job::kSync).ok()) << player_.reporter().lastStatus();
   EXPECT_EQ(volume.lastSyncSummary().written, 10u);

@@ -390,7 +390,7 @@ TEST_F(EditsTest, RenamingACdRelabelsItsTracksAgainstTheNewArtist) {
   ExpectSameAsRemount();
 }
 
-TEST_F(EditsTest, RenamedTextsAreLatin1CutTo47BytesAndMayBeEmpty) {
+TEST_F(EditsTest, RenamedTextsAreThePlayersTextCutTo47CharactersAndMayBeEmpty) {
   Build({Cd("Album", {"old"})});
   const std::string long_title = "Caf\xC3\xA9 " + std::string(60, 'x');  // UTF-8 e-acute
   ASSERT_TRUE(RenameTrack(volume_, cd(0), 0, "", long_title).ok());
@@ -405,6 +405,10 @@ TEST_F(EditsTest, RenamedTextsAreLatin1CutTo47BytesAndMayBeEmpty) {
 
   ASSERT_TRUE(RenameCd(volume_, cd(0), "", "").ok());
   EXPECT_EQ(reporter_.TopLabels(Tree::kPlayer), (std::vector<std::string>{" / "}));
+  // What Latin-1 lacks is transliterated, as for tags.
+  const char* kino = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE";
+  ASSERT_TRUE(RenameCd(volume_, cd(0), kino, "\xE2\x80\x9C" "Best" "\xE2\x80\x9D").ok());
+  EXPECT_EQ(reporter_.TopLabels(Tree::kPlayer), (std::vector<std::string>{"Kino / \"Best\""}));
   ExpectSameAsRemount();
 }
 
