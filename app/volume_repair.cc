@@ -2,7 +2,6 @@
 
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
-#include "base/latin1.h"
 #include "format/sector_device.h"
 #include "frontend/message_boxes.h"
 
@@ -20,9 +19,7 @@ class BorrowedDevice : public jukepak::ForwardingDevice {
   void Close() override {}
 };
 
-QString Text(const std::string& latin1) {
-  return QString::fromStdString(jukepak::Utf8FromLatin1(latin1));
-}
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 // and songlift-cli fsck each supply one; the tests script one.
 //
 // Every call comes from the thread that runs the check (Volmend's worker).
-// Texts are 8-bit Latin-1 as the volume holds them, one line each, without
-// the "\n".
+// Texts are UTF-8 (the volume's Latin-1 names converted by the engine), one
+// line each, without the "\n".
 #pragma once
 
 #include <string>

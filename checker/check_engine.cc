@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "base/byte_order.h"
+#include "base/latin1.h"
 #include "format/format_constants.h"
 #include "format/layout.h"
 #include "format/text_field.h"
@@ -171,12 +172,13 @@ bool CheckEngine::fatSectorDirty(uint32_t sector) const {
 bool CheckEngine::cdDirty(uint32_t cd) const { return cd < cds_.size() && cds_[cd].dirty; }
 
 std::string CheckEngine::Album(uint32_t cd) const {
-  return ReadTextField(CdRecordBytes(cd) + format::kCdAlbumOffset);
+  return Utf8FromLatin1(ReadTextField(CdRecordBytes(cd) + format::kCdAlbumOffset));
 }
 
 std::string CheckEngine::Title(uint32_t listing) const {
   const uint8_t* record = listings_[listing].record;
-  return record != nullptr ? ReadTextField(record + format::kTrackTitleOffset) : std::string();
+  return record != nullptr ? Utf8FromLatin1(ReadTextField(record + format::kTrackTitleOffset))
+                           : std::string();
 }
 
 uint32_t CheckEngine::TrackSize(uint32_t listing) const {

@@ -228,6 +228,8 @@ class CheckEngine {
   uint32_t AllocationLimit() const;
 
   uint8_t* CdRecordBytes(uint32_t cd) const { return cd_image_ + size_t(cd) * 512; }
+  // The volume's Latin-1 texts, as UTF-8 for the problem texts: the one
+  // place they are converted.
   std::string Album(uint32_t cd) const;
   std::string Title(uint32_t listing) const;
   uint32_t TrackSize(uint32_t listing) const;

@@ -13,8 +13,8 @@
 
 namespace jukepak::checker {
 
-// Receives each problem as it is raised, with its text (8-bit Latin-1:
-// album and track titles are copied from the volume as they stand).
+// Receives each problem as it is raised, with its text (UTF-8; album and
+// track titles converted from the volume's Latin-1).
 class FindingSink {
  public:
   virtual ~FindingSink() = default;

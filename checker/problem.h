@@ -98,8 +98,8 @@ struct ProblemInfo {
   Severity severity;
 };
 
-// What a problem's text names. Album and title texts are 8-bit as the volume
-// holds them.
+// What a problem's text names. Album and title texts are UTF-8, converted
+// from the volume's Latin-1 as they are read (CheckEngine::Album, Title).
 struct ProblemDetails {
   std::string album, title, otherAlbum, otherTitle, note;
   uint64_t cd = 0, track = 0, first = 0, second = 0, third = 0, percent = 0;
@@ -109,7 +109,7 @@ struct ProblemDetails {
 // One problem as it was raised: its code and its text.
 struct Finding {
   Problem problem;
-  std::string text;  // ends in "\n"
+  std::string text;  // UTF-8, ends in "\n"
 };
 
 // The table entry of `problem`. Every enumerator has one.

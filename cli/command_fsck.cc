@@ -28,7 +28,6 @@
 #include <memory>
 #include <string>
 
-#include "base/latin1.h"
 #include "checker/check_run.h"
 #include "cli/commands.h"
 #include "cli/fsck_exit_status.h"
@@ -58,13 +57,12 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
 
   void ListLine(const std::string& line) override {
     ClearProgress();
-    const std::string text = jukepak::Utf8FromLatin1(line);
-    report_.append(QString::fromStdString(text));
-    context_.Out(text + "\n");
+    report_.append(QString::fromStdString(line));
+    context_.Out(line + "\n");
   }
   void TitleLine(const std::string& line) override {
     if (!progress_) return;
-    std::fprintf(stderr, "\r%s\033[K", jukepak::Utf8FromLatin1(line).c_str());
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     progress_shown_ = true;
   }
@@ -72,7 +70,7 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
   void Found(const jukepak::checker::Finding& finding) override {
     char code[8];
     std::snprintf(code, sizeof code, "0x%04X", unsigned(finding.problem));
-    std::string text = jukepak::Utf8FromLatin1(finding.text);
+    std::string text = finding.text;
     if (!text.empty() && text.back() == '\n') text.pop_back();
     findings_.append(QJsonObject{{"pass", repair_pass_ ? "repair" : "check"},
                                  {"code", code},

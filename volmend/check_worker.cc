@@ -24,11 +24,11 @@ class WindowConsole : public jukepak::checker::CheckConsole {
       : window_(window), dialog_(dialog), prompts_(prompts), state_(state) {}
 
   void ListLine(const std::string& line) override {
-    const QString text = QString::fromLatin1(line.data(), qsizetype(line.size()));
+    const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
     OnWindow([this, text] { dialog_->AddLine(text); });
   }
   void TitleLine(const std::string& line) override {
-    const QString text = QString::fromLatin1(line.data(), qsizetype(line.size()));
+    const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
     OnWindow([this, text] { dialog_->SetTitleLine(text); });
   }
   bool StopRequested() override { return state_->load() == kStopRequested; }

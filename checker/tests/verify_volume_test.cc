@@ -87,14 +87,15 @@ TEST_F(VerifyVolumeTest, OutOfRangeFatEntriesAreFreed) {
 TEST_F(VerifyVolumeTest, CdRecordChecks) {
   const int a = AddCd("A");
   AddTrack(a, "One", 2);
-  AddCd("Empty");
-  const int b = AddCd("B");  // the run is now B, Empty, A
+  AddCd("Bj\xF6rk");  // Latin-1, as the volume holds its texts
+  const int b = AddCd("B");  // the run is now B, Bj\xF6rk, A
   AddTrack(b, "Two", 2);
   volume.cd(a).data()[0] = 'X';
   ASSERT_TRUE(volume.WriteCd(a).ok());
   EXPECT_EQ(RepairTwice(),
             (Codes{P::kCdNoTracks, P::kCdInvalid, P::kLostClusters, P::kClustersUsed}));
   EXPECT_EQ(RepairedText(P::kCdInvalid), "CD [1] is invalid\n") << "counted among the CDs left";
+  EXPECT_EQ(RepairedText(P::kCdNoTracks), "CD [Bj\xC3\xB6rk] has no tracks\n") << "texts are UTF-8";
   EXPECT_EQ(CdCountOnDisk(), 1u);
 }
 
