@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+
+#include "base/byte_order.h"
 
 #include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
@@ -310,6 +313,37 @@ TEST_F(CheckRunTest, DriveTooSmallForAVolumeSaysItsSizeAndTheMinimum) {
                                         " sectors; a volume needs at least 64");
     EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kDriveTooSmall});
     EXPECT_EQ(tiny.writeCalls(), 0u);
+  }
+}
+
+// Crafted CD fields on the largest drive the player can address: the run
+// reads no more CD sectors than the drive holds (a count of 2^32 - 1 once
+// aborted it allocating them), rebuilds the fields from the run of CD
+// records and leaves a volume a second run calls clean.
+TEST(CraftedHeader, LargestDriveIsCheckedAndRepairedWithinItsSize) {
+  constexpr uint32_t n = 1u << 28;
+  testing::SparseDevice device(n);
+  testing::SongliftVolumeBuilder volume(&device);
+  ASSERT_TRUE(volume.Format().ok());
+  struct Case {
+    uint32_t cdStart, cdCount;
+  } cases[] = {{0, 0xFFFFFFFFu}, {n - 99903, 99903}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("cdStart " + std::to_string(c.cdStart) + ", cdCount " + std::to_string(c.cdCount));
+    uint8_t header[512];
+    ASSERT_TRUE(device.Read(0, 1, header).ok());
+    StoreLe32(header + format::kCdStartOffset, c.cdStart);
+    StoreLe32(header + format::kCdCountOffset, c.cdCount);
+    ASSERT_TRUE(device.Write(0, 1, header).ok());
+
+    ScriptedConsole repair;
+    EXPECT_EQ(RunCheck(device, repair), CheckOutcome::kRepaired);
+    ScriptedConsole again;
+    again.decision = RepairDecision::kLeave;
+    EXPECT_EQ(RunCheck(device, again), CheckOutcome::kClean);
+    ASSERT_TRUE(device.Read(0, 1, header).ok());
+    EXPECT_EQ(LoadLe32(header + format::kCdCountOffset), 0u);
+    EXPECT_EQ(LoadLe32(header + format::kCdStartOffset), 0u);
   }
 }
 
