@@ -162,10 +162,17 @@ Result AddFile(PlayerVolume& volume, const std::string& path,
 
 Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
                       std::unique_ptr<TrackNode> song) {
+  const std::string artist = CdArtistOf(*song);
+  return AddToPendingCdOfArtist(volume, album_latin1, artist, std::move(song));
+}
+
+Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_latin1,
+                              const std::string& cd_artist_latin1,
+                              std::unique_ptr<TrackNode> song) {
   VolumeModel& model = volume.model();
   std::lock_guard<std::mutex> lock(model.pendingMutex);
   const std::string album = album_latin1.substr(0, format::kTextLimit);
-  const std::string artist = CdArtistOf(*song).substr(0, format::kTextLimit);
+  const std::string artist = cd_artist_latin1.substr(0, format::kTextLimit);
 
   CdNode* target = nullptr;
   for (const auto& cd : model.pendingCds) {

@@ -78,6 +78,12 @@ Result AddFile(PlayerVolume& volume, const std::string& path,
 // entries in slot order.
 Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
                       std::unique_ptr<TrackNode> song);
+// AddToPendingCd into the pending CD of (album, `cd_artist_latin1`), the
+// artist taken as given, even an empty one: a song restored from a backup
+// keeps its CD's texts exactly.
+Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_latin1,
+                              const std::string& cd_artist_latin1,
+                              std::unique_ptr<TrackNode> song);
 
 struct AddFailure {
   std::string path;  // the file (or playlist entry) as named

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "volume/pending_list.h"
 
@@ -21,6 +22,34 @@ Result Mp3FileAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
   if (!r.ok()) return r;
   offset_ += length;
   *got = length;
+  return Result::Ok();
+}
+
+FilePiecesAudio::FilePiecesAudio(std::vector<FilePiece> pieces) : pieces_(std::move(pieces)) {
+  for (const FilePiece& piece : pieces_) size_ += piece.length;
+}
+
+Result FilePiecesAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
+  *got = 0;
+  while (*got < capacity && piece_ < pieces_.size()) {
+    const FilePiece& piece = pieces_[piece_];
+    if (done_ == piece.length) {
+      ++piece_;
+      done_ = 0;
+      open_ = false;
+      continue;
+    }
+    if (!open_) {
+      Result r = file_.Open(piece.path, kCouldNotOpenFile);
+      if (!r.ok()) return r;
+      open_ = true;
+    }
+    const size_t length = size_t(std::min<uint64_t>(capacity - *got, piece.length - done_));
+    Result r = file_.ReadAt(piece.offset + done_, length, out + *got, kCouldNotReadFile);
+    if (!r.ok()) return r;
+    done_ += length;
+    *got += length;
+  }
   return Result::Ok();
 }
 

@@ -1,7 +1,8 @@
 // A song's audio bytes as the sync writes them, handed out in pieces, so
 // that no source has to hold a whole file for its reader: an MP3 file less
-// its trailing ID3v1 block, or what the encoder made of a song in another
-// format.
+// its trailing ID3v1 block, what the encoder made of a song in another
+// format, or ranges of files one after the other (a song restored from a
+// backup).
 #pragma once
 
 #include <cstddef>
@@ -40,6 +41,31 @@ class Mp3FileAudio : public SongAudio {
   SourceFile file_;
   uint64_t size_ = 0;
   uint64_t offset_ = 0;
+};
+
+// `length` bytes of the file at `path` from byte `offset`.
+struct FilePiece {
+  std::string path;
+  uint64_t offset = 0;
+  uint64_t length = 0;
+};
+
+// The pieces' bytes, in order. Each file is opened when its piece comes up;
+// a file that cannot be opened is "Could not open file!", one that ends
+// before its piece does a read failure.
+class FilePiecesAudio : public SongAudio {
+ public:
+  explicit FilePiecesAudio(std::vector<FilePiece> pieces);
+  uint64_t size() const override { return size_; }
+  Result Read(uint8_t* out, size_t capacity, size_t* got) override;
+
+ private:
+  std::vector<FilePiece> pieces_;
+  uint64_t size_ = 0;
+  size_t piece_ = 0;       // the piece being read
+  uint64_t done_ = 0;      // bytes of it handed out
+  bool open_ = false;      // file_ holds the piece's file
+  SourceFile file_;
 };
 
 // Encoder output, kept in pieces as it arrives. Filled by one thread, then

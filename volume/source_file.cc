@@ -13,6 +13,9 @@ SourceFile::~SourceFile() {
 }
 
 Result SourceFile::Open(const std::string& path, const std::string& open_failure_text) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  size_ = 0;
   // O_NONBLOCK keeps a FIFO or a device from holding the caller up; such
   // files are refused below anyway.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

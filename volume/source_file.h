@@ -18,7 +18,7 @@ class SourceFile {
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
 
-  // Opens `path` read-only. Fails with kNotFound and `open_failure_text` as
+  // Opens `path` read-only, closing the file opened before. Fails with kNotFound and `open_failure_text` as
   // the message when it does not exist, cannot be opened or is not a regular
   // file.
   Result Open(const std::string& path, const std::string& open_failure_text);

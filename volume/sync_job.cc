@@ -4,9 +4,10 @@
 // at that moment); songs added meanwhile wait for the next sync. For each
 // taken CD it finds or creates the player CD of the same (artist, album) and
 // writes the CD's songs in order: the song's audio is read (an MP3 file less
-// its ID3v1 block, or the MP3 a conversion made), its frames are scanned for
-// the index marks, its clusters are taken from the in-memory FAT, the track
-// record and the audio go out cluster by cluster, then the dirty FAT
+// its ID3v1 block, the MP3 a conversion made, or the file ranges of a song
+// restored from a backup), its frames are scanned for the index marks, its
+// clusters are taken from the in-memory FAT, the track record and the audio
+// go out cluster by cluster, then the dirty FAT
 // sectors, the CD record and the header. Only then does the song count as
 // written: it moves from the pending list into the player CD.
 //
@@ -435,6 +436,8 @@ bool SyncRun::OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio
       return false;
     }
     *audio = std::move(encoded);
+  } else if (!song.audioPieces.empty()) {
+    *audio = std::make_unique<FilePiecesAudio>(song.audioPieces);
   } else {
     auto file = std::make_unique<Mp3FileAudio>();
     r = file->Open(song.sourcePath, song.record.size());

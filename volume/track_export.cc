@@ -63,7 +63,8 @@ Id3v1TagBytes BuildId3v1Tag(const std::string& title, const std::string& artist,
   return tag;
 }
 
-Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio) {
+Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio,
+                      const ReadProgress& progress) {
   audio->clear();
   if (volume.device() == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
   const TrackRecord& record = track.record;
@@ -85,6 +86,9 @@ Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<
     r = volume.device()->Read(uint32_t(volume.model().header.ClusterSector(chain[k])),
                               format::kSectorsPerCluster, bytes.data() + k * format::kClusterSize);
     if (!r.ok()) return r;
+    if (progress && !progress(uint32_t(k + 1), uint32_t(chain.size()))) {
+      return Result::Error(ResultCode::kCancelled, "the copy was cancelled");
+    }
   }
   audio->assign(bytes.begin() + format::kTrackRecordSize, bytes.begin() + track_bytes);
   return Result::Ok();
@@ -94,10 +98,15 @@ Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const 
   if (slot >= cd.tracks.size()) {
     return Result::Error(ResultCode::kInvalidArgument, "the CD has no track at that place");
   }
-  const TrackNode& track = *cd.tracks[slot];
   std::vector<uint8_t> audio;
-  Result r = ReadTrackAudio(volume, track, &audio);
+  const Result r = ReadTrackAudio(volume, *cd.tracks[slot], &audio);
   if (!r.ok()) return r;
+  return WriteExportFile(cd, slot, audio, *volume.media().tagWriter, path);
+}
+
+Result WriteExportFile(const CdNode& cd, uint32_t slot, std::span<const uint8_t> audio,
+                       TagWriter& writer, const std::string& path) {
+  const TrackNode& track = *cd.tracks[slot];
   const Id3v1TagBytes tag =
       BuildId3v1Tag(track.record.title(), track.record.artist(), cd.record.album(), slot + 1);
 
@@ -118,7 +127,7 @@ Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const 
   }
   const ExportTags texts{track.record.title(), track.record.artist(), cd.record.album(),
                          cd.record.artist(), slot + 1};
-  r = volume.media().tagWriter->Write(path, texts);
+  const Result r = writer.Write(path, texts);
   if (!r.ok()) std::remove(path.c_str());
   return r;
 }

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,15 @@ Id3v1TagBytes BuildId3v1Tag(const std::string& title, const std::string& artist,
 // leaving *audio empty, when the record lacks "MPTK" or its size is below
 // 1024, or when the chain leaves the audio area, meets a free entry, ends or
 // loops before the last audio byte; with the driver's result when a read
-// fails. Reads only; the front end's thread while no job runs.
-Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio);
+// fails; with kCancelled when `progress` returns false. Reads only, while no
+// other job runs (on the front end's thread or as a job of its own).
+//
+// `progress`, when given, is called after each cluster read with the number
+// read so far and the number the track takes; returning false stops the
+// read there.
+using ReadProgress = std::function<bool(uint32_t clusters_read, uint32_t clusters)>;
+Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<uint8_t>* audio,
+                      const ReadProgress& progress = {});
 
 // Writes track `slot` of `cd` to a new file at `path`: the audio bytes and
 // the ID3v1 block, then the ID3v2.3 tag in front (or, when the audio bytes
@@ -40,5 +49,11 @@ Result ReadTrackAudio(PlayerVolume& volume, const TrackNode& track, std::vector<
 // fails with kBusy when `path` exists. A failed write removes the partial
 // file.
 Result ExportTrack(PlayerVolume& volume, const CdNode& cd, uint32_t slot, const std::string& path);
+
+// The file part of ExportTrack, over audio bytes already read (ReadTrackAudio
+// of track `slot` of `cd`): the same file, the same failures, tags through
+// `writer`. Requires slot < cd.tracks.size().
+Result WriteExportFile(const CdNode& cd, uint32_t slot, std::span<const uint8_t> audio,
+                       TagWriter& writer, const std::string& path);
 
 }  // namespace jukepak

@@ -15,6 +15,7 @@
 #include "format/fat.h"
 #include "format/track_record.h"
 #include "format/volume_header.h"
+#include "volume/song_audio.h"
 #include "volume/volume_reporter.h"
 
 namespace jukepak {
@@ -30,6 +31,10 @@ struct TrackNode {
   // their size field holds an estimate from the play time until then.
   bool needsConversion = false;
   double sourceSeconds = 0;     // their play time
+  // Pending songs whose audio is not simply the start of sourcePath (a song
+  // restored from a backup): the file ranges that make it up, in order,
+  // their lengths adding up to the size field. Empty for the others.
+  std::vector<FilePiece> audioPieces;
   uint32_t clusterCount = 0;
   std::vector<uint32_t> clusterList;  // chain order; filled when the track is written
   uint32_t firstCluster = 0;
