@@ -12,106 +12,19 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/interrupt_scope.h"
 #include "cli/json_text.h"
+#include "cli/sync_run.h"
 #include "volume/audio_transcoder.h"
 #include "volume/pending_list.h"
 #include "volume/space_accounting.h"
 
 namespace songlift::cli {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-constexpr char kTooLarge[] =
-    "Your pending songs are too large for the player.  Please remove some songs from the "
-    "pending list.";
-
-// The hook of the Ctrl-C handler: only stores the engine's atomic flag.
-void CancelSync(void* volume) { static_cast<jukepak::PlayerVolume*>(volume)->RequestCancel(); }
-
-// Follows the job's progress feed; draws one line on stderr when it is a
-// terminal.
-class SyncProgress : public CliReporter {
- public:
-  explicit SyncProgress(bool draw) : draw_(draw) {}
-  void set_volume(const jukepak::PlayerVolume* volume) { volume_ = volume; }
-
-  void BeginAll(int cds) override {
-    cds_ = cds;
-    start_ = Clock::now();
-  }
-  void BeginCd(int tracks) override {
-    ++cd_;
-    tracks_ = tracks;
-    track_ = 0;
-  }
-  void BeginTrack(std::string_view title, uint32_t clusters) override {
-    ++track_;
-    title_ = std::string(title);
-    clusters_ = clusters;
-    clusters_written_ += 1;  // the first cluster goes with the track record
-    Draw(true);
-  }
-  void TrackPosition(uint32_t cluster) override {
-    cluster_ = cluster;
-    clusters_written_ += 1;
-    Draw(false);
-  }
-  void EndAll() override {
-    if (drawn_) std::fputs("\r\033[K", stderr);
-    drawn_ = false;
-  }
-
-  double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
-
- private:
-  void Draw(bool force) {
-    if (!draw_) return;
-    const Clock::time_point now = Clock::now();
-    if (!force && now - last_draw_ < std::chrono::milliseconds(100)) return;
-    last_draw_ = now;
-    const double rate = seconds() > 0 ? clusters_written_ * 8192.0 / 1e6 / seconds() : 0.0;
-    constexpr int kBar = 20;
-    const int filled = clusters_ > 1 ? int(kBar * cluster_ / (clusters_ - 1)) : kBar;
-    std::string bar(size_t(filled), '#');
-    bar.resize(kBar, '-');
-    char line[160];
-    std::snprintf(line, sizeof line, "CD %d/%d  track %d/%d  [%s] %u/%u clusters  %.1f MB/s  ", cd_,
-                  cds_, track_, tracks_, bar.c_str(), cluster_ + 1, clusters_, rate);
-    std::string text = line;
-    if (volume_ != nullptr && volume_->CancelRequested()) {
-      text += "cancelling...";
-    } else {
-      text += title_.substr(0, 30);
-    }
-    std::fprintf(stderr, "\r\033[K%s", text.c_str());
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool draw_;
-  const jukepak::PlayerVolume* volume_ = nullptr;
-  int cds_ = 0, cd_ = 0, tracks_ = 0, track_ = 0;
-  uint32_t clusters_ = 0, cluster_ = 0;
-  uint64_t clusters_written_ = 0;
-  std::string title_;
-  Clock::time_point start_ = Clock::now();
-  Clock::time_point last_draw_{};
-  bool drawn_ = false;
-};
-
-size_t PendingSongs(const jukepak::VolumeModel& model) {
-  size_t n = 0;
-  for (const auto& cd : model.pendingCds) n += cd->pendingTracks.size();
-  return n;
-}
 
 bool OnPlayer(const jukepak::VolumeModel& model, const jukepak::CdRecord& record) {
   for (const auto& cd : model.playerCds) {
@@ -175,20 +88,6 @@ QJsonArray AddFailuresJson(const std::vector<jukepak::AddFailure>& failures) {
   return list;
 }
 
-// The lines of a multi-line message, empty ones left out.
-std::vector<std::string> MessageLines(const std::string& message) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= message.size()) {
-    const size_t end = message.find('\n', start);
-    const std::string line = message.substr(start, end == std::string::npos ? end : end - start);
-    if (!line.empty()) lines.push_back(line);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return lines;
-}
-
 // The sync's options from the command line; false (after the usage
 // message) when --bitrate is not one of the bitrates.
 bool ReadSyncOptions(const CliContext& context, jukepak::SyncOptions* options) {
@@ -239,45 +138,33 @@ int RunSync(CliContext& context) {
     return failures.empty() && fits ? kExitOk : kExitFailed;
   }
   if (!fits) return context.Fail(kTooLarge);
-  const size_t songs = PendingSongs(volume.model());
-
-  jukepak::Result synced;
-  if (songs != 0) {
-    InterruptScope cancels(CancelSync, &volume);
-    synced = volume.RunJobNow(jukepak::Job::kSync);
-  }
-  const jukepak::SyncSummary summary =
-      songs != 0 ? volume.lastSyncSummary() : jukepak::SyncSummary();
-  const size_t written = summary.written;
-  const std::vector<std::string> errors =
-      synced.ok() ? std::vector<std::string>() : MessageLines(synced.message());
-  for (const std::string& line : errors) context.Fail(line);
+  const SyncOutcome synced = RunPendingSync(context, progress);
   if (context.options().json) {
-    QJsonArray error_list;
-    for (const std::string& line : errors) error_list.append(JsonFromUtf8(line));
     QJsonArray duplicates;
-    for (const std::string& song : summary.duplicates) duplicates.append(JsonFromUtf8(song));
-    context.OutJson(QJsonObject{{"written", qint64(written)},
-                                {"pending", qint64(PendingSongs(volume.model()))},
+    for (const std::string& song : synced.summary.duplicates) {
+      duplicates.append(JsonFromUtf8(song));
+    }
+    context.OutJson(QJsonObject{{"written", qint64(synced.summary.written)},
+                                {"pending", qint64(synced.pendingAfter)},
                                 {"alreadyOnPlayer", duplicates},
                                 {"failedToAdd", qint64(failures.size())},
                                 {"failures", AddFailuresJson(failures)},
-                                {"errors", error_list},
+                                {"errors", ErrorsJson(synced)},
                                 {"freeKB", qint64(volume.FreeKilobytes())}});
-  } else if (songs != 0) {
-    for (const std::string& song : summary.duplicates) {
+  } else if (synced.songs != 0) {
+    for (const std::string& song : synced.summary.duplicates) {
       context.Out(std::string(jukepak::kAlreadyOnPlayer) + song + "\n");
     }
     char line[200];
-    std::snprintf(line, sizeof line, "Wrote %zu of %zu songs in %.2f s", written, songs,
-                  progress.seconds());
+    std::snprintf(line, sizeof line, "Wrote %zu of %zu songs in %.2f s", synced.summary.written,
+                  synced.songs, progress.seconds());
     std::string text = line;
-    if (!summary.duplicates.empty()) {
-      text += "; " + std::to_string(summary.duplicates.size()) + " already on the player";
+    if (!synced.summary.duplicates.empty()) {
+      text += "; " + std::to_string(synced.summary.duplicates.size()) + " already on the player";
     }
     context.Out(text + "; " + jukepak::SizeLabelText(volume.FreeKilobytes()) + " free\n");
   }
-  return synced.ok() && failures.empty() ? kExitOk : kExitFailed;
+  return synced.result.ok() && failures.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace songlift::cli

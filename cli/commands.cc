@@ -131,6 +131,24 @@ const std::vector<Command>& Commands() {
        "made from the track and CD records. An existing file is never overwritten.",
        {"CD TRACK FILE", 3, 3, "export needs CD TRACK FILE"},
        RunExport},
+      {"backup",
+       "copy every track off the player into a folder, with a manifest for restore",
+       "Copies every track into DIR as \"<CD artist>/<album>/<NN> <title>.mp3\" (tagged as "
+       "export tags it) and writes DIR/songlift-backup.json, the player's directory exactly. "
+       "A second backup into DIR copies only what is new or changed; a file changed in DIR is "
+       "reported and left as it is. Files are written under a temporary name and renamed into "
+       "place. On a terminal a progress line shows the track; Ctrl-C stops within the track in "
+       "hand and the manifest describes what is there.",
+       {"DIR", 1, 1, "backup needs DIR"},
+       RunBackup},
+      {"restore",
+       "write the CDs of a backup folder onto the player",
+       "Writes the CDs of the backup in DIR onto the player through the sync: the same CDs in "
+       "the same order, the same texts, the same tracks with the same audio bytes. Tracks the "
+       "player holds already are passed over; each file is checked against the manifest "
+       "first. Exit status 0 only when every track of the backup is on the player.",
+       {"DIR", 1, 1, "restore needs DIR"},
+       RunRestore},
       {"fsck",
        "check the volume in depth and repair it",
        "Checks the volume in depth as Volmend does and prints its report. -n checks only; -y "

@@ -43,5 +43,7 @@ int RunExport(CliContext& context);
 int RunSync(CliContext& context);
 int RunFsck(CliContext& context);
 int RunUndo(CliContext& context);
+int RunBackup(CliContext& context);
+int RunRestore(CliContext& context);
 
 }  // namespace songlift::cli
