@@ -112,12 +112,20 @@ class PendingSyncTest : public QObject {
 
     WriteSong(r.Song("b.mp3"), 5000, "Second", "Album", 2);
     WriteSong(r.Song("a.mp3"), 5000, "First", "Album", 1);
+    QDir().mkpath(r.Song("inner"));
+    WriteSong(r.Song("inner/c.mp3"), 5000, "Third", "Album", 3);
+    r.app->options().includeSubfolders = 0;
     r.window->DropPaths({r.folder});  // a folder: its MP3 files, named after it when untagged
     QCOMPARE(r.pending()->topLevelItemCount(), 2);
     QTreeWidgetItem* album = r.pending()->topLevelItem(1);
     QCOMPARE(album->text(0), QString("Band / Album"));
+    QCOMPARE(album->childCount(), 2);
     QCOMPARE(album->child(0)->text(0), QString("First"));
     QCOMPARE(album->child(1)->text(0), QString("Second"));
+    r.app->options().includeSubfolders = 1;  // "Include sub-folders" on
+    r.window->DropPaths({r.folder});
+    QCOMPARE(album->childCount(), 3);
+    QCOMPARE(album->child(2)->text(0), QString("Third"));
   }
 
   void filesThatAreNotAddedAreListedInOneMessage() {

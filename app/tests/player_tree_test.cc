@@ -165,6 +165,13 @@ class PlayerTreeTest : public QObject {
     QTest::keyClick(w.tree(), Qt::Key_R);
     QCOMPARE(w.cd(0)->text(0), QString("Band / Mix"));
     QCOMPARE(w.Tracks(0), (QStringList{"Song", "Other"}));
+    // What is typed becomes the player's text: Cyrillic is transliterated.
+    testing::HandleNextDialog([](QDialog* dialog) {
+      static_cast<DlgRename*>(dialog)->titleEdit()->setText(QString::fromUtf8("Группа крови"));
+      static_cast<DlgRename*>(dialog)->accept();
+    });
+    QTest::keyClick(w.tree(), Qt::Key_R);
+    QCOMPARE(w.cd(0)->text(0), QString("Band / Gruppa krovi"));
   }
 
   void draggingATrackReordersTheCdOnDisk() {

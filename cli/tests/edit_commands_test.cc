@@ -193,8 +193,10 @@ TEST_F(EditCommandsTest, RenameChangesWhatIsGivenAndKeepsTheRest) {
   EXPECT_EQ(Cli({"rename", "2", "--artist", "Guest"}).status, 0);
   EXPECT_EQ(Cli({"rename", "1", "3", "--title", "Caf\xC3\xA9 au lait"}).status, 0);
   EXPECT_EQ(Cli({"rename", "1", "4", "--artist", "", "--title", ""}).status, 0);
+  // Typed text becomes the player's text as tags do: Кино is transliterated.
+  EXPECT_EQ(Cli({"rename", "1", "1", "--title", "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"}).status, 0);
   EXPECT_EQ(Ls(),
-            "1 Band / First\n  1 1\n  2 2\n  3 Caf\xC3\xA9 au lait\n  4  / \n"
+            "1 Band / First\n  1 Kino\n  2 2\n  3 Caf\xC3\xA9 au lait\n  4  / \n"
             "2 Guest / Second\n  1 Other / x\n  2 y\n"
             "3 Band / Empty\n");
   const CliRun json = Cli({"--json", "ls"});
