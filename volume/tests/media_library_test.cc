@@ -1,8 +1,8 @@
 // A small library as today's tools make it, built during the test with
 // ffmpeg, lame and TagLib: MP3s with ID3v2.3 UTF-16 and ID3v1, ID3v2.4 UTF-8
 // only and ID3v1 in UTF-8 only, album artists, a compilation, disc numbers,
-// Cyrillic and CJK texts, FLAC, Ogg Vorbis, M4A (AAC) and WAV, a text file
-// and random bytes named .mp3, and a playlist. Dropped and synced through the
+// Cyrillic and CJK texts, FLAC, Ogg Vorbis, Opus (mono, 48 kHz), M4A (AAC)
+// and WAV, a text file and random bytes named .mp3, and a playlist. Dropped and synced through the
 // real libraries (with a broken FLAC, a silent WAV and video files, which are
 // refused), it must give the pending tree and, after a fresh mount, the
 // player's directory its tags say; every converted song must be MPEG-1
@@ -131,6 +131,11 @@ class MediaLibraryTest : public ::testing::Test {
          {{"title", "Hit 2"}, {"artist", "Bob"}, {"album", "Now Hits"}, {"track", "2"},
           {"compilation", "1"}},
          "libvorbis"},
+        // Mono at 48 kHz: resampled to stereo at 44.1 kHz.
+        {"lib/hit3.opus", 1.3,
+         {{"title", "Hit 3"}, {"artist", "Cy"}, {"album", "Now Hits"}, {"track", "3"},
+          {"compilation", "1"}},
+         "libopus -ac 1"},
         {"lib/Double/d2t1.mp3", 0.7,
          {{"title", "Second disc"}, {"artist", "Cat & Dan"}, {"album_artist", "Cat"},
           {"album", "Double"}, {"track", "1"}, {"disc", "2/2"}},
@@ -204,7 +209,7 @@ TEST_F(MediaLibraryTest, LandsOnThePlayerAsItsTagsSay) {
                          "clip.mkv: not an audio file (it holds video)"}));
 
   ASSERT_TRUE(volume.RunJobNow(Job::kSync).ok()) << player_.reporter().lastStatus();
-  EXPECT_EQ(volume.lastSyncSummary().written, 10u);
+  EXPECT_EQ(volume.lastSyncSummary().written, 11u);
 
   MemoryDevice& disk = player_.disk();
   testing::RecordingReporter reporter;
@@ -216,14 +221,14 @@ TEST_F(MediaLibraryTest, LandsOnThePlayerAsItsTagsSay) {
   // to 47 characters.
   EXPECT_EQ(reporter.TreeText(Tree::kPlayer),
             "Kino / Gruppa krovi\n  Gruppa krovi\n  Kukushka\n  Zvezda\n"
-            "Various Artists / Now Hits\n  Ann / Hit 1\n  Bob / Hit 2\n"
+            "Various Artists / Now Hits\n  Ann / Hit 1\n  Bob / Hit 2\n  Cy / Hit 3\n"
             "Bj\xC3\xB6rk / Homogenic\n  J\xC3\xB3ga - a title much longer than thirty characte\n"
             "Unknown / New CD\n  tone.wav\n"
             "Cat / Double\n  " +
                 cjk_artist + " / " + cjk_title + "\n  Two\n  Cat & Dan / Second disc\n");
 
   const std::map<std::string, double> sources = {
-      {"Kukushka", 1.5}, {"Hit 1", 1.2}, {"Hit 2", 1.1}, {"Two", 0.6},
+      {"Kukushka", 1.5}, {"Hit 1", 1.2}, {"Hit 2", 1.1}, {"Hit 3", 1.3}, {"Two", 0.6},
       {cjk_title, 0.5},  {"tone.wav", 0.9}};
   const testing::Audit audit = AuditVolume(disk);
   ASSERT_TRUE(audit.errors.empty()) << ::testing::PrintToString(audit.errors);
@@ -253,7 +258,7 @@ TEST_F(MediaLibraryTest, LandsOnThePlayerAsItsTagsSay) {
   (void)DropFiles(volume, {dir_ / "lib"});
   ASSERT_TRUE(volume.RunJobNow(Job::kSync).ok());
   EXPECT_EQ(volume.lastSyncSummary().written, 0u);
-  EXPECT_EQ(volume.lastSyncSummary().duplicates.size(), 10u);
+  EXPECT_EQ(volume.lastSyncSummary().duplicates.size(), 11u);
   EXPECT_TRUE(disk.bytes() == before);
 }
 
