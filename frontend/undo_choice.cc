@@ -62,7 +62,10 @@ jukepak::Result UndoChoiceDevice::Write(uint32_t sector, uint32_t count, const u
   if (!decided_) {
     if (keep_.load()) {
       jukepak::Result r = CreateFile();
-      if (!r.ok()) return r;
+      if (!r.ok()) {
+        create_failure_ = r;
+        return r;
+      }
     }
     decided_ = true;
   }

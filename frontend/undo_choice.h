@@ -53,6 +53,9 @@ class UndoChoiceDevice : public jukepak::ForwardingDevice {
 
   // The undo file's path, empty while none was made.
   const QString& path() const { return path_; }
+  // Why the file the choice asked for could not be made (ok otherwise);
+  // the write that needed it failed with this.
+  const jukepak::Result& createFailure() const { return create_failure_; }
   uint64_t savedSectors() const { return undo_ ? undo_->savedSectors() : 0; }
 
  private:
@@ -64,6 +67,7 @@ class UndoChoiceDevice : public jukepak::ForwardingDevice {
   std::atomic<bool> keep_{true};
   bool decided_ = false;
   QString path_;
+  jukepak::Result create_failure_ = jukepak::Result::Ok();
   std::unique_ptr<jukepak::undo::FileUndoStore> store_;
   std::unique_ptr<jukepak::undo::UndoDevice> undo_;
 };

@@ -132,10 +132,14 @@ void VolmendSession::Start() {
     WindowConsole console(&window_, &dialog_, prompts_, &state_);
     const jukepak::checker::CheckOutcome outcome = jukepak::checker::RunCheck(undo_, console);
     const jukepak::Result finished = undo_.Finish();
+    QString line;
     if (!undo_.path().isEmpty()) {
-      const QString line = QString::fromStdString(UndoLine(undo_, finished));
-      window_.Call([this, line] { dialog_.AddLine(line); });
+      line = QString::fromStdString(UndoLine(undo_, finished));
+    } else if (!undo_.createFailure().ok()) {
+      line = QString::fromStdString("No undo file could be made, so nothing was written: " +
+                                    undo_.createFailure().message());
     }
+    if (!line.isEmpty()) window_.Call([this, line] { dialog_.AddLine(line); });
     // The worker's last call: the outcome reaches the window thread with the
     // run's end, which closes the dialog (on a stop, it is gone already).
     window_.Post([this, outcome] {

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -159,6 +160,26 @@ TEST_F(VolmendWindowTest, NoUndoFileWithoutTheChoiceOrWithoutAWrite) {
     EXPECT_FALSE(dialog.lines().join("\n").contains("Undo file"))
         << dialog.lines().join("\n").toStdString();
   }
+}
+
+// An undo file that cannot be made fails the repair before its first write,
+// and the report says why.
+TEST_F(VolmendWindowTest, UndoFileThatCannotBeMadeStopsTheRepairBeforeItWrites) {
+  Damage();
+  const auto before = device.contents();
+  const std::string blocker = data_home_.path() + "/a-file";
+  std::ofstream(blocker) << "not a folder";
+  VolmendSession session(&device, &prompts, QString::fromStdString(blocker + "/undo"));
+  prompts.dialog = &session.dialog();
+  session.Start();
+  ASSERT_TRUE(WaitFor([&] { return session.dialog().repairButton()->isEnabled(); }));
+  QTest::mouseClick(session.dialog().repairButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return session.workerFinished(); }));
+  EXPECT_EQ(session.outcome(), CheckOutcome::kCommunicationsError);
+  EXPECT_EQ(device.contents(), before);
+  EXPECT_EQ(session.dialog().lines().back(),
+            QString::fromStdString("No undo file could be made, so nothing was written: cannot "
+                                   "create the folder " + blocker + "/undo for the undo file"));
 }
 
 TEST_F(VolmendWindowTest, CancelAtTheQuestionEndsTheRunAndWritesNothing) {
