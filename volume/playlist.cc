@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "base/latin1.h"
 #include "base/player_text.h"
+#include "volume/source_file.h"
 
 namespace jukepak {
 namespace {
 
-constexpr std::streamoff kMaxPlaylistBytes = 4 * 1024 * 1024;
+constexpr uint64_t kMaxPlaylistBytes = 4 * 1024 * 1024;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -102,16 +102,18 @@ bool IsPlaylistName(const std::string& path) {
 
 Result ReadPlaylist(const std::string& path, std::vector<PlaylistEntry>* entries) {
   entries->clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Result::Error(ResultCode::kNotFound, "Could not open the playlist!");
-  in.seekg(0, std::ios::end);
-  if (in.tellg() > kMaxPlaylistBytes) {
+  // Through SourceFile, which refuses a FIFO or a device by that name
+  // instead of waiting on it.
+  SourceFile file;
+  const Result opened = file.Open(path, "Could not open the playlist!");
+  if (!opened.ok()) return opened;
+  if (file.size() > kMaxPlaylistBytes) {
     return Result::Error(ResultCode::kLimit, "The playlist is too large (over 4 MB)!");
   }
-  in.seekg(0);
-  std::stringstream whole;
-  whole << in.rdbuf();
-  std::string text = whole.str();
+  std::string text(size_t(file.size()), '\0');
+  const Result read = file.ReadAt(0, file.size(), reinterpret_cast<uint8_t*>(text.data()),
+                                  "Could not read the playlist!");
+  if (!read.ok()) return read;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   const bool utf8 = EndsWith(Lower(path), ".m3u8") || Utf8LengthCutAtEnd(text) == text.size();
   if (!utf8) text = Utf8FromLatin1(text);

@@ -449,17 +449,20 @@ TEST_F(PendingTagsTest, PlaylistsAddTheirEntriesInOrder) {
   const std::string one = Song("one.mp3", Tags("One", "A", "B"));
   const std::string two = Song("two.mp3", Tags("Two", "A", "B"));
   std::ofstream(dir_ / "lists/inner.m3u") << "../two.mp3\n";
+  ASSERT_EQ(mkfifo((dir_ / "lists/pipe.m3u").c_str(), 0600), 0);  // opening it would wait
   std::ofstream(dir_ / "lists/mix.m3u8") << "\xEF\xBB\xBF#EXTM3U\n#EXTINF:3,One\n../one.mp3\r\n\n"
                                          << "http://radio.example/stream\n"
                                          << "missing.mp3\n"
                                          << "mix.m3u8\n"
+                                         << "pipe.m3u\n"
                                          << "file://" << dir_.path() << "/lists/inner.m3u\n";
   const std::vector<AddFailure> failures = DropFiles(volume(), {dir_ / "lists/mix.m3u8"});
   std::vector<std::string> lines;
   for (const AddFailure& failure : failures) lines.push_back(DescribeFailure(failure));
   EXPECT_EQ(lines, (std::vector<std::string>{"stream: a URL, not a file on this computer",
                                              "missing.mp3: Could not open file!",
-                                             "mix.m3u8: the playlist lists itself"}));
+                                             "mix.m3u8: the playlist lists itself",
+                                             "pipe.m3u: Could not open the playlist!"}));
   EXPECT_EQ(failures[1].path, dir_ / "lists/missing.mp3");
   EXPECT_EQ(Tree(), "A / B\n  One\n  Two\n");
   EXPECT_EQ(pending()[0]->pendingTracks[1]->sourcePath, two);
