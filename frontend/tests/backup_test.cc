@@ -386,5 +386,24 @@ TEST_F(BackupTest, ARenamedOrRenumberedTrackReplacesItsUntouchedOlderCopy) {
   EXPECT_TRUE(second.notOnPlayer.empty());
 }
 
+TEST_F(BackupTest, CopyToPcTakesAnIdenticalFileAsCopiedAndNumbersAroundAnother) {
+  const jukepak::CdNode& cd = *volume_.model().playerCds[0];
+  const std::vector<TrackChoice> chosen = {{&cd, 0}, {&cd, 1}};
+  CopySummary first;
+  ASSERT_TRUE(CopyTracks(volume_, chosen, folder(), observer_, &first).ok());
+  ASSERT_EQ(first.written.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(File(kManifestName)));
+  ASSERT_TRUE(jukepak::ExportTrack(volume_, cd, 0, File("x.mp3")).ok());
+  EXPECT_EQ(ReadBytes(File("x.mp3")), ReadBytes(File(first.written[0])));
+  WriteBytes(File(first.written[1]), {'m', 'i', 'n', 'e'});
+
+  CopySummary again;
+  ASSERT_TRUE(CopyTracks(volume_, chosen, folder(), observer_, &again).ok());
+  EXPECT_EQ(again.unchanged, 1u);
+  EXPECT_EQ(again.written,
+            std::vector<std::string>{"Bj\xc3\xb6rk/Caf\xc3\xa9 _ Nuit_ live/02 Same (2).mp3"});
+  EXPECT_EQ(ReadBytes(File(first.written[1])), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+}
+
 }  // namespace
 }  // namespace frontend
