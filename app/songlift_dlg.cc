@@ -29,6 +29,7 @@
 #include "app/volume_repair.h"
 #include "driver/image_write_consent.h"
 #include "frontend/message_boxes.h"
+#include "volume/duplicate_songs.h"
 #include "volume/integrity_check.h"
 #include "volume/pending_list.h"
 
@@ -288,7 +289,8 @@ DlgCopyProgress* CSongliftDlg::copyProgress() {
 
 void CSongliftDlg::OnSync() {
   const uint32_t free_kb = volume().FreeKilobytes();
-  const uint32_t needed_kb = volume().EstimateDownloadKilobytes();
+  // Songs the sync passes over as already on the player need no room.
+  const uint32_t needed_kb = jukepak::KilobytesToWrite(volume());
   if (free_kb < needed_kb) {
     MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
                                  "Your pending songs are too large for the player.  Please remove "

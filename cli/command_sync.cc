@@ -20,6 +20,7 @@
 #include "cli/json_text.h"
 #include "cli/sync_run.h"
 #include "volume/audio_transcoder.h"
+#include "volume/duplicate_songs.h"
 #include "volume/pending_list.h"
 #include "volume/space_accounting.h"
 
@@ -27,10 +28,7 @@ namespace songlift::cli {
 namespace {
 
 bool OnPlayer(const jukepak::VolumeModel& model, const jukepak::CdRecord& record) {
-  for (const auto& cd : model.playerCds) {
-    if (cd->record.artist() == record.artist() && cd->record.album() == record.album()) return true;
-  }
-  return false;
+  return jukepak::PlayerCdOf(model, record) != nullptr;
 }
 
 std::string DryRunText(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_t free) {
@@ -75,7 +73,7 @@ QJsonObject DryRunJson(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_
   return QJsonObject{{"cds", cds},
                      {"downloadKB", qint64(estimate)},
                      {"freeKB", qint64(free)},
-                     {"fits", free >= estimate}};
+                     {"fits", free >= jukepak::KilobytesToWrite(volume)}};
 }
 
 // The files that could not be added, each with why.
@@ -124,7 +122,8 @@ int RunSync(CliContext& context) {
   for (const auto& failure : failures) context.Fail(failure.path + ": " + failure.result.message());
   const uint32_t estimate = volume.EstimateDownloadKilobytes();
   const uint32_t free = volume.FreeKilobytes();
-  const bool fits = free >= estimate;
+  // Songs the sync passes over as already on the player need no room.
+  const bool fits = free >= jukepak::KilobytesToWrite(volume);
 
   if (dry_run) {
     if (context.options().json) {

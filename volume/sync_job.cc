@@ -46,6 +46,7 @@
 #include "format/layout.h"
 #include "volume/cluster_allocator.h"
 #include "volume/conversion_pipeline.h"
+#include "volume/duplicate_songs.h"
 #include "volume/index_marks.h"
 #include "volume/mpeg_frame_scanner.h"
 #include "volume/pending_list.h"
@@ -209,15 +210,7 @@ void SyncRun::StartConversions() {
 }
 
 bool SyncRun::OnPlayer(const CdNode* target, const TrackNode& song) const {
-  if (target == nullptr || !options_.skipDuplicates) return false;
-  return std::any_of(target->tracks.begin(), target->tracks.end(),
-                     [&](const std::unique_ptr<TrackNode>& track) {
-                       const TrackRecord& r = track->record;
-                       return r.title() == song.record.title() &&
-                              r.artist() == song.record.artist() &&
-                              (song.needsConversion ||
-                               r.size() == uint64_t(song.record.size()) + format::kTrackRecordSize);
-                     });
+  return AlreadyOnPlayer(target, song, options_);
 }
 
 void SyncRun::PassOverDuplicate(TrackNode& song, TakenCd& taken) {

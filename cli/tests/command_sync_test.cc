@@ -185,6 +185,16 @@ TEST_F(SyncCommandTest, SongsTooLargeForThePlayerWriteNothing) {
   EXPECT_TRUE(ReadBytes(dir_ / "p.img") == before);
 }
 
+TEST_F(SyncCommandTest, ARepeatedSyncNeedsNoRoomForSongsOnThePlayer) {
+  MakeImage(1000);  // 59 free clusters: room for the song once
+  WriteBytes(dir_ / "s.mp3", TaggedMp3(20.0, "S", "A", "B", 1));
+  ASSERT_EQ(Sync({"s.mp3"}).status, 0);
+  const CliRun again = Sync({"s.mp3"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("already on the player: A / S\n"), std::string::npos) << again.out;
+  EXPECT_EQ(Sync({"--allow-duplicates", "s.mp3"}).status, 1);  // a second copy does not fit
+}
+
 struct timespec ModifiedAt(const std::string& path) {
   struct stat info {};
   stat(path.c_str(), &info);

@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "volume/duplicate_songs.h"
 #include "volume/index_marks.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
+#include "volume/space_accounting.h"
 #include "volume/volume_edits.h"
 #include "volume/testing/fake_media.h"
 #include "volume/tests/test_media.h"
@@ -675,6 +677,13 @@ TEST(SyncJob, SongsAlreadyOnThePlayerArePassedOverUnlessDuplicatesAreAllowed) {
   // Same title and artist, another size: not the same song.
   WriteBytes(dir / "longer.mp3", TaggedMp3(2.0, "Mp3", "A", "B", 1));
   ASSERT_TRUE(p.Add(dir / "longer.mp3").ok());
+  // Only the longer song needs room (its CD's record is there already).
+  const auto& pending = p.volume.model().pendingCds;
+  const auto longer = std::find_if(pending.begin(), pending.end(), [](const auto& cd) {
+    return cd->pendingTracks.size() == 2;
+  });
+  ASSERT_NE(longer, pending.end());
+  EXPECT_EQ(KilobytesToWrite(p.volume), SongKilobytes((*longer)->pendingTracks[1]->record.size()));
   ASSERT_TRUE(p.Sync().ok());
   const SyncSummary summary = p.volume.lastSyncSummary();
   EXPECT_EQ(summary.written, 1u);
