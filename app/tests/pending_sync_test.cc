@@ -189,6 +189,21 @@ class PendingSyncTest : public QObject {
     QCOMPARE(r.pending()->topLevelItemCount(), 1);
   }
 
+  void aSongOnThePlayerNeedsNoRoomWhenDroppedAgain() {
+    Ready r;
+    testing::ScriptedBoxes boxes;
+    WriteSong(r.Song("big.mp3"), 6 * 1024 * 1024, "Big", "Album", 1);  // fits once
+    for (int sync = 0; sync < 2; ++sync) {
+      r.window->DropPaths({r.Song("big.mp3")});
+      r.window->syncButton()->click();
+      QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
+      r.window->WaitUntilIdle();
+    }
+    QCOMPARE(boxes.shown.size(), size_t(0));
+    QCOMPARE(r.pending()->topLevelItemCount(), 0);
+    QCOMPARE(r.window->playerTree()->topLevelItem(0)->childCount(), 1);
+  }
+
   void aSyncMovesTheSongsToThePlayer() {
     Ready r;
     WriteSong(r.Song("a.mp3"), 30000, "First", "Album", 1);
