@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 
 namespace jukepak::fuzzing {
 

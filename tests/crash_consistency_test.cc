@@ -21,12 +21,12 @@
 
 #include "checker/check_run.h"
 #include "checker/testing/scripted_console.h"
+#include "testing/fault_device.h"
+#include "testing/memory_device.h"
 #include "volume/ffmpeg_transcoder.h"
-#include "volume/memory_device.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/remote_functions.h"
-#include "volume/testing/fault_device.h"
 #include "volume/testing/volume_builder.h"
 #include "volume/tests/test_media.h"
 #include "volume/track_export.h"
@@ -193,8 +193,8 @@ void CutAtEveryWrite(const std::string& name, const MemoryDevice& start, const O
     MemoryDevice copy = start;
     FaultDevice counting(&copy);
     uint64_t at_arm = 0;
-    op(counting, [&] { at_arm = counting.sectorsWritten(); });
-    total = counting.sectorsWritten() - at_arm;
+    op(counting, [&] { at_arm = counting.plan().sectorsWritten(); });
+    total = counting.plan().sectorsWritten() - at_arm;
   }
   ASSERT_GT(total, 0u) << name << " wrote nothing";
   for (uint64_t cut = 0; cut <= total; ++cut) {
@@ -202,7 +202,7 @@ void CutAtEveryWrite(const std::string& name, const MemoryDevice& start, const O
     MemoryDevice copy = start;
     {
       FaultDevice faulty(&copy);
-      op(faulty, [&] { faulty.CutPowerAfterSectors(cut); });
+      op(faulty, [&] { faulty.plan().CutPowerAfterSectors(cut); });
     }
     {
       // The mount of the cut volume itself must neither crash nor hang.
@@ -480,7 +480,7 @@ TEST_F(CrashConsistency, Initializing) {
       MemoryDevice copy = disk;
       FaultDevice counting(&copy);
       init(counting, [] {});
-      total = counting.sectorsWritten();
+      total = counting.plan().sectorsWritten();
     }
     ASSERT_GT(total, 0u);
     for (uint64_t cut = 0; cut <= total; ++cut) {
@@ -488,7 +488,7 @@ TEST_F(CrashConsistency, Initializing) {
       MemoryDevice copy = disk;
       {
         FaultDevice faulty(&copy);
-        init(faulty, [&] { faulty.CutPowerAfterSectors(cut); });
+        init(faulty, [&] { faulty.plan().CutPowerAfterSectors(cut); });
       }
       QuietReporter reporter;
       PlayerVolume volume(&reporter);
@@ -548,7 +548,7 @@ class LandingRecorder : public ForwardingDevice {
   LandingRecorder(FaultDevice* faulty, const undo::UndoStore* store, uint64_t cut)
       : ForwardingDevice(faulty), faulty_(faulty), store_(store), cut_(cut) {}
   Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-    const uint64_t before = faulty_->sectorsWritten();
+    const uint64_t before = faulty_->plan().sectorsWritten();
     Result r = ForwardingDevice::Write(sector, count, in);
     if (before < cut_) landedSize = store_->Size();
     if (before + count > cut_) dropped = true;
@@ -591,7 +591,7 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
     undo::UndoDevice undo(&counting, &file, name);
     op(undo);
     ASSERT_TRUE(undo.Finish().ok());
-    total = counting.sectorsWritten();
+    total = counting.plan().sectorsWritten();
   }
   ASSERT_GT(total, 0u) << name << " wrote nothing";
   {
@@ -606,10 +606,10 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
       MemoryDevice disk = start;
       undo::MemoryUndoStore store;
       FaultDevice faulty(&disk);
-      faulty.CutPowerAfterSectors(cut);
+      faulty.plan().CutPowerAfterSectors(cut);
       LandingRecorder recorder(&faulty, &store, cut);
       store.SetPowerSource([&] {
-        return save == SaveAtCut::kLost ? !faulty.powerCut() : !recorder.dropped;
+        return save == SaveAtCut::kLost ? !faulty.plan().powerCut() : !recorder.dropped;
       });
       {
         undo::UndoDevice undo(&recorder, &store, name);
@@ -631,7 +631,7 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
     FaultDevice counting(&undone);
     undo::UndoReport report;
     ASSERT_TRUE(undo::RestoreUndoFile(counting, copy, false, &report).ok());
-    undo_writes = counting.sectorsWritten();
+    undo_writes = counting.plan().sectorsWritten();
   }
   for (uint64_t cut = 0; cut < undo_writes; ++cut) {
     SCOPED_TRACE("undo cut after sector " + std::to_string(cut));
@@ -639,8 +639,8 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
     undo::MemoryUndoStore copy = file;
     {
       FaultDevice faulty(&disk);
-      faulty.CutPowerAfterSectors(cut);
-      copy.SetPowerSource([&] { return !faulty.powerCut(); });
+      faulty.plan().CutPowerAfterSectors(cut);
+      copy.SetPowerSource([&] { return !faulty.plan().powerCut(); });
       undo::UndoReport report;
       (void)undo::RestoreUndoFile(faulty, copy, false, &report);
       copy.SetPowerSource(nullptr);

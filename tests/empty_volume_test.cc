@@ -8,7 +8,7 @@
 
 #include "checker/check_run.h"
 #include "checker/testing/scripted_console.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 
 namespace jukepak::checker {

@@ -21,7 +21,7 @@
 #include "app/dlg_rename.h"
 #include "format/remote_code_table.h"
 #include "frontend/qsettings_store.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "window_test_support.h"
 
 using namespace songlift;

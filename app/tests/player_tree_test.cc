@@ -17,7 +17,7 @@
 #include "format/remote_code_table.h"
 #include "frontend/bind_player.h"
 #include "frontend/qsettings_store.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/testing/volume_builder.h"
 #include "window_test_support.h"
 

@@ -11,14 +11,16 @@
 
 #include "base/byte_order.h"
 
-#include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
 #include "format/format_constants.h"
+#include "testing/fault_device.h"
 
 namespace jukepak::checker {
 namespace {
 
+using jukepak::testing::FaultDevice;
+using jukepak::testing::Repeat;
 using testing::ScriptedConsole;
 using Lines = std::vector<std::string>;
 using P = Problem;
@@ -162,8 +164,8 @@ TEST_F(CheckRunTest, HeaderBeyondRepairIsReinitializedOnlyOnYes) {
 
 TEST_F(CheckRunTest, FailedReinitializationIsReported) {
   BreakSignature();
-  testing::FaultyDevice faulty(&device);
-  faulty.FailWrite(3, false);
+  FaultDevice faulty(&device);
+  faulty.plan().FailWriteCallsFrom(3, Repeat::kOnce);
   ScriptedConsole console;
   EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kReinitializeFailed);
   EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kReinitializeFailed});
@@ -172,8 +174,8 @@ TEST_F(CheckRunTest, FailedReinitializationIsReported) {
 TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
   Damage();
   for (int what = 0; what < 2; ++what) {
-    testing::FaultyDevice faulty(&device);
-    what == 0 ? faulty.FailOpen() : faulty.FailSizeQuery();
+    FaultDevice faulty(&device);
+    what == 0 ? faulty.plan().FailOpens() : faulty.plan().FailSizeQueries();
     ScriptedConsole console;
     EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError);
     EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
@@ -182,22 +184,22 @@ TEST_F(CheckRunTest, DeviceFailuresWhileReadingAreCommunicationsErrors) {
   // sector, the CD sectors, each track record.
   uint64_t reads = 0;
   {
-    testing::FaultyDevice counting(&device);
+    FaultDevice counting(&device);
     ScriptedConsole console;
     console.decision = RepairDecision::kLeave;
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kLeft);
-    reads = counting.reads();
+    reads = counting.plan().readCalls();
   }
   ASSERT_EQ(reads, 1u + 1u + 10u + 1u + 3u);
   const auto before = device.contents();
   for (uint64_t n = 1; n <= reads; ++n) {
-    testing::FaultyDevice faulty(&device);
-    faulty.FailRead(n, false);
+    FaultDevice faulty(&device);
+    faulty.plan().FailReadCallsFrom(n, Repeat::kOnce);
     ScriptedConsole console;
     EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError) << n;
     EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
     EXPECT_EQ(console.offers, 0);
-    EXPECT_EQ(faulty.writes(), 0u);
+    EXPECT_EQ(faulty.plan().writeCalls(), 0u);
   }
   EXPECT_EQ(device.contents(), before);
 }
@@ -207,10 +209,10 @@ TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
   uint64_t writes = 0;
   {
     testing::SparseDevice copy = device;
-    testing::FaultyDevice counting(&copy);
+    FaultDevice counting(&copy);
     ScriptedConsole console;
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kRepaired);
-    writes = counting.writes();
+    writes = counting.plan().writeCalls();
   }
   ASSERT_GE(writes, 2u);
   for (uint64_t n = 1; n <= writes; ++n) {
@@ -218,12 +220,12 @@ TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
     for (const auto& [sector, bytes] : device.contents()) {
       ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
     }
-    testing::FaultyDevice faulty(&copy);
-    faulty.FailWrite(n, false);
+    FaultDevice faulty(&copy);
+    faulty.plan().FailWriteCallsFrom(n, Repeat::kOnce);
     ScriptedConsole console;
     EXPECT_EQ(RunCheck(faulty, console), CheckOutcome::kCommunicationsError) << n;
     EXPECT_EQ(console.notices, std::vector<Notice>{Notice::kCommunicationsError});
-    EXPECT_EQ(faulty.writes(), n) << "the repair stops at the failed write";
+    EXPECT_EQ(faulty.plan().writeCalls(), n) << "the repair stops at the failed write";
     ScriptedConsole again;  // what was written is a consistent step: a new run finishes the job
     EXPECT_EQ(RunCheck(copy, again), CheckOutcome::kRepaired);
     ScriptedConsole last;

@@ -9,14 +9,16 @@
 
 #include "base/byte_order.h"
 #include "checker/check_run.h"
-#include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/tests/check_fixture.h"
 #include "format/format_constants.h"
 #include "format/text_field.h"
+#include "testing/fault_device.h"
 
 namespace jukepak::checker {
 namespace {
+
+using jukepak::testing::FaultDevice;
 
 // The albums of the run on the disk, in CD-area order, and how many track
 // listings each start cluster has.
@@ -67,17 +69,17 @@ TEST_F(PowerLossTest, RepairCutAtAnyWriteLosesNoHealthyCd) {
   uint64_t writes = 0;
   {
     testing::SparseDevice copy = device;
-    testing::FaultyDevice counting(&copy);
+    FaultDevice counting(&copy);
     testing::ScriptedConsole console;
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kRepaired);
-    writes = counting.writes();
+    writes = counting.plan().writeCalls();
     EXPECT_EQ(ReadDirectory(copy).albums, (std::vector<std::string>{"A", "B", "D", "E"}));
   }
   ASSERT_GE(writes, 4u) << "B and A move up, the FAT, the header";
   for (uint64_t cut = 0; cut < writes; ++cut) {
     testing::SparseDevice copy = device;
-    testing::FaultyDevice faulty(&copy);
-    faulty.CutPowerAfter(cut);
+    FaultDevice faulty(&copy);
+    faulty.plan().CutPowerAfterWrites(cut);
     testing::ScriptedConsole console;
     RunCheck(faulty, console);
     RepairFully(copy);
@@ -94,8 +96,8 @@ class SongliftEditCutTest : public SmallVolumeTest {
   template <typename Edit>
   Directory CutAndRepair(uint64_t cut, Edit edit) {
     testing::SparseDevice copy = device;
-    testing::FaultyDevice faulty(&copy);
-    faulty.CutPowerAfter(cut);
+    FaultDevice faulty(&copy);
+    faulty.plan().CutPowerAfterWrites(cut);
     testing::SongliftVolumeBuilder editor = volume;
     editor.RebindDevice(&faulty);
     EXPECT_TRUE(edit(editor).ok());

@@ -7,13 +7,15 @@
 
 #include "base/byte_order.h"
 #include "checker/testing/engine_fixtures.h"
-#include "checker/testing/faulty_device.h"
 #include "checker/testing/sparse_device.h"
 #include "format/format_constants.h"
+#include "testing/fault_device.h"
 
 namespace jukepak::checker {
 namespace {
 
+using jukepak::testing::FaultDevice;
+using jukepak::testing::Repeat;
 using testing::DeviceLogWriter;
 using testing::WriteRecord;
 
@@ -99,8 +101,8 @@ TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
   };
   for (uint64_t n = 1; n <= 47; ++n) {
     testing::SparseDevice fresh(kSectors);
-    testing::FaultyDevice faulty(&fresh);
-    faulty.FailWrite(n, false);
+    FaultDevice faulty(&fresh);
+    faulty.plan().FailWriteCallsFrom(n, Repeat::kOnce);
     DeviceLogWriter writer(&faulty);
     engine.SetSectorWriter(&writer);
     ReinitOutcome code = ReinitOutcome::kNoWriter;
@@ -108,12 +110,12 @@ TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
     if (n == 47) {  // past the last write: nothing fails
       EXPECT_TRUE(r.ok());
       EXPECT_EQ(code, ReinitOutcome::kDone);
-      EXPECT_EQ(faulty.writes(), 46u);
+      EXPECT_EQ(faulty.plan().writeCalls(), 46u);
       continue;
     }
     EXPECT_EQ(r.code(), ResultCode::kIoError) << n;
     EXPECT_EQ(code, code_of(n)) << n;
-    EXPECT_EQ(faulty.writes(), n) << "no write after the failed one";
+    EXPECT_EQ(faulty.plan().writeCalls(), n) << "no write after the failed one";
     EXPECT_NE(std::string(reinterpret_cast<const char*>(fresh.Get(0).data()), 4), "MPFS")
         << "the volume never looks valid before the end";
   }

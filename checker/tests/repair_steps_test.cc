@@ -5,13 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "base/byte_order.h"
-#include "checker/testing/faulty_device.h"
 #include "checker/tests/check_fixture.h"
 #include "format/format_constants.h"
+#include "testing/fault_device.h"
 
 namespace jukepak::checker {
 namespace {
 
+using jukepak::testing::FaultDevice;
+using jukepak::testing::Repeat;
 using testing::DeviceLogWriter;
 using testing::WriteRecord;
 
@@ -120,8 +122,8 @@ TEST_F(RepairStepsTest, DryRunFlushWritesNothingKeepsMarksAndDoesNotPoll) {
 }
 
 TEST_F(RepairStepsTest, FailedWriteStopsTheFlushAndKeepsItsMark) {
-  testing::FaultyDevice faulty(&device);
-  faulty.FailWrite(2, false);
+  FaultDevice faulty(&device);
+  faulty.plan().FailWriteCallsFrom(2, Repeat::kOnce);
   DeviceLogWriter writer(&faulty);
   engine.SetSectorWriter(&writer);
   const Result r = engine.RemoveCd(2);

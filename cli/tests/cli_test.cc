@@ -17,7 +17,7 @@
 #include "cli/tests/cli_runner.h"
 #include "driver/image_file.h"
 #include "driver/tests/loop_device.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"

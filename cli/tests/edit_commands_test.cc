@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "cli/tests/cli_runner.h"
+#include "testing/memory_device.h"
 #include "volume/id3_tags.h"
-#include "volume/memory_device.h"
 #include "volume/testing/volume_builder.h"
 
 namespace {

@@ -58,13 +58,14 @@ Result ApplyItem(const Switch& item, DiskFaults* f) {
 
 }  // namespace
 
-FaultPlan DiskFaults::Plan() const {
-  FaultPlan plan;
+testing::FaultPlan DiskFaults::Plan() const {
+  testing::FaultPlan plan;
+  const testing::Repeat repeat = once ? testing::Repeat::kOnce : testing::Repeat::kForGood;
   if (power_cut_after_sectors) plan.CutPowerAfterSectors(*power_cut_after_sectors);
-  for (uint32_t sector : failing_read_sectors) plan.FailReadsAt(sector, once);
-  for (uint32_t sector : failing_write_sectors) plan.FailWritesAt(sector, once);
-  if (fail_reads_from_call != 0) plan.FailReadCallsFrom(fail_reads_from_call, once);
-  if (fail_writes_from_call != 0) plan.FailWriteCallsFrom(fail_writes_from_call, once);
+  for (uint32_t sector : failing_read_sectors) plan.FailReadsAt(sector, repeat);
+  for (uint32_t sector : failing_write_sectors) plan.FailWritesAt(sector, repeat);
+  if (fail_reads_from_call != 0) plan.FailReadCallsFrom(fail_reads_from_call, repeat);
+  if (fail_writes_from_call != 0) plan.FailWriteCallsFrom(fail_writes_from_call, repeat);
   return plan;
 }
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "driver/faultdisk/fault_plan.h"
+#include "testing/fault_plan.h"
 
 namespace jukepak {
 
@@ -41,7 +41,7 @@ struct DiskFaults {
   std::string write_log;  // empty: no log
 
   // The plan that injects these faults, counting from now.
-  FaultPlan Plan() const;
+  testing::FaultPlan Plan() const;
 };
 
 // Parses `text` (null or empty: no faults) into *faults. An unknown switch, a

@@ -26,7 +26,7 @@ struct FileCloser {
 };
 
 std::unique_ptr<jukepak::ImageFile> g_image;
-jukepak::FaultPlan g_plan;
+jukepak::testing::FaultPlan g_plan;
 std::unique_ptr<std::FILE, FileCloser> g_write_log;
 
 jukepak::Result OpenWriteLog(const std::string& path) {
@@ -54,27 +54,19 @@ jukepak::Result OpenFaultyImage() {
   if (!result.ok()) return result;
   g_image = std::move(image);
   g_plan = faults.Plan();
+  g_plan.KeepWriteLog(false);  // the log file is the record; a long session would fill memory
   return jukepak::Result::Ok();
 }
 
-// `refused` tells that the image refused a write the plan let through (a
-// read-only image, a disk holding something else).
-void LogWrite(uint32_t sector, uint32_t count, const jukepak::FaultPlan::WriteVerdict& verdict,
-              bool refused) {
+void LogWrite(const jukepak::testing::WriteRecord& write) {
   if (g_write_log == nullptr) return;
-  if (verdict.fails || refused) {
-    std::fprintf(g_write_log.get(), "%u %u failed\n", sector, count);
-  } else if (verdict.landing < count) {
-    std::fprintf(g_write_log.get(), "%u %u landed %u\n", sector, count, verdict.landing);
-  } else {
-    std::fprintf(g_write_log.get(), "%u %u\n", sector, count);
-  }
+  std::fprintf(g_write_log.get(), "%s\n", jukepak::testing::WriteLogLine(write).c_str());
 }
 
 void Release() {
   g_image.reset();
   g_write_log.reset();
-  g_plan = jukepak::FaultPlan();
+  g_plan = jukepak::testing::FaultPlan();
 }
 
 }  // namespace
@@ -101,11 +93,13 @@ JUKEPAK_DRIVER_EXPORT int32_t QueryNumSectors(uint32_t* out) {
 JUKEPAK_DRIVER_EXPORT int32_t WriteSectors(uint32_t sector, uint32_t count, const void* buffer) {
   if (count == 0) return 0;
   if (g_image == nullptr || buffer == nullptr) return 1;
-  const jukepak::FaultPlan::WriteVerdict verdict = g_plan.DecideWrite(sector, count);
-  const int32_t rc = verdict.fails ? 1
-                                   : jukepak::image_entry_points::WriteSectors(
-                                         g_image.get(), sector, verdict.landing, buffer);
-  LogWrite(sector, count, verdict, !verdict.fails && rc != 0);
+  const jukepak::testing::WriteRecord write = g_plan.DecideWrite(sector, count);
+  const int32_t rc = write.failed ? 1
+                                  : jukepak::image_entry_points::WriteSectors(g_image.get(), sector,
+                                                                              write.landed, buffer);
+  // A read-only image or a disk holding something else refuses what the plan let through.
+  if (!write.failed && rc != 0) g_plan.NoteWriteRefused();
+  LogWrite(g_plan.lastWrite());
   return rc;
 }
 

@@ -20,7 +20,7 @@
 #include "frontend/backup_run.h"
 #include "frontend/restore_plan.h"
 #include "frontend/track_file_writer.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/volume_builder.h"
 #include "volume/tests/test_media.h"

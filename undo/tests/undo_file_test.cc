@@ -11,7 +11,7 @@
 #include "undo/undo_device.h"
 #include "undo/undo_format.h"
 #include "undo/undo_restore.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 
 namespace jukepak::undo {
 namespace {

@@ -10,7 +10,6 @@
 #include <mutex>
 #include <thread>
 
-#include "checker/testing/faulty_device.h"
 #include "checker/testing/scripted_console.h"
 #include "checker/testing/songlift_volume_builder.h"
 #include "checker/testing/sparse_device.h"
@@ -20,6 +19,7 @@
 #include "driver/tests/driver_test_support.h"
 #include "driver/tests/loop_device.h"
 #include "format/format_constants.h"
+#include "testing/fault_device.h"
 #include "undo/file_undo_store.h"
 #include "undo/undo_restore.h"
 #include "volmend/check_worker.h"
@@ -28,6 +28,8 @@
 namespace volmend {
 namespace {
 
+using jukepak::testing::FaultDevice;
+using jukepak::testing::Repeat;
 using jukepak::checker::CheckOutcome;
 using jukepak::checker::testing::SparseDevice;
 
@@ -303,8 +305,8 @@ TEST_F(VolmendWindowTest, ReinitializeQuestionDecides) {
 }
 
 TEST_F(VolmendWindowTest, CommunicationsFailureIsShownAndEndsTheRun) {
-  jukepak::checker::testing::FaultyDevice faulty(&device);
-  faulty.FailRead(3, false);
+  FaultDevice faulty(&device);
+  faulty.plan().FailReadCallsFrom(3, Repeat::kOnce);
   VolmendSession session(&faulty, &prompts);
   prompts.dialog = &session.dialog();
   session.Start();

@@ -11,7 +11,8 @@
 #include "driver/bind_module.h"
 #include "driver/image_file.h"
 #include "format/remote_code_table.h"
-#include "volume/memory_device.h"
+#include "testing/fault_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_volumes.h"
@@ -19,26 +20,10 @@
 namespace jukepak {
 namespace {
 
+using testing::FaultDevice;
+using testing::FaultPlan;
 using testing::RecordingReporter;
 using testing::Share;
-
-// Records the first sector of every write; optionally fails from the n-th on.
-class WriteLog : public ForwardingDevice {
- public:
-  explicit WriteLog(MemoryDevice* disk, int fail_from = -1)
-      : ForwardingDevice(disk), fail_from_(fail_from) {}
-  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-    if (fail_from_ >= 0 && int(writes_->size()) >= fail_from_) {
-      return Result::Error(ResultCode::kIoError, "writing sector failed");
-    }
-    writes_->push_back(sector);
-    return ForwardingDevice::Write(sector, count, in);
-  }
-  std::shared_ptr<std::vector<uint32_t>> writes_ = std::make_shared<std::vector<uint32_t>>();
-
- private:
-  int fail_from_;
-};
 
 bool AllBytes(const uint8_t* p, size_t n, uint8_t value) {
   return std::all_of(p, p + n, [&](uint8_t b) { return b == value; });
@@ -143,41 +128,44 @@ TEST(InitJob, LaysOutAMillionSectorDriveByteForByte) {
 
 TEST(InitJob, ZeroesTheSignatureFirstAndWritesTheHeaderLast) {
   MemoryDevice disk(20000);
-  auto logged = std::make_unique<WriteLog>(&disk);
-  auto writes = logged->writes_;
+  auto logged = std::make_unique<FaultDevice>(&disk);
+  const FaultPlan& plan = logged->plan();
   RecordingReporter reporter;
   PlayerVolume volume(&reporter);
   ASSERT_TRUE(volume.BindDevice(std::move(logged)).ok());
   ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
-  ASSERT_GE(writes->size(), 3u);
-  EXPECT_EQ(writes->front(), 0u);
-  EXPECT_EQ(writes->back(), 0u);
-  EXPECT_EQ(std::count(writes->begin(), writes->end(), 0u), 2);
+  const std::vector<uint32_t> writes = plan.WrittenSectors();
+  ASSERT_GE(writes.size(), 3u);
+  EXPECT_EQ(writes.front(), 0u);
+  EXPECT_EQ(writes.back(), 0u);
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), 0u), 2);
   // Every sector it writes is written once (sector 0 aside).
-  std::set<uint32_t> distinct(writes->begin(), writes->end());
-  EXPECT_EQ(distinct.size(), writes->size() - 1);
+  std::set<uint32_t> distinct(writes.begin(), writes.end());
+  EXPECT_EQ(distinct.size(), writes.size() - 1);
 }
 
 TEST(InitJob, AFailingDriveNeverLeavesAValidLookingHeader) {
   // Count the writes of a whole initialization, then fail at each in turn.
   MemoryDevice probe(3000);
   {
-    auto logged = std::make_unique<WriteLog>(&probe);
-    auto writes = logged->writes_;
+    auto logged = std::make_unique<FaultDevice>(&probe);
+    const FaultPlan& plan = logged->plan();
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
     ASSERT_TRUE(volume.BindDevice(std::move(logged)).ok());
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
-    ASSERT_GT(writes->size(), 30u);
+    ASSERT_GT(plan.writeCalls(), 30u);
   }
   testing::AddCd(probe, "Artist", "Album", {{"Song", "Artist", 2}});
-  for (int fail_from : {1, 2, 10, 33, 34}) {
-    SCOPED_TRACE(fail_from);
+  for (int good_writes : {1, 2, 10, 33, 34}) {
+    SCOPED_TRACE(good_writes);
     MemoryDevice disk(3000);
     disk.bytes() = probe.bytes();  // an earlier, valid volume
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_TRUE(volume.BindDevice(std::make_unique<WriteLog>(&disk, fail_from)).ok());
+    auto failing = std::make_unique<FaultDevice>(&disk);
+    failing->plan().FailWriteCallsFrom(good_writes + 1);
+    ASSERT_TRUE(volume.BindDevice(std::move(failing)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     ASSERT_TRUE(volume.RunJobNow(Job::kMount).ok());
     ASSERT_EQ(volume.model().playerCds.size(), 1u);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"
 

@@ -7,7 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "volume/memory_device.h"
+#include "testing/fault_device.h"
+#include "testing/memory_device.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/testing/recording_reporter.h"
@@ -235,19 +236,6 @@ TEST_F(MountTest, ACdRunAwayFromTheAudioAreasEndIsShownReadOnly) {
   EXPECT_EQ(reporter_.lastStatus(), "Ready");
 }
 
-// Fails every read from the n-th on.
-class FailingReads : public ForwardingDevice {
- public:
-  FailingReads(MemoryDevice* disk, int good_reads) : ForwardingDevice(disk), left_(good_reads) {}
-  Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
-    if (left_-- <= 0) return Result::Error(ResultCode::kIoError, "reading sector failed");
-    return ForwardingDevice::Read(sector, count, out);
-  }
-
- private:
-  int left_;
-};
-
 TEST_F(MountTest, AFailedReadEndsTheMountWithNoDirectoryShown) {
   Initialize();
   AddCd(disk_, "Band", "Album", {{"T", "Band", 1}, {"U", "Band", 1}});
@@ -255,14 +243,17 @@ TEST_F(MountTest, AFailedReadEndsTheMountWithNoDirectoryShown) {
     SCOPED_TRACE(good);
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_TRUE(volume.BindDevice(std::make_unique<FailingReads>(&disk_, good)).ok());
+    auto failing = std::make_unique<testing::FaultDevice>(&disk_);
+    failing->plan().FailReadCallsFrom(good + 1);
+    ASSERT_TRUE(volume.BindDevice(std::move(failing)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     EXPECT_FALSE(volume.RunJobNow(Job::kMount).ok());
     EXPECT_EQ(volume.deviceState(), DeviceState::kNoDriver);
     EXPECT_EQ(volume.busyState(), BusyState::kIdle);
     EXPECT_TRUE(volume.model().playerCds.empty());
     EXPECT_EQ(reporter.TreeText(Tree::kPlayer), "");
-    EXPECT_NE(reporter.lastStatus().find("failed"), std::string::npos);
+    EXPECT_NE(reporter.lastStatus().find("injected read failure"), std::string::npos)
+        << reporter.lastStatus();
   }
 }
 

@@ -1,11 +1,12 @@
 // Free space and the download estimate: what the window promises must fit.
 
+#include "volume/space_accounting.h"
+
 #include <gtest/gtest.h>
 
+#include "testing/memory_device.h"
 #include "volume/cluster_allocator.h"
-#include "volume/memory_device.h"
 #include "volume/player_volume.h"
-#include "volume/space_accounting.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_volumes.h"
 

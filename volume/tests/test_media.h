@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "base/byte_order.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 #include "volume/testing/mpeg_frames.h"
 #include "volume/testing/recording_reporter.h"

@@ -13,7 +13,7 @@
 #include "format/fat.h"
 #include "format/track_record.h"
 #include "format/volume_header.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 #include "volume/player_volume.h"
 
 namespace jukepak::testing {

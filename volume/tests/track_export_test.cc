@@ -5,6 +5,9 @@
 #include "volume/track_export.h"
 
 #include <gtest/gtest.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,12 +16,8 @@
 #include <string>
 #include <vector>
 
-#include <taglib/id3v2header.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-
+#include "testing/memory_device.h"
 #include "volume/id3_tags.h"
-#include "volume/memory_device.h"
 #include "volume/taglib_tags.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"

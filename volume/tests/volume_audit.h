@@ -15,7 +15,7 @@
 #include "format/format_constants.h"
 #include "format/track_record.h"
 #include "format/volume_header.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 
 namespace jukepak::testing {
 

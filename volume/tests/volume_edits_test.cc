@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "testing/fault_device.h"
+#include "testing/memory_device.h"
 #include "volume/integrity_check.h"
-#include "volume/memory_device.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/testing/volume_builder.h"
 
@@ -21,34 +22,15 @@ namespace {
 using testing::BuildVolume;
 using testing::CdContent;
 using testing::DescribeModel;
+using testing::FaultDevice;
+using testing::FaultPlan;
 using testing::MountVolume;
 using testing::RecordingReporter;
+using testing::Repeat;
 using testing::SongContent;
 using testing::TestAudio;
 
 constexpr uint32_t kSectors = 8000;  // 499 clusters; the first CD record at sector 7999
-
-// What the edited volume wrote, and a write to fail on purpose.
-struct DeviceLog {
-  std::vector<uint32_t> writes;  // first sector of each write
-  size_t failAt = 0;             // 1-based index into writes; 0 = never
-  void Arm(size_t k) { failAt = writes.size() + k; }
-};
-
-class LoggingDevice : public ForwardingDevice {
- public:
-  LoggingDevice(SectorDevice* target, DeviceLog* log) : ForwardingDevice(target), log_(log) {}
-  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-    log_->writes.push_back(sector);
-    if (log_->writes.size() == log_->failAt) {
-      return Result::Error(ResultCode::kIoError, "injected write failure");
-    }
-    return ForwardingDevice::Write(sector, count, in);
-  }
-
- private:
-  DeviceLog* log_;
-};
 
 SongContent Song(const std::string& title, size_t bytes, const std::string& artist = "Band") {
   static uint32_t seed = 0;
@@ -70,11 +52,15 @@ class EditsTest : public ::testing::Test {
     Mount();
   }
   void Mount() {
-    ASSERT_TRUE(volume_.BindDevice(std::make_unique<LoggingDevice>(&disk_, &log_)).ok());
+    auto device = std::make_unique<FaultDevice>(&disk_);
+    plan_ = &device->plan();
+    ASSERT_TRUE(volume_.BindDevice(std::move(device)).ok());
     ASSERT_TRUE(volume_.CheckVolume());
     ASSERT_TRUE(volume_.RunJobNow(Job::kMount).ok());
-    log_.writes.clear();
+    plan_->ClearWriteLog();
   }
+  // The first sector of each write of the volume since the log was cleared.
+  std::vector<uint32_t> Writes() const { return plan_->WrittenSectors(); }
 
   CdNode* cd(size_t i) { return volume_.model().playerCds.at(i).get(); }
   std::vector<std::string> Titles(const CdNode* node) const {
@@ -122,7 +108,7 @@ class EditsTest : public ::testing::Test {
   }
 
   MemoryDevice disk_{kSectors};
-  DeviceLog log_;
+  FaultPlan* plan_ = nullptr;  // the bound device's
   RecordingReporter reporter_;
   PlayerVolume volume_{&reporter_};
 };
@@ -143,9 +129,9 @@ TEST_F(EditsTest, DeletingTrackZeroShiftsTheStartsAndWritesTheRecordBeforeTheFat
   EXPECT_EQ(left, 2u);
   EXPECT_EQ(Starts(three), (std::vector<uint32_t>{before[1], before[2]}));
   EXPECT_EQ(three->record.startCluster(2), 0u);  // the vacated slot is cleared
-  ASSERT_GE(log_.writes.size(), 2u);
-  EXPECT_EQ(log_.writes[0], three->sector);
-  for (size_t i = 1; i < log_.writes.size(); ++i) EXPECT_TRUE(InFat(log_.writes[i]));
+  ASSERT_GE(Writes().size(), 2u);
+  EXPECT_EQ(Writes()[0], three->sector);
+  for (size_t i = 1; i < Writes().size(); ++i) EXPECT_TRUE(InFat(Writes()[i]));
   EXPECT_EQ(Fat(first), format::kFatFree);
   EXPECT_EQ(volume_.model().nextFreeCluster, first);
   EXPECT_EQ(volume_.model().freeKilobytes, free_before + 8);
@@ -190,9 +176,9 @@ TEST_F(EditsTest, TheOnlyTrackTakesItsCdAlongAndAZeroTrackCdAtTheBottomGoesAtOnc
   EXPECT_EQ(cd(0)->record.album(), "Empty");
   ExpectSameAsRemount();
 
-  log_.writes.clear();
+  plan_->ClearWriteLog();
   ASSERT_TRUE(DeletePlayerCd(volume_, cd(0)).ok());
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{1, 0}));  // at the bottom: only the header
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{1, 0}));  // at the bottom: only the header
   ASSERT_EQ(volume_.model().playerCds.size(), 1u);
   EXPECT_EQ(cd(0)->record.album(), "Stays");
   ExpectSameAsRemount();
@@ -219,11 +205,11 @@ TEST_F(EditsTest, DeletingTheCdAtTheTopMovesEveryRecordBelowItUpByOne) {
   const CdRecord mid = cd(1)->record;
   uint32_t left = 0;
   ASSERT_TRUE(DeleteTrack(volume_, cd(2), cd(2)->tracks[0].get(), &left).ok());
-  log_.writes.clear();
+  plan_->ClearWriteLog();
 
   ASSERT_TRUE(DeleteCd(volume_, cd(2)).ok());
   // Nearest first, then the header (its signature sector last).
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{kSectors - 1, kSectors - 2, 1, 0}));
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{kSectors - 1, kSectors - 2, 1, 0}));
   EXPECT_TRUE(std::equal(mid.data(), mid.data() + 512, disk_.sector(kSectors - 1)));
   EXPECT_TRUE(std::equal(low.data(), low.data() + 512, disk_.sector(kSectors - 2)));
   EXPECT_EQ(volume_.model().header.cdStart(), kSectors - 2);
@@ -338,14 +324,14 @@ TEST_F(EditsTest, ATrackStartingPastTheAudioAreaIsDeletedWithoutTouchingTheFat) 
   PatchDiskCd(kSectors - 1, {2, past});
   Mount();
   ASSERT_EQ(cd(0)->tracks[1]->firstCluster, past);
-  log_.writes.clear();
+  plan_->ClearWriteLog();
 
   EXPECT_EQ(RenameTrack(volume_, cd(0), 1, "x", "y").code(), ResultCode::kCorrupt);
-  EXPECT_TRUE(log_.writes.empty());
+  EXPECT_TRUE(Writes().empty());
 
   const std::vector<uint32_t> fat_before = FatEntries();
   ASSERT_TRUE(DeletePlayerTrack(volume_, cd(0), 1).ok());
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{kSectors - 1}));
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{kSectors - 1}));
   EXPECT_EQ(FatEntries(), fat_before);
   ExpectSameAsRemount();
 }
@@ -383,7 +369,7 @@ TEST_F(EditsTest, RenamingACdRelabelsItsTracksAgainstTheNewArtist) {
   EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem),
             (std::vector<std::string>{"Guest / guest song", "own song"}));
   ASSERT_TRUE(RenameCd(volume_, cd(0), "Guest", "New Album").ok());
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{cd(0)->sector}));
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{cd(0)->sector}));
   EXPECT_EQ(reporter_.TopLabels(Tree::kPlayer), (std::vector<std::string>{"Guest / New Album"}));
   EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem),
             (std::vector<std::string>{"guest song", "Band / own song"}));
@@ -398,7 +384,7 @@ TEST_F(EditsTest, RenamedTextsAreThePlayersTextCutTo47CharactersAndMayBeEmpty) {
   EXPECT_EQ(track.record.title(), "Caf\xE9 " + std::string(42, 'x'));
   EXPECT_EQ(track.record.artist(), "");
   const uint32_t sector = uint32_t(volume_.model().header.ClusterSector(track.firstCluster));
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{sector}));
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{sector}));
   EXPECT_TRUE(std::equal(track.record.data(), track.record.data() + 1024, disk_.sector(sector)));
   EXPECT_EQ(reporter_.Label(Tree::kPlayer, track.treeItem),
             " / Caf\xC3\xA9 " + std::string(42, 'x'));
@@ -436,8 +422,7 @@ TEST_F(EditsTest, DraggingWithinACdFollowsTheDropRule) {
       EXPECT_EQ(four->record.startCluster(uint32_t(k)), four->tracks[k]->firstCluster);
     }
     const bool unchanged = cases[i].from == cases[i].onto;
-    EXPECT_EQ(log_.writes,
-              unchanged ? std::vector<uint32_t>{} : std::vector<uint32_t>{four->sector});
+    EXPECT_EQ(Writes(), unchanged ? std::vector<uint32_t>{} : std::vector<uint32_t>{four->sector});
     ExpectSameAsRemount();
   }
 }
@@ -445,7 +430,7 @@ TEST_F(EditsTest, DraggingWithinACdFollowsTheDropRule) {
 TEST_F(EditsTest, DroppingOntoCdItemsAppendsToAnotherCdAndLeavesItsOwnAlone) {
   Build({Cd("Src", {"1", "2", "3"}), Cd("Dst", {"x", "y"})});
   ASSERT_TRUE(DropTrackOntoCd(volume_, cd(0), 1, cd(0)).ok());
-  EXPECT_TRUE(log_.writes.empty());
+  EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(Titles(cd(0)), (std::vector<std::string>{"1", "2", "3"}));
 
   ASSERT_TRUE(DropTrackOntoCd(volume_, cd(0), 1, cd(1)).ok());
@@ -454,7 +439,7 @@ TEST_F(EditsTest, DroppingOntoCdItemsAppendsToAnotherCdAndLeavesItsOwnAlone) {
   EXPECT_EQ(cd(0)->record.trackCount(), 2);
   EXPECT_EQ(cd(1)->record.trackCount(), 3);
   // The target first: a cut between the two writes lists the track twice.
-  EXPECT_EQ(log_.writes, (std::vector<uint32_t>{cd(1)->sector, cd(0)->sector}));
+  EXPECT_EQ(Writes(), (std::vector<uint32_t>{cd(1)->sector, cd(0)->sector}));
   ExpectSameAsRemount();
 
   ASSERT_TRUE(DropTrackOntoTrack(volume_, cd(0), 0, cd(1), 1).ok());
@@ -484,7 +469,7 @@ TEST_F(EditsTest, AMoveIntoAFullCdIsRefusedAndChangesNothing) {
   EXPECT_EQ(r.code(), ResultCode::kLimit);
   EXPECT_EQ(r.message(), "No more tracks allowed on this CD");
   EXPECT_EQ(DropTrackOntoTrack(volume_, cd(1), 0, cd(0), 5).code(), ResultCode::kLimit);
-  EXPECT_TRUE(log_.writes.empty());
+  EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(DescribeModel(volume_.model()), before);
   EXPECT_EQ(reporter_.TreeText(Tree::kPlayer), tree_before);
 
@@ -518,7 +503,7 @@ TEST_F(EditsTest, EditsAreRefusedWhileAJobRunsOrForNodesNotInTheDirectory) {
   EXPECT_EQ(MoveTrack(volume_, cd(0), 0, cd(0), 2).code(), ResultCode::kInvalidArgument);
   EXPECT_EQ(MoveTrack(volume_, cd(0), 2, cd(0), 0).code(), ResultCode::kInvalidArgument);
   EXPECT_EQ(DeleteCd(volume_, cd(0)).code(), ResultCode::kInvalidArgument);  // still holds tracks
-  EXPECT_TRUE(log_.writes.empty());
+  EXPECT_TRUE(Writes().empty());
   EXPECT_EQ(cd(0)->tracks.size(), 2u);
   EXPECT_EQ(volume_.model().playerCds.size(), 1u);
 }
@@ -530,14 +515,15 @@ TEST_F(EditsTest, AFailedRecordWriteStopsTheDeleteBeforeTheFatAndIsReported) {
   ASSERT_TRUE(MountVolume(before, &disk_).ok());
   const std::string disk_before = DescribeModel(before.model());
 
-  log_.Arm(1);
+  plan_->FailWriteCallsFrom(1, Repeat::kOnce);
   uint32_t left = 0;
   const Result r = DeleteTrack(volume_, cd(0), cd(0)->tracks[0].get(), &left);
   EXPECT_EQ(r.code(), ResultCode::kIoError);
-  EXPECT_EQ(log_.writes.size(), 1u);  // nothing after the failed record write
+  EXPECT_EQ(Writes().size(), 1u);  // nothing after the failed record write
   EXPECT_EQ(volume_.deviceState(), DeviceState::kNoDriver);
   EXPECT_EQ(volume_.busyState(), BusyState::kIdle);
-  EXPECT_EQ(reporter_.lastStatus(), "Could not delete the track: injected write failure");
+  EXPECT_EQ(reporter_.lastStatus(),
+            "Could not delete the track: injected write failure at sector 7999");
   EXPECT_EQ(RenameCd(volume_, cd(0), "a", "b").code(), ResultCode::kBusy);
 
   PlayerVolume after(&probe);
@@ -556,13 +542,14 @@ TEST(EditFaultTest, ACutAtAnyWriteNeverLeavesATrackOverFreeClusters) {
     ASSERT_TRUE(
         BuildVolume(&disk, {Cd("L", {"l"}), Cd("M", {"m1", "m2"}), Cd("T", {"t1", "t2", "t3"})})
             .ok());
-    DeviceLog log;
     RecordingReporter reporter;
     PlayerVolume volume(&reporter);
-    ASSERT_TRUE(volume.BindDevice(std::make_unique<LoggingDevice>(&disk, &log)).ok());
+    auto device = std::make_unique<FaultDevice>(&disk);
+    FaultPlan* plan = &device->plan();
+    ASSERT_TRUE(volume.BindDevice(std::move(device)).ok());
     ASSERT_TRUE(volume.CheckVolume());
     ASSERT_TRUE(volume.RunJobNow(Job::kMount).ok());
-    log.Arm(k);
+    plan->FailWriteCallsFrom(k, Repeat::kOnce);
     const Result r = DeletePlayerCd(volume, volume.model().playerCds[2].get());
     if (r.ok()) break;
     EXPECT_EQ(volume.deviceState(), DeviceState::kNoDriver);

@@ -1,4 +1,4 @@
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
 
 #include <cstring>
 #include <string>
