@@ -19,7 +19,7 @@
 #include "checker/check_engine.h"
 #include "checker/testing/engine_fixtures.h"
 #include "checker/testing/songlift_volume_builder.h"
-#include "checker/testing/sparse_device.h"
+#include "testing/sparse_device.h"
 #include "format/format_constants.h"
 
 namespace {
@@ -28,7 +28,7 @@ using jukepak::checker::CheckEngine;
 using jukepak::checker::VolumeImages;
 using jukepak::checker::testing::RecordingSink;
 using jukepak::checker::testing::SongliftVolumeBuilder;
-using jukepak::checker::testing::SparseDevice;
+using jukepak::testing::SparseDevice;
 namespace format = jukepak::format;
 
 constexpr uint32_t kSectors = 1u << 28;

@@ -28,8 +28,10 @@ class SectorDevice {
   virtual uint32_t ReadRemoteCode() = 0;
 };
 
-// Forwards every call to another device; a test device derives from it and
-// overrides only what it breaks. Does not own the target.
+// Forwards every call to another device: lends a device without handing it
+// over, and is the base of devices that wrap another and override only what
+// they change (the undo device, the test kit's fault and scripted devices).
+// Does not own the target.
 class ForwardingDevice : public SectorDevice {
  public:
   explicit ForwardingDevice(SectorDevice* target) : target_(target) {}

@@ -23,6 +23,7 @@
 #include "checker/testing/scripted_console.h"
 #include "testing/fault_device.h"
 #include "testing/memory_device.h"
+#include "testing/scripted_device.h"
 #include "volume/ffmpeg_transcoder.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
@@ -38,7 +39,10 @@
 namespace jukepak {
 namespace {
 
+using testing::DeviceCall;
 using testing::FaultDevice;
+using testing::ScriptedDevice;
+using testing::WriteRecord;
 
 constexpr uint32_t kDiskSectors = 30000;
 
@@ -541,28 +545,6 @@ TEST_F(CrashConsistency, TheCheckersRepair) {
 // writes and simply run again, with the same result.
 using UndoOperation = std::function<void(SectorDevice& device)>;
 
-// Between an UndoDevice and the fault device: tells when a write did not
-// land whole and how long the undo file was after the last one that landed.
-class LandingRecorder : public ForwardingDevice {
- public:
-  LandingRecorder(FaultDevice* faulty, const undo::UndoStore* store, uint64_t cut)
-      : ForwardingDevice(faulty), faulty_(faulty), store_(store), cut_(cut) {}
-  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-    const uint64_t before = faulty_->plan().sectorsWritten();
-    Result r = ForwardingDevice::Write(sector, count, in);
-    if (before < cut_) landedSize = store_->Size();
-    if (before + count > cut_) dropped = true;
-    return r;
-  }
-  bool dropped = false;
-  uint64_t landedSize = 0;
-
- private:
-  FaultDevice* faulty_;
-  const undo::UndoStore* store_;
-  uint64_t cut_;
-};
-
 enum class SaveAtCut { kLost, kWhole, kTorn };
 
 undo::MemoryUndoStore Prefix(const undo::MemoryUndoStore& store, uint64_t size) {
@@ -607,9 +589,18 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
       undo::MemoryUndoStore store;
       FaultDevice faulty(&disk);
       faulty.plan().CutPowerAfterSectors(cut);
-      LandingRecorder recorder(&faulty, &store, cut);
+      // Between the undo device and the cut: when a write did not land whole,
+      // and how long the undo file was after the last one that landed.
+      ScriptedDevice recorder(&faulty);
+      bool dropped = false;
+      uint64_t landed_size = 0;
+      recorder.AfterWrite([&](const DeviceCall&, const Result&) {
+        const WriteRecord& write = faulty.plan().lastWrite();
+        if (write.landed > 0) landed_size = store.Size();
+        if (write.landed < write.count) dropped = true;
+      });
       store.SetPowerSource([&] {
-        return save == SaveAtCut::kLost ? !faulty.plan().powerCut() : !recorder.dropped;
+        return save == SaveAtCut::kLost ? !faulty.plan().powerCut() : !dropped;
       });
       {
         undo::UndoDevice undo(&recorder, &store, name);
@@ -617,7 +608,7 @@ void UndoCutAtEveryWrite(const std::string& name, const MemoryDevice& start,
         (void)undo.Finish();
       }
       undo::MemoryUndoStore left =
-          save == SaveAtCut::kTorn ? Prefix(store, recorder.landedSize + 100) : store;
+          save == SaveAtCut::kTorn ? Prefix(store, landed_size + 100) : store;
       ExpectUndoGivesBack(disk, left, start);
       ++RunTally().cutPoints;
       if (::testing::Test::HasFailure()) return;

@@ -30,15 +30,9 @@ using frontend::Options;
 
 namespace {
 
-// A device over a MemoryDevice that the test keeps, counting header writes.
-class SharedDisk : public jukepak::ForwardingDevice {
- public:
-  explicit SharedDisk(jukepak::MemoryDevice* disk) : ForwardingDevice(disk) {}
-};
-
 struct ReadyVolume {
   ReadyVolume() : disk(20000), volume(&reporter) {
-    if (!volume.BindDevice(std::make_unique<SharedDisk>(&disk)).ok()) {
+    if (!volume.BindDevice(std::make_unique<jukepak::ForwardingDevice>(&disk)).ok()) {
       qFatal("cannot bind the test disk");
     }
     (void)volume.RunJobNow(jukepak::Job::kInit);

@@ -11,7 +11,7 @@
 
 #include "checker/testing/engine_fixtures.h"
 #include "checker/testing/songlift_volume_builder.h"
-#include "checker/testing/sparse_device.h"
+#include "testing/sparse_device.h"
 
 namespace jukepak::checker {
 
@@ -25,7 +25,7 @@ class SmallVolumeTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(volume.Format().ok()); }
   // A blank disk with a new, empty volume, for each case of a table.
   void Reformat() {
-    device = testing::SparseDevice(kSectors);
+    device = jukepak::testing::SparseDevice(kSectors);
     volume = testing::SongliftVolumeBuilder(&device);
     ASSERT_TRUE(volume.Format().ok());
   }
@@ -75,7 +75,7 @@ class SmallVolumeTest : public ::testing::Test {
     return "";
   }
 
-  testing::SparseDevice device{kSectors};
+  jukepak::testing::SparseDevice device{kSectors};
   testing::SongliftVolumeBuilder volume{&device};
   testing::CheckResult repaired;
 };

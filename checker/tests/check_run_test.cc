@@ -15,12 +15,15 @@
 #include "checker/tests/check_fixture.h"
 #include "format/format_constants.h"
 #include "testing/fault_device.h"
+#include "testing/scripted_device.h"
 
 namespace jukepak::checker {
 namespace {
 
+using jukepak::testing::DeviceCall;
 using jukepak::testing::FaultDevice;
 using jukepak::testing::Repeat;
+using jukepak::testing::ScriptedDevice;
 using testing::ScriptedConsole;
 using Lines = std::vector<std::string>;
 using P = Problem;
@@ -71,7 +74,7 @@ TEST_F(CheckRunTest, SoundVolumeIsReportedOkAndNothingIsWritten) {
 
 TEST_F(CheckRunTest, DriveSizeIsShownInMegabytesWithTwoDecimals) {
   for (auto [sectors, text] : {std::pair<uint32_t, const char*>{2048, "1.00"}, {3071, "1.49"}}) {
-    testing::SparseDevice blank(sectors);
+    jukepak::testing::SparseDevice blank(sectors);
     ScriptedConsole console;
     console.decision = RepairDecision::kLeave;
     EXPECT_EQ(RunCheck(blank, console), CheckOutcome::kLeft);
@@ -86,7 +89,7 @@ TEST_F(CheckRunTest, DriveSizeIsShownInMegabytesWithTwoDecimals) {
 }
 
 TEST_F(CheckRunTest, ProgressIsShownOnlyWhenItChangesAndNeverReaches100) {
-  testing::SparseDevice large(600000);  // a FAT of 293 sectors
+  jukepak::testing::SparseDevice large(600000);  // a FAT of 293 sectors
   testing::SongliftVolumeBuilder builder(&large);
   ASSERT_TRUE(builder.Format().ok());
   ScriptedConsole console;
@@ -208,7 +211,7 @@ TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
   Damage();
   uint64_t writes = 0;
   {
-    testing::SparseDevice copy = device;
+    jukepak::testing::SparseDevice copy = device;
     FaultDevice counting(&copy);
     ScriptedConsole console;
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kRepaired);
@@ -216,7 +219,7 @@ TEST_F(CheckRunTest, FailedRepairWriteIsReportedNotCalledComplete) {
   }
   ASSERT_GE(writes, 2u);
   for (uint64_t n = 1; n <= writes; ++n) {
-    testing::SparseDevice copy(kSectors);
+    jukepak::testing::SparseDevice copy(kSectors);
     for (const auto& [sector, bytes] : device.contents()) {
       ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
     }
@@ -237,7 +240,7 @@ TEST_F(CheckRunTest, StopCheckEndsTheRunWhereverItIsAsked) {
   Damage();
   uint64_t checks = 0;
   {
-    testing::SparseDevice copy(kSectors);
+    jukepak::testing::SparseDevice copy(kSectors);
     for (const auto& [sector, bytes] : device.contents()) {
       ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
     }
@@ -247,7 +250,7 @@ TEST_F(CheckRunTest, StopCheckEndsTheRunWhereverItIsAsked) {
   }
   ASSERT_GT(checks, 12u) << "reading and repairing ask";
   for (uint64_t n = 1; n <= checks; ++n) {
-    testing::SparseDevice copy(kSectors);
+    jukepak::testing::SparseDevice copy(kSectors);
     for (const auto& [sector, bytes] : device.contents()) {
       ASSERT_TRUE(copy.Write(sector, 1, bytes.data()).ok());
     }
@@ -264,39 +267,25 @@ TEST_F(CheckRunTest, StopCheckEndsTheRunWhereverItIsAsked) {
   }
 }
 
-// Garbles the index marks of one track record's first reads, as a flaky link would.
-class GarblingDevice : public ForwardingDevice {
- public:
-  GarblingDevice(SectorDevice* target, uint32_t sector, int garbled)
-      : ForwardingDevice(target), sector_(sector), garbled_(garbled) {}
-  Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
-    Result r = ForwardingDevice::Read(sector, count, out);
-    if (sector != sector_) return r;
-    ++reads;
-    if (garbled_-- > 0) {
-      uint8_t* mark = out + format::kIndexMarksOffset + 5 * 1;
-      mark[0] = 0xD0;
-      mark[1] = 0x00;
-      mark[2] = 0xD0;
-    }
-    return r;
-  }
-  int reads = 0;
-
- private:
-  uint32_t sector_;
-  int garbled_;
-};
-
 TEST_F(CheckRunTest, GarbledTrackRecordIsReadAgainUpToThreeTimes) {
   const uint32_t start = AddTrack(AddCd("A"), "One", 3);
   const uint32_t sector = uint32_t(volume.header().ClusterSector(start));
   for (int garbled : {1, 2, 3}) {
-    GarblingDevice flaky(&device, sector, garbled);
+    // The record's first `garbled` reads come back with a broken index mark,
+    // as over a flaky link.
+    ScriptedDevice flaky(&device);
+    int reads = 0;
+    flaky.AfterRead([&](const DeviceCall& call, uint8_t* out) {
+      if (call.sector != sector || ++reads > garbled) return;
+      uint8_t* mark = out + format::kIndexMarksOffset + 5 * 1;
+      mark[0] = 0xD0;
+      mark[1] = 0x00;
+      mark[2] = 0xD0;
+    });
     ScriptedConsole console;
     console.decision = RepairDecision::kLeave;
     const CheckOutcome outcome = RunCheck(flaky, console);
-    EXPECT_EQ(flaky.reads, std::min(garbled + 1, 3)) << garbled;
+    EXPECT_EQ(reads, std::min(garbled + 1, 3)) << garbled;
     EXPECT_EQ(outcome, garbled < 3 ? CheckOutcome::kClean : CheckOutcome::kLeft) << garbled;
     if (garbled == 3) {
       EXPECT_EQ(console.codes.front(), P::kIndexMark);
@@ -307,7 +296,7 @@ TEST_F(CheckRunTest, GarbledTrackRecordIsReadAgainUpToThreeTimes) {
 
 TEST_F(CheckRunTest, DriveTooSmallForAVolumeSaysItsSizeAndTheMinimum) {
   for (uint32_t sectors : {0u, 1u, 63u}) {
-    testing::SparseDevice tiny(sectors);
+    jukepak::testing::SparseDevice tiny(sectors);
     ScriptedConsole console;
     EXPECT_EQ(RunCheck(tiny, console), CheckOutcome::kDriveTooSmall);
     EXPECT_EQ(console.codes, Codes{P::kDriveTooSmall});
@@ -324,7 +313,7 @@ TEST_F(CheckRunTest, DriveTooSmallForAVolumeSaysItsSizeAndTheMinimum) {
 // records and leaves a volume a second run calls clean.
 TEST(CraftedHeader, LargestDriveIsCheckedAndRepairedWithinItsSize) {
   constexpr uint32_t n = 1u << 28;
-  testing::SparseDevice device(n);
+  jukepak::testing::SparseDevice device(n);
   testing::SongliftVolumeBuilder volume(&device);
   ASSERT_TRUE(volume.Format().ok());
   struct Case {

@@ -229,7 +229,7 @@ TEST_F(HeaderRebuildTest, DerivableFieldsAreRebuiltAndKeepEveryTrack) {
   const auto before = device.contents();
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "field at " << c.offset << " = " << c.value);
-    device = testing::SparseDevice(kSectors);
+    device = jukepak::testing::SparseDevice(kSectors);
     for (const auto& [sector, bytes] : before) ASSERT_TRUE(device.Write(sector, 1, bytes.data()).ok());
     SetField(c.offset, c.value);
     Codes expected = c.codes;

@@ -27,7 +27,7 @@ struct Directory {
   std::map<uint32_t, int> listings;
 };
 
-Directory ReadDirectory(testing::SparseDevice& disk) {
+Directory ReadDirectory(jukepak::testing::SparseDevice& disk) {
   VolumeImages images;
   EXPECT_TRUE(testing::LoadImages(disk, &images).ok());
   Directory d;
@@ -43,7 +43,7 @@ Directory ReadDirectory(testing::SparseDevice& disk) {
 }
 
 // Repairs until a check finds nothing; at most three runs.
-void RepairFully(testing::SparseDevice& disk) {
+void RepairFully(jukepak::testing::SparseDevice& disk) {
   for (int run = 0; run < 3; ++run) {
     testing::ScriptedConsole console;
     const CheckOutcome outcome = RunCheck(disk, console);
@@ -68,7 +68,7 @@ class PowerLossTest : public SmallVolumeTest {
 TEST_F(PowerLossTest, RepairCutAtAnyWriteLosesNoHealthyCd) {
   uint64_t writes = 0;
   {
-    testing::SparseDevice copy = device;
+    jukepak::testing::SparseDevice copy = device;
     FaultDevice counting(&copy);
     testing::ScriptedConsole console;
     ASSERT_EQ(RunCheck(counting, console), CheckOutcome::kRepaired);
@@ -77,7 +77,7 @@ TEST_F(PowerLossTest, RepairCutAtAnyWriteLosesNoHealthyCd) {
   }
   ASSERT_GE(writes, 4u) << "B and A move up, the FAT, the header";
   for (uint64_t cut = 0; cut < writes; ++cut) {
-    testing::SparseDevice copy = device;
+    jukepak::testing::SparseDevice copy = device;
     FaultDevice faulty(&copy);
     faulty.plan().CutPowerAfterWrites(cut);
     testing::ScriptedConsole console;
@@ -95,7 +95,7 @@ class SongliftEditCutTest : public SmallVolumeTest {
   // then repairs the copy fully and returns its directory.
   template <typename Edit>
   Directory CutAndRepair(uint64_t cut, Edit edit) {
-    testing::SparseDevice copy = device;
+    jukepak::testing::SparseDevice copy = device;
     FaultDevice faulty(&copy);
     faulty.plan().CutPowerAfterWrites(cut);
     testing::SongliftVolumeBuilder editor = volume;

@@ -7,7 +7,7 @@
 
 #include "base/byte_order.h"
 #include "checker/testing/engine_fixtures.h"
-#include "checker/testing/sparse_device.h"
+#include "testing/sparse_device.h"
 #include "format/format_constants.h"
 #include "testing/fault_device.h"
 
@@ -33,7 +33,7 @@ class ReinitializeTest : public ::testing::Test {
   std::array<uint8_t, 512> Sector(uint32_t s) { return device.Get(s); }
 
   std::array<uint8_t, 1024> header{};
-  testing::SparseDevice device{kSectors};
+  jukepak::testing::SparseDevice device{kSectors};
   CheckEngine engine;
 };
 
@@ -100,7 +100,7 @@ TEST_F(ReinitializeTest, FirstFailedWriteEndsItWithItsStepsCode) {
     return ReinitOutcome::kFirstFatSectorFailed;
   };
   for (uint64_t n = 1; n <= 47; ++n) {
-    testing::SparseDevice fresh(kSectors);
+    jukepak::testing::SparseDevice fresh(kSectors);
     FaultDevice faulty(&fresh);
     faulty.plan().FailWriteCallsFrom(n, Repeat::kOnce);
     DeviceLogWriter writer(&faulty);

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "testing/memory_device.h"
+#include "testing/scripted_device.h"
 
 namespace jukepak::testing {
 namespace {
@@ -95,6 +98,39 @@ TEST(FaultDevice, AWriteTheDiskRefusesIsLoggedAsFailed) {
   EXPECT_FALSE(device.Write(6, 4, Filled(4, 1).data()).ok());  // past the end
   EXPECT_EQ(device.plan().writeLog(), (std::vector<WriteRecord>{{6, 4, 0, true}}));
   EXPECT_EQ(device.plan().injectedFailures(), 0u);
+}
+
+TEST(ScriptedDevice, RecordsNumbersAnswersAndHoldsCalls) {
+  MemoryDevice disk(8);
+  ScriptedDevice device(&disk);
+  std::vector<uint8_t> buffer = Filled(2, 5);
+  device.BeforeEach([](const DeviceCall& call) -> std::optional<Result> {
+    if (call.op != Op::kWrite || call.number != 2) return std::nullopt;
+    return Result::Error(ResultCode::kIoError, "refused");
+  });
+  EXPECT_TRUE(device.Write(1, 1, buffer.data()).ok());
+  EXPECT_FALSE(device.Write(2, 1, buffer.data()).ok());  // answered in the disk's place
+  EXPECT_EQ(disk.sector(2)[0], 0);
+  EXPECT_EQ(disk.writeCalls(), 1u);
+  device.ClearCalls();  // the numbering starts again
+  EXPECT_TRUE(device.Write(3, 1, buffer.data()).ok());
+  EXPECT_FALSE(device.Write(3, 1, buffer.data()).ok());
+  device.BeforeEach(nullptr);
+
+  device.Hold(Op::kRead);
+  std::thread reader([&] { EXPECT_TRUE(device.Read(4, 2, buffer.data()).ok()); });
+  ASSERT_TRUE(device.WaitUntilHeld(std::chrono::seconds(10)));
+  EXPECT_EQ(disk.readCalls(), 0u) << "a held call has not reached the disk";
+  device.Release();
+  reader.join();
+  EXPECT_FALSE(device.holding());
+  EXPECT_EQ(disk.readCalls(), 1u);
+  const std::vector<DeviceCall> calls = device.calls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[2].op, Op::kRead);
+  EXPECT_EQ(calls[2].sector, 4u);
+  EXPECT_EQ(calls[2].count, 2u);
+  EXPECT_EQ(calls[2].number, 1u);
 }
 
 }  // namespace

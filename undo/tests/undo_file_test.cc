@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
+#include "testing/memory_device.h"
+#include "testing/scripted_device.h"
 #include "undo/memory_undo_store.h"
 #include "undo/undo_device.h"
 #include "undo/undo_format.h"
 #include "undo/undo_restore.h"
-#include "testing/memory_device.h"
 
 namespace jukepak::undo {
 namespace {
@@ -103,26 +106,19 @@ TEST_F(UndoFileTest, FileCutAnywhereReadsAsTheSectorsItSavedWhole) {
 TEST_F(UndoFileTest, OldContentIsDurableBeforeEachWriteReachesTheDrive) {
   // The drive checks, at every write, that the store has synced the old
   // content of every sector written.
-  class Watching : public ForwardingDevice {
-   public:
-    Watching(SectorDevice* target, const MemoryUndoStore* store)
-        : ForwardingDevice(target), store_(store) {}
-    Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-      MemoryUndoStore durable = *store_;
-      durable.CutPower();
-      UndoFile file;
-      EXPECT_TRUE(ReadUndoFile(durable, &file).ok());
-      for (uint32_t s = sector; s < sector + count; ++s) {
-        EXPECT_NE(std::find(file.sectors.begin(), file.sectors.end(), s), file.sectors.end())
-            << "sector " << s << " written before its old content was synced";
-      }
-      return ForwardingDevice::Write(sector, count, in);
+  jukepak::testing::ScriptedDevice watched(&disk);
+  watched.BeforeEach([&](const jukepak::testing::DeviceCall& call) -> std::optional<Result> {
+    if (call.op != jukepak::testing::Op::kWrite) return std::nullopt;
+    MemoryUndoStore durable = store;
+    durable.CutPower();
+    UndoFile file;
+    EXPECT_TRUE(ReadUndoFile(durable, &file).ok());
+    for (uint32_t s = call.sector; s < call.sector + call.count; ++s) {
+      EXPECT_NE(std::find(file.sectors.begin(), file.sectors.end(), s), file.sectors.end())
+          << "sector " << s << " written before its old content was synced";
     }
-
-   private:
-    const MemoryUndoStore* store_;
-  };
-  Watching watched(&disk, &store);
+    return std::nullopt;
+  });
   UndoDevice device(&watched, &store, "test");
   const std::vector<uint8_t> data(3 * 512, 0xAB);
   ASSERT_TRUE(device.Write(7, 3, data.data()).ok());

@@ -5,14 +5,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include "checker/testing/scripted_console.h"
 #include "checker/testing/songlift_volume_builder.h"
-#include "checker/testing/sparse_device.h"
+#include "testing/sparse_device.h"
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
 #include "driver/image_write_consent.h"
@@ -20,6 +18,7 @@
 #include "driver/tests/loop_device.h"
 #include "format/format_constants.h"
 #include "testing/fault_device.h"
+#include "testing/scripted_device.h"
 #include "undo/file_undo_store.h"
 #include "undo/undo_restore.h"
 #include "volmend/check_worker.h"
@@ -29,9 +28,11 @@ namespace volmend {
 namespace {
 
 using jukepak::testing::FaultDevice;
+using jukepak::testing::Op;
 using jukepak::testing::Repeat;
+using jukepak::testing::ScriptedDevice;
 using jukepak::checker::CheckOutcome;
-using jukepak::checker::testing::SparseDevice;
+using jukepak::testing::SparseDevice;
 
 class VolmendWindowTest : public ::testing::Test {
  protected:
@@ -215,47 +216,14 @@ TEST_F(VolmendWindowTest, StopRequestIsNeverOverwrittenByARepairRequest) {
   EXPECT_EQ(device.contents(), before);
 }
 
-// Holds every read until released, so the worker is busy when the window closes.
-class GatedDevice : public jukepak::ForwardingDevice {
- public:
-  using ForwardingDevice::ForwardingDevice;
-  jukepak::Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++reads_;
-    waiting_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return open_; });
-    waiting_ = false;
-    return ForwardingDevice::Read(sector, count, out);
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool waiting() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_;
-  }
-  int reads() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return reads_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-  bool waiting_ = false;
-  int reads_ = 0;
-};
-
 TEST_F(VolmendWindowTest, WindowWaitsForABusyWorkerWithoutBlockingItsCalls) {
   AddCdWithTrack("A");
-  GatedDevice gated(&device);
+  // Every read is held until released, so the worker is busy when the window closes.
+  ScriptedDevice gated(&device);
+  gated.Hold(Op::kRead);
   VolmendSession session(&gated, &prompts);
   session.Start();
-  ASSERT_TRUE(WaitFor([&] { return gated.waiting(); }));  // inside the header read
+  ASSERT_TRUE(WaitFor([&] { return gated.holding(); }));  // inside the header read
   session.dialog().reject();                              // the user closes the window
   // The worker finishes its read, then reports the drive (a blocking call the
   // waiting window thread must serve) and stops at its first stop check.
@@ -267,7 +235,7 @@ TEST_F(VolmendWindowTest, WindowWaitsForABusyWorkerWithoutBlockingItsCalls) {
   release.join();
   EXPECT_TRUE(session.workerFinished());
   EXPECT_EQ(session.outcome(), CheckOutcome::kCancelled);
-  EXPECT_EQ(gated.reads(), 3) << "the header, the CD run, one FAT sector, then the stop check";
+  EXPECT_EQ(gated.callCount(Op::kRead), 3u) << "the header, the CD run, one FAT sector, then the stop check";
   EXPECT_TRUE(prompts.boxes.empty());
 }
 

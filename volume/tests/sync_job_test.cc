@@ -7,14 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
-#include <functional>
-#include <mutex>
+#include <chrono>
+#include <optional>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "testing/scripted_device.h"
 #include "volume/duplicate_songs.h"
 #include "volume/index_marks.h"
 #include "volume/pending_list.h"
@@ -29,6 +29,9 @@ namespace jukepak {
 namespace {
 
 using testing::Append;
+using testing::DeviceCall;
+using testing::Op;
+using testing::ScriptedDevice;
 using testing::Audit;
 using testing::AuditVolume;
 using testing::Mp3Audio;
@@ -38,22 +41,6 @@ using testing::TaggedMp3;
 using testing::TempDir;
 using testing::TrackAudio;
 using testing::WriteBytes;
-
-// Runs a hook before each write; the hook may fail the write.
-class ScriptedDevice : public ForwardingDevice {
- public:
-  using ForwardingDevice::ForwardingDevice;
-  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
-    ++writes;
-    if (beforeWrite) {
-      Result r = beforeWrite(writes);
-      if (!r.ok()) return r;
-    }
-    return ForwardingDevice::Write(sector, count, in);
-  }
-  std::function<Result(uint64_t)> beforeWrite;
-  uint64_t writes = 0;
-};
 
 struct Player {
   explicit Player(uint32_t sectors) : disk(sectors), volume(&reporter) {
@@ -223,9 +210,9 @@ std::vector<std::string> ThreeSongs(const TempDir& dir) {
 uint64_t WritesOfAFullSync(const std::vector<std::string>& songs) {
   Player p(4000);
   for (const auto& s : songs) EXPECT_TRUE(p.Add(s).ok());
-  p.device->writes = 0;
+  p.device->ClearCalls();
   EXPECT_TRUE(p.Sync().ok());
-  return p.device->writes;
+  return p.device->callCount(Op::kWrite);
 }
 
 size_t TracksOnDisk(const Audit& audit) {
@@ -242,11 +229,11 @@ TEST(SyncJob, CancelAtEveryWriteKeepsTheVolumeSoundAndTheNextSyncFinishes) {
   for (uint64_t k = 1; k <= writes; ++k) {
     Player p(4000);
     for (const auto& s : songs) ASSERT_TRUE(p.Add(s).ok());
-    p.device->writes = 0;
-    p.device->beforeWrite = [&](uint64_t n) {
-      if (n == k) p.volume.RequestCancel();
-      return Result::Ok();
-    };
+    p.device->ClearCalls();
+    p.device->BeforeEach([&](const DeviceCall& call) -> std::optional<Result> {
+      if (call.op == Op::kWrite && call.number == k) p.volume.RequestCancel();
+      return std::nullopt;
+    });
     const Result r = p.Sync();
     EXPECT_FALSE(p.volume.CancelRequested());
     const Audit cut = AuditVolume(p.disk);
@@ -264,7 +251,7 @@ TEST(SyncJob, CancelAtEveryWriteKeepsTheVolumeSoundAndTheNextSyncFinishes) {
                   : fresh.volume.model().playerCds[0]->tracks.size(),
               TracksOnDisk(cut));
 
-    p.device->beforeWrite = nullptr;
+    p.device->BeforeEach(nullptr);
     ASSERT_TRUE(p.Sync().ok()) << k;
     const Audit done = AuditVolume(p.disk);
     ExpectSound(done);
@@ -286,10 +273,11 @@ TEST(SyncJob, FailedDriverWriteStopsAtOnceAndReportsNothingUnwritten) {
   for (uint64_t k = 1; k <= writes; ++k) {
     Player p(4000);
     for (const auto& s : songs) ASSERT_TRUE(p.Add(s).ok());
-    p.device->writes = 0;
-    p.device->beforeWrite = [&](uint64_t n) {
-      return n == k ? Result::Error(ResultCode::kIoError, "injected") : Result::Ok();
-    };
+    p.device->ClearCalls();
+    p.device->BeforeEach([&](const DeviceCall& call) -> std::optional<Result> {
+      if (call.op != Op::kWrite || call.number != k) return std::nullopt;
+      return Result::Error(ResultCode::kIoError, "injected");
+    });
     const Result r = p.Sync();
     ASSERT_FALSE(r.ok()) << k;
     EXPECT_EQ(r.code(), ResultCode::kIoError);
@@ -482,29 +470,14 @@ TEST(SyncJob, SongsAddedDuringASyncWaitForTheNext) {
   ASSERT_TRUE(p.Add(songs[2]).ok());
   WriteBytes(dir / "other.mp3", TaggedMp3(0.5, "Other", "C", "D", 0));
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool entered = false, released = false;
-  p.device->writes = 0;
-  p.device->beforeWrite = [&](uint64_t n) {
-    if (n == 1) {
-      std::unique_lock<std::mutex> lock(mutex);
-      entered = true;
-      changed.notify_all();
-      changed.wait(lock, [&] { return released; });
-    }
-    return Result::Ok();
-  };
+  p.device->Hold(Op::kWrite);
   const auto idle_before = p.reporter.busyStates().size();
   size_t idle_count = 0;
   for (BusyState s : p.reporter.busyStates()) idle_count += s == BusyState::kIdle;
   (void)idle_before;
   p.volume.SetBusyState(BusyState::kSync);
   p.volume.SignalJob(Job::kSync);
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
-  }
+  ASSERT_TRUE(p.device->WaitUntilHeld(std::chrono::seconds(10)));
   // The job is writing S1 now.
   EXPECT_TRUE(p.Add(songs[1]).ok());  // joins the key being written
   EXPECT_TRUE(p.Add(songs[1]).ok());  // and is kept once
@@ -513,11 +486,7 @@ TEST(SyncJob, SongsAddedDuringASyncWaitForTheNext) {
   EXPECT_GT(p.volume.EstimateDownloadKilobytes(), 0u);
   EXPECT_EQ(RemovePendingCd(p.volume, p.volume.model().pendingCds[0]->treeItem).code(),
             ResultCode::kBusy);
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    released = true;
-  }
-  changed.notify_all();
+  p.device->Release();
   ASSERT_TRUE(p.reporter.WaitForIdleReports(idle_count + 1, std::chrono::seconds(20)));
 
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n  S3\n");

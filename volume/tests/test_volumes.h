@@ -19,13 +19,8 @@
 namespace jukepak::testing {
 
 // A device that forwards to a MemoryDevice the test keeps.
-class SharedDevice : public ForwardingDevice {
- public:
-  explicit SharedDevice(MemoryDevice* disk) : ForwardingDevice(disk) {}
-};
-
 inline std::unique_ptr<SectorDevice> Share(MemoryDevice& disk) {
-  return std::make_unique<SharedDevice>(&disk);
+  return std::make_unique<ForwardingDevice>(&disk);
 }
 
 inline VolumeHeader ReadHeader(MemoryDevice& disk) {

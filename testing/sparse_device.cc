@@ -1,9 +1,9 @@
-#include "checker/testing/sparse_device.h"
+#include "testing/sparse_device.h"
 
 #include <cstring>
 #include <string>
 
-namespace jukepak::checker::testing {
+namespace jukepak::testing {
 
 Result SparseDevice::Open() {
   open_ = true;
@@ -49,4 +49,4 @@ SparseDevice::Sector SparseDevice::Get(uint32_t sector) const {
   return found->second;
 }
 
-}  // namespace jukepak::checker::testing
+}  // namespace jukepak::testing

@@ -9,7 +9,7 @@
 
 #include "format/sector_device.h"
 
-namespace jukepak::checker::testing {
+namespace jukepak::testing {
 
 class SparseDevice : public SectorDevice {
  public:
@@ -49,4 +49,4 @@ class SparseDevice : public SectorDevice {
   uint64_t write_calls_ = 0;
 };
 
-}  // namespace jukepak::checker::testing
+}  // namespace jukepak::testing
