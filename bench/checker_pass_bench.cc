@@ -18,16 +18,16 @@
 #include "base/byte_order.h"
 #include "checker/check_engine.h"
 #include "checker/testing/engine_fixtures.h"
-#include "checker/testing/songlift_volume_builder.h"
-#include "testing/sparse_device.h"
 #include "format/format_constants.h"
+#include "testing/sparse_device.h"
+#include "testing/volume_builder.h"
 
 namespace {
 
 using jukepak::checker::CheckEngine;
 using jukepak::checker::VolumeImages;
 using jukepak::checker::testing::RecordingSink;
-using jukepak::checker::testing::SongliftVolumeBuilder;
+using jukepak::testing::VolumeBuilder;
 using jukepak::testing::SparseDevice;
 namespace format = jukepak::format;
 
@@ -40,7 +40,7 @@ bool Check(const jukepak::Result& r, const char* what) {
 
 // Breaks one track in one of five ways: the first three remove it, the last
 // two end its chain where its size says.
-void Damage(SongliftVolumeBuilder& volume, int cd, uint32_t track, uint32_t start, int kind) {
+void Damage(VolumeBuilder& volume, int cd, uint32_t track, uint32_t start, int kind) {
   const std::vector<uint32_t> chain = volume.Chain(start);
   switch (kind) {
     case 0:  // record signature
@@ -106,7 +106,7 @@ void Print(const char* what, const Timing& t) {
 int CraftedRun() {
   constexpr uint32_t kCraftedSectors = 100352;
   SparseDevice device(kCraftedSectors);
-  SongliftVolumeBuilder volume(&device);
+  VolumeBuilder volume(&device);
   int id = 0;
   uint32_t start = 0;
   if (!Check(volume.Format(), "format") || !Check(volume.AddCd("A", "B", &id), "cd") ||
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   SparseDevice device(kSectors);
-  SongliftVolumeBuilder volume(&device);
+  VolumeBuilder volume(&device);
   if (!Check(volume.Format(), "format")) return 1;
   std::mt19937 random(1);
   struct Listed {

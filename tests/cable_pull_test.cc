@@ -21,6 +21,7 @@
 #include "frontend/bind_player.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_media.h"
 #include "volume/track_export.h"
@@ -84,13 +85,13 @@ class CablePullTest : public ::testing::Test {
     PlayerVolume volume(&reporter);
     ASSERT_TRUE(frontend::BindPlayerModule(volume, kModule).ok()) << volume.bindError();
     ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
+    std::vector<std::string> old;
     for (int i = 1; i <= 2; ++i) {
-      const std::string path = dir / ("old" + std::to_string(i) + ".mp3");
-      testing::WriteBytes(path,
+      old.push_back(dir / ("old" + std::to_string(i) + ".mp3"));
+      testing::WriteBytes(old.back(),
                           testing::TaggedMp3(0.3, "old" + std::to_string(i), "Ann", "Before", i));
-      ASSERT_TRUE(AddFile(volume, path, std::nullopt).ok());
     }
-    ASSERT_TRUE(volume.RunJobNow(Job::kSync).ok());
+    ASSERT_TRUE(testing::SyncFiles(volume, old).ok());
   }
   void TearDown() override {
     unsetenv("JUKEPAK_IMAGE");

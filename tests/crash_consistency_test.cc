@@ -24,11 +24,12 @@
 #include "testing/fault_device.h"
 #include "testing/memory_device.h"
 #include "testing/scripted_device.h"
+#include "testing/volume_builder.h"
 #include "volume/ffmpeg_transcoder.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/remote_functions.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/tests/test_media.h"
 #include "volume/track_export.h"
 #include "volume/volume_edits.h"
@@ -317,6 +318,17 @@ TEST_F(CrashConsistency, DeletingACdAtTheTopMiddleAndBottomOfTheRun) {
         OverMountedVolume([cd](PlayerVolume& v) { return DeletePlayerCd(v, Cd(v, cd)); }),
         With(&Allowance::mayVanish, TitlesOf(cd)));
   }
+}
+
+TEST_F(CrashConsistency, DeletingAnEmptyCdInTheMiddleOfTheRun) {
+  std::vector<testing::CdContent> cds = StartingCds();
+  cds.insert(cds.begin() + 2, testing::CdContent{"Nobody", "Empty", {}});
+  MemoryDevice with_empty(kDiskSectors);
+  ASSERT_TRUE(testing::BuildVolume(&with_empty, cds).ok());
+  CutAtEveryWrite("delete the empty CD 3", with_empty, OverMountedVolume([](PlayerVolume& v) {
+                    return DeletePlayerCd(v, Cd(v, 2));
+                  }),
+                  Allowance{});
 }
 
 TEST_F(CrashConsistency, MovingATrackWithinAndBetweenCds) {

@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 #include "checker/check_run.h"
 #include "checker/testing/scripted_console.h"
 #include "testing/memory_device.h"
 #include "testing/scripted_device.h"
-#include "volume/player_volume.h"
+#include "volume/testing/engine_volume.h"
 
 namespace jukepak::checker {
 namespace {
@@ -21,12 +20,7 @@ using jukepak::testing::ScriptedDevice;
 
 TEST(EmptyVolumeCheck, IsCleanWithoutZeroSectorTransfers) {
   MemoryDevice disk(30000);
-  {
-    QuietReporter reporter;
-    PlayerVolume volume(&reporter);
-    ASSERT_TRUE(volume.BindDevice(std::make_unique<ForwardingDevice>(&disk)).ok());
-    ASSERT_TRUE(volume.RunJobNow(Job::kInit).ok());
-  }
+  ASSERT_TRUE(jukepak::testing::InitializeWithEngine(&disk).ok());
   ScriptedDevice device(&disk);
   testing::ScriptedConsole console;
   EXPECT_EQ(RunCheck(device, console), CheckOutcome::kClean);

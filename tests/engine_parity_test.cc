@@ -18,6 +18,7 @@
 #include "frontend/bind_player.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_media.h"
 #include "volume/volume_edits.h"
@@ -48,8 +49,7 @@ void Session(const std::string& module, bool mount,
 }
 
 void Sync(PlayerVolume& volume, const std::vector<std::string>& songs) {
-  for (const std::string& song : songs) ASSERT_TRUE(AddFile(volume, song, std::nullopt).ok());
-  const Result synced = volume.RunJobNow(Job::kSync);
+  const Result synced = testing::SyncFiles(volume, songs);
   ASSERT_TRUE(synced.ok()) << synced.message();
 }
 

@@ -1,5 +1,6 @@
-// Volumes as Songlift writes them pass every check, through syncs, deletes
-// and moves; and a volume the checker repaired mounts in Songlift's engine.
+// Volumes as Songlift writes them pass every check, through syncs and
+// through the deletes and moves of Songlift's own engine; and a volume the
+// checker repaired mounts in Songlift's engine.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include "format/format_constants.h"
 #include "volume/integrity_check.h"
 #include "volume/player_volume.h"
+#include "volume/testing/engine_volume.h"
+#include "volume/volume_edits.h"
 
 namespace jukepak::checker {
 namespace {
@@ -47,6 +50,22 @@ Mounted MountWithSonglift(SectorDevice* disk) {
   return m;
 }
 
+// Songlift's engine mounted over the disk, for its edits.
+struct Songlift {
+  explicit Songlift(SectorDevice* disk) : volume(&reporter) {
+    EXPECT_TRUE(jukepak::testing::MountVolume(volume, disk).ok());
+  }
+  CdNode* Cd(const std::string& album) {
+    for (const auto& cd : volume.model().playerCds) {
+      if (cd->record.album() == album) return cd.get();
+    }
+    ADD_FAILURE() << "no CD " << album;
+    return nullptr;
+  }
+  QuietReporter reporter;
+  PlayerVolume volume;
+};
+
 class SongliftVolumesTest : public SmallVolumeTest {
  protected:
   uint32_t UsedClusters() {
@@ -56,7 +75,17 @@ class SongliftVolumesTest : public SmallVolumeTest {
     }
     return used;
   }
+  // The builder's id of the CD `album` (after Load, ids are new).
+  int Id(const std::string& album) {
+    for (uint32_t i = 0; i < volume.cdCount(); ++i) {
+      if (volume.cd(volume.cdAt(i)).album() == album) return volume.cdAt(i);
+    }
+    ADD_FAILURE() << "no CD " << album;
+    return 0;
+  }
+  // Judges the disk as it stands (the builder takes it up again first).
   void ExpectSound(const char* when) {
+    ASSERT_TRUE(volume.Load().ok()) << when;
     const testing::CheckResult check = Check();
     EXPECT_TRUE(check.clean()) << when;
     EXPECT_EQ(check.findings.back().text, Used(UsedClusters())) << when;
@@ -81,23 +110,37 @@ TEST_F(SongliftVolumesTest, SyncsDeletesAndMovesKeepTheVolumeSound) {
   for (int t = 0; t < 100; ++t) AddTrack(full, "F" + std::to_string(t), 1);
   ExpectSound("after the syncs");
 
-  ASSERT_TRUE(volume.DeleteTrack(cds[3], 0).ok());
-  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[0]).ok());   // the top of the run
-  ASSERT_TRUE(volume.DeleteCdAndTracks(full).ok());     // the bottom of the run
-  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[20]).ok());  // the middle
-  ASSERT_TRUE(volume.DeleteCdAndTracks(cds[7]).ok());
+  {
+    Songlift songlift(&device);
+    PlayerVolume& v = songlift.volume;
+    ASSERT_TRUE(DeletePlayerTrack(v, songlift.Cd("Album 3"), 0).ok());
+    ASSERT_TRUE(DeletePlayerCd(v, songlift.Cd("Album 0")).ok());   // the top of the run
+    ASSERT_TRUE(DeletePlayerCd(v, songlift.Cd("Full")).ok());      // the bottom of the run
+    ASSERT_TRUE(DeletePlayerCd(v, songlift.Cd("Album 20")).ok());  // the middle
+    ASSERT_TRUE(DeletePlayerCd(v, songlift.Cd("Album 7")).ok());
+  }
   ExpectSound("after the deletes");
 
-  for (int i = 0; i < 5; ++i) AddTrack(cds[10], "New" + std::to_string(i), 2 + i);
-  ASSERT_TRUE(volume.MoveTrack(cds[10], 0, cds[11]).ok());
-  ASSERT_TRUE(volume.MoveTrack(cds[12], 0, cds[10], 0).ok());
+  for (int i = 0; i < 5; ++i) AddTrack(Id("Album 10"), "New" + std::to_string(i), 2 + i);
+  {
+    Songlift songlift(&device);
+    PlayerVolume& v = songlift.volume;
+    CdNode* ten = songlift.Cd("Album 10");
+    CdNode* eleven = songlift.Cd("Album 11");
+    ASSERT_TRUE(MoveTrack(v, ten, 0, eleven, uint32_t(eleven->tracks.size())).ok());
+    ASSERT_TRUE(MoveTrack(v, songlift.Cd("Album 12"), 0, ten, 0).ok());
+  }
   ExpectSound("after the moves");
 }
 
 TEST_F(SongliftVolumesTest, EmptiedRunAndItsNextCdAreSound) {
   const int a = AddCd("A");
   AddTrack(a, "One", 2);
-  ASSERT_TRUE(volume.DeleteTrack(a, 0).ok());
+  {
+    Songlift songlift(&device);
+    ASSERT_TRUE(DeletePlayerTrack(songlift.volume, songlift.Cd("A"), 0).ok());
+  }
+  ASSERT_TRUE(volume.Load().ok());
   ASSERT_EQ(volume.header().cdCount(), 0u);
   ASSERT_EQ(volume.header().cdStart(), 0u) << "a volume without CDs keeps its run at 0";
   ExpectSound("with no CD left");
@@ -111,7 +154,10 @@ TEST_F(SongliftVolumesTest, CdEmptiedByAMoveIsReportedAndRemoved) {
   AddTrack(a, "One", 2);
   const int b = AddCd("B");
   AddTrack(b, "Two", 2);
-  ASSERT_TRUE(volume.MoveTrack(a, 0, b).ok());
+  {
+    Songlift songlift(&device);
+    ASSERT_TRUE(MoveTrack(songlift.volume, songlift.Cd("A"), 0, songlift.Cd("B"), 1).ok());
+  }
   EXPECT_EQ(RepairTwice(), (Codes{Problem::kCdNoTracks, Problem::kClustersUsed}));
   const Mounted m = MountWithSonglift(&device);
   EXPECT_TRUE(m.ok);

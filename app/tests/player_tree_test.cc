@@ -18,7 +18,8 @@
 #include "frontend/bind_player.h"
 #include "frontend/qsettings_store.h"
 #include "testing/memory_device.h"
-#include "volume/testing/volume_builder.h"
+#include "testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "window_test_support.h"
 
 using namespace songlift;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "checker/testing/engine_fixtures.h"
-#include "checker/testing/songlift_volume_builder.h"
 #include "testing/sparse_device.h"
+#include "testing/volume_builder.h"
 
 namespace jukepak::checker {
 
@@ -26,7 +26,7 @@ class SmallVolumeTest : public ::testing::Test {
   // A blank disk with a new, empty volume, for each case of a table.
   void Reformat() {
     device = jukepak::testing::SparseDevice(kSectors);
-    volume = testing::SongliftVolumeBuilder(&device);
+    volume = jukepak::testing::VolumeBuilder(&device);
     ASSERT_TRUE(volume.Format().ok());
   }
 
@@ -76,7 +76,7 @@ class SmallVolumeTest : public ::testing::Test {
   }
 
   jukepak::testing::SparseDevice device{kSectors};
-  testing::SongliftVolumeBuilder volume{&device};
+  jukepak::testing::VolumeBuilder volume{&device};
   testing::CheckResult repaired;
 };
 

@@ -90,7 +90,7 @@ TEST_F(CheckRunTest, DriveSizeIsShownInMegabytesWithTwoDecimals) {
 
 TEST_F(CheckRunTest, ProgressIsShownOnlyWhenItChangesAndNeverReaches100) {
   jukepak::testing::SparseDevice large(600000);  // a FAT of 293 sectors
-  testing::SongliftVolumeBuilder builder(&large);
+  jukepak::testing::VolumeBuilder builder(&large);
   ASSERT_TRUE(builder.Format().ok());
   ScriptedConsole console;
   EXPECT_EQ(RunCheck(large, console), CheckOutcome::kClean);
@@ -314,7 +314,7 @@ TEST_F(CheckRunTest, DriveTooSmallForAVolumeSaysItsSizeAndTheMinimum) {
 TEST(CraftedHeader, LargestDriveIsCheckedAndRepairedWithinItsSize) {
   constexpr uint32_t n = 1u << 28;
   jukepak::testing::SparseDevice device(n);
-  testing::SongliftVolumeBuilder volume(&device);
+  jukepak::testing::VolumeBuilder volume(&device);
   ASSERT_TRUE(volume.Format().ok());
   struct Case {
     uint32_t cdStart, cdCount;

@@ -18,9 +18,9 @@
 #include "driver/image_file.h"
 #include "driver/tests/loop_device.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/player_volume.h"
-#include "volume/testing/recording_reporter.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/test_volumes.h"
 
@@ -103,12 +103,7 @@ TEST_F(CliTest, InitWithoutATerminalNeedsYes) {
 
 TEST_F(CliTest, ListsCdsAndTracksAsTheTreesShowThem) {
   jukepak::MemoryDevice disk(20000);
-  jukepak::testing::RecordingReporter reporter;
-  {
-    jukepak::PlayerVolume volume(&reporter);
-    ASSERT_TRUE(volume.BindDevice(jukepak::testing::Share(disk)).ok());
-    ASSERT_TRUE(volume.RunJobNow(jukepak::Job::kInit).ok());
-  }
+  ASSERT_TRUE(jukepak::testing::InitializeWithEngine(&disk).ok());
   jukepak::testing::AddCd(disk, "Caf\xE9", "Live", {{"One", "Caf\xE9", 1}, {"Two", "Guest", 2}});
   std::ofstream(Path("p.img"), std::ios::binary)
       .write(reinterpret_cast<const char*>(disk.bytes().data()),
@@ -121,8 +116,8 @@ TEST_F(CliTest, ListsCdsAndTracksAsTheTreesShowThem) {
   ASSERT_EQ(r.status, 0) << r.err;
   const QString cafe = QString::fromUtf8("Caf\xC3\xA9");
   const QJsonArray tracks{
-      QJsonObject{{"title", "One"}, {"artist", cafe}, {"firstCluster", 2}, {"size", 1124}},
-      QJsonObject{{"title", "Two"}, {"artist", "Guest"}, {"firstCluster", 3}, {"size", 1124}}};
+      QJsonObject{{"title", "One"}, {"artist", cafe}, {"firstCluster", 2}, {"size", 1024}},
+      QJsonObject{{"title", "Two"}, {"artist", "Guest"}, {"firstCluster", 3}, {"size", 7169}}};
   EXPECT_EQ(Compact(JsonOut(r.out).array()),
             Compact(QJsonArray{QJsonObject{
                 {"artist", cafe}, {"album", "Live"}, {"sector", 19999}, {"tracks", tracks}}}));

@@ -17,8 +17,9 @@
 
 #include "cli/tests/cli_runner.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/id3_tags.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 
 namespace {
 

@@ -21,8 +21,9 @@
 #include "frontend/restore_plan.h"
 #include "frontend/track_file_writer.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/player_volume.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/tests/test_media.h"
 #include "volume/track_export.h"
 

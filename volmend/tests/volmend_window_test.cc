@@ -9,8 +9,6 @@
 #include <thread>
 
 #include "checker/testing/scripted_console.h"
-#include "checker/testing/songlift_volume_builder.h"
-#include "testing/sparse_device.h"
 #include "driver/driver_device.h"
 #include "driver/image_file.h"
 #include "driver/image_write_consent.h"
@@ -19,6 +17,8 @@
 #include "format/format_constants.h"
 #include "testing/fault_device.h"
 #include "testing/scripted_device.h"
+#include "testing/sparse_device.h"
+#include "testing/volume_builder.h"
 #include "undo/file_undo_store.h"
 #include "undo/undo_restore.h"
 #include "volmend/check_worker.h"
@@ -67,7 +67,7 @@ class VolmendWindowTest : public ::testing::Test {
   jukepak::testing::TempDir data_home_;
   jukepak::testing::ScopedEnv data_home_variable_{"XDG_DATA_HOME", data_home_.path().c_str()};
   SparseDevice device{20000};
-  jukepak::checker::testing::SongliftVolumeBuilder volume{&device};
+  jukepak::testing::VolumeBuilder volume{&device};
   ScriptedPrompts prompts;
 };
 

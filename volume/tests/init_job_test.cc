@@ -13,7 +13,9 @@
 #include "format/remote_code_table.h"
 #include "testing/fault_device.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/player_volume.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
 #include "volume/tests/test_volumes.h"
 
@@ -124,6 +126,17 @@ TEST(InitJob, LaysOutAMillionSectorDriveByteForByte) {
   volume.UnbindDriver();
   unsetenv("JUKEPAK_IMAGE");
   std::remove(image.c_str());
+}
+
+// The test kit's builder lays new volumes from the format alone; the tests
+// built on it hold only while it writes what the engine writes.
+TEST(InitJob, WritesWhatTheTestKitsBuilderLaysOut) {
+  for (uint32_t sectors : {3000u, 20000u, 100000u}) {
+    MemoryDevice engine(sectors), built(sectors);
+    ASSERT_TRUE(testing::InitializeWithEngine(&engine).ok());
+    ASSERT_TRUE(testing::VolumeBuilder(&built).Format().ok());
+    EXPECT_TRUE(engine.bytes() == built.bytes()) << sectors << " sectors";
+  }
 }
 
 TEST(InitJob, ZeroesTheSignatureFirstAndWritesTheHeaderLast) {

@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
-#include "volume/testing/volume_builder.h"
 
 namespace jukepak {
 namespace {

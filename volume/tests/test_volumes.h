@@ -1,19 +1,19 @@
-// Small volumes for the engine's tests, written straight into a MemoryDevice
-// the way Songlift lays them out: CD records from the end of the audio area
-// downward, track records at the start of each chain, chains in the FAT.
+// Small volumes for the engine's tests over a MemoryDevice: a lent device,
+// the header and FAT entries read and patched in place, and CDs added to a
+// volume the engine initialized.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/byte_order.h"
-#include "format/cd_record.h"
-#include "format/fat.h"
-#include "format/track_record.h"
 #include "format/volume_header.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/player_volume.h"
 
 namespace jukepak::testing {
@@ -49,41 +49,28 @@ struct TrackSpec {
   uint32_t clusters = 1;
 };
 
-// Appends a CD below the current CD run; its tracks take the lowest free
-// clusters. Returns the record's sector.
+// Appends a CD below the current CD run of the volume on `disk`, through
+// the test kit's builder; its tracks take the lowest free clusters. Returns
+// the record's sector. A CD that does not fit aborts the run: the test
+// itself is wrong.
 inline uint32_t AddCd(MemoryDevice& disk, const std::string& artist, const std::string& album,
                       const std::vector<TrackSpec>& tracks) {
-  VolumeHeader h = ReadHeader(disk);
-  CdRecord cd;
-  cd.StampSignature();
-  cd.setArtist(artist);
-  cd.setAlbum(album);
-  cd.setTrackCount(uint8_t(tracks.size()));
-  uint32_t next = 0;
-  for (size_t j = 0; j < tracks.size(); ++j) {
-    std::vector<uint32_t> chain;
-    while (chain.size() < tracks[j].clusters) {
-      if (FatEntry(disk, next) == format::kFatFree) chain.push_back(next);
-      ++next;
-    }
-    for (size_t k = 0; k < chain.size(); ++k) {
-      SetFatEntry(disk, chain[k], k + 1 < chain.size() ? chain[k + 1] : format::kFatEndOfChain);
-    }
-    TrackRecord t;
-    t.StampSignature();
-    t.setSize(1024 + 100);
-    t.setTitle(tracks[j].title);
-    t.setArtist(tracks[j].artist);
-    std::memcpy(disk.sector(uint32_t(h.ClusterSector(chain[0]))), t.data(), t.bytes().size());
-    cd.setStartCluster(uint32_t(j), chain[0]);
+  VolumeBuilder builder(&disk);
+  int id = 0;
+  Result r = builder.Load();
+  if (r.ok()) r = builder.AddCd(album, artist, &id);
+  for (size_t i = 0; r.ok() && i < tracks.size(); ++i) {
+    uint32_t start = 0;
+    r = builder.AddTrack(id, tracks[i].title, tracks[i].clusters, &start);
+    if (!r.ok()) break;
+    builder.track(start).setArtist(tracks[i].artist);
+    r = builder.WriteTrack(start);
   }
-  const uint32_t sector =
-      h.cdCount() == 0 ? uint32_t(h.AudioEndSector()) - 1 : h.cdStart() - 1;
-  std::memcpy(disk.sector(sector), cd.data(), cd.bytes().size());
-  h.setCdStart(sector);
-  h.setCdCount(h.cdCount() + 1);
-  WriteHeaderTo(disk, h);
-  return sector;
+  if (!r.ok()) {
+    std::fprintf(stderr, "AddCd: %s\n", r.message().c_str());
+    std::abort();
+  }
+  return builder.cdSector(id);
 }
 
 }  // namespace jukepak::testing

@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/id3_tags.h"
 #include "volume/taglib_tags.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
-#include "volume/testing/volume_builder.h"
 
 namespace jukepak {
 namespace {

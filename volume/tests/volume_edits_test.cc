@@ -12,9 +12,10 @@
 
 #include "testing/fault_device.h"
 #include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/integrity_check.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/testing/recording_reporter.h"
-#include "volume/testing/volume_builder.h"
 
 namespace jukepak {
 namespace {
