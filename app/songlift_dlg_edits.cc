@@ -177,6 +177,7 @@ void CSongliftDlg::RenameProposedItem(QTreeWidgetItem* item) {
       is_song ? jukepak::RenamePendingSong(volume(), handle, new_artist, new_title)
               : jukepak::RenamePendingCd(volume(), handle, new_artist, new_title);
   if (renamed.code() == jukepak::ResultCode::kBusy) IsPendingEditable();
+  ReportEditFailure(renamed);  // e.g. an album that has no room for this CD's songs
 }
 
 bool CSongliftDlg::IsPendingEditable() {

@@ -46,6 +46,16 @@ bool MoveFillsTarget(const PlayerVolume& volume, const CdNode& from, const CdNod
   return SongsBoundForKey(volume, to.album(), to.artist()) >= format::kMaxTracksPerCd;
 }
 
+// A renamed CD joins the songs of its new key (a player CD or another
+// pending CD of that album and artist); the sync writes them all onto one
+// player CD, so together they must fit in it.
+bool RenameOverfillsKey(const PlayerVolume& volume, const CdNode& cd, const std::string& artist,
+                        const std::string& album) {
+  if (cd.record.album() == album && cd.record.artist() == artist) return false;
+  const size_t joined = SongsBoundForKey(volume, album, artist) + cd.pendingTracks.size();
+  return joined > format::kMaxTracksPerCd;
+}
+
 Result Busy() { return Result::Error(ResultCode::kBusy, kPendingBusy); }
 
 void RemoveEmptyCd(PlayerVolume& volume, CdNode* cd) {
@@ -64,8 +74,13 @@ Result RenamePendingCd(PlayerVolume& volume, TreeItem cd_item, std::string_view 
   if (!PendingEditsAllowed(volume)) return Busy();
   CdNode* cd = FindCd(volume.model(), cd_item);
   if (cd == nullptr) return Result::Error(ResultCode::kNotFound, "no pending CD has this entry");
-  cd->record.setArtist(PlayerFieldFromUtf8(artist_utf8));
-  cd->record.setAlbum(PlayerFieldFromUtf8(album_utf8));
+  const std::string artist = PlayerFieldFromUtf8(artist_utf8);
+  const std::string album = PlayerFieldFromUtf8(album_utf8);
+  if (RenameOverfillsKey(volume, *cd, artist, album)) {
+    return Result::Error(ResultCode::kLimit, kNoMoreTracks);
+  }
+  cd->record.setArtist(artist);
+  cd->record.setAlbum(album);
   volume.reporter().SetItemLabel(Tree::kPending, cd->treeItem, CdLabel(cd->record));
   FillProposedCdTracks(volume.reporter(), *cd);
   return Result::Ok();

@@ -326,6 +326,30 @@ TEST_F(PendingListTest, MoveLimitCountsThePlayersTracksOfTheTargetAlbum) {
           .ok());
 }
 
+TEST_F(PendingListTest, RenameLimitCountsTheSongsOfTheNewAlbum) {
+  AddPlayerCd("A", "B", 98);
+  ASSERT_TRUE(AddFile(volume(), Tagged("1.mp3", "1", "C", "D", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "2", "C", "D", 0), std::nullopt).ok());
+  ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "3", "E", "F", 0), std::nullopt).ok());
+  auto of_artist = [&](const std::string& artist) {
+    for (const auto& cd : pending()) {
+      if (cd->record.artist() == artist) return cd.get();
+    }
+    return static_cast<CdNode*>(nullptr);
+  };
+  CdNode* cd = of_artist("C");
+  CdNode* ef = of_artist("E");
+  ASSERT_TRUE(cd != nullptr && ef != nullptr);
+
+  // Two songs would bring the player's 98 of "A / B" to 100: allowed; a
+  // third would not fit.
+  ASSERT_TRUE(RenamePendingCd(volume(), cd->treeItem, "A", "B").ok());
+  const Result full = RenamePendingCd(volume(), ef->treeItem, "A", "B");
+  EXPECT_EQ(full.code(), ResultCode::kLimit);
+  EXPECT_EQ(ef->record.artist() + "/" + ef->record.album(), "E/F");
+  EXPECT_TRUE(RenamePendingCd(volume(), cd->treeItem, "A", "B").ok());  // its own key: no change
+}
+
 // Songs whose tags and audio the test states through the stand-ins.
 class PendingTagsTest : public PendingListTest {
  protected:
