@@ -1,45 +1,16 @@
-// What Volmend's window tests share: one QApplication on the offscreen
-// platform, scripted message boxes and waiting while the event loop runs.
+// What Volmend's window tests share beside frontend/testing/window_testing.h:
+// the message boxes, recorded and answered by script.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTest>
 #include <QWidget>
 #include <deque>
-#include <functional>
-#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "volmend/checker_prompts.h"
 
 namespace volmend {
-
-// The application object every test of the binary shares. It is made before
-// the first test and deleted after the last, while Qt's own globals still
-// exist (deleting it during static destruction crashes).
-class ApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "volmend_test";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-
-inline const bool kApplicationRegistered =
-    (::testing::AddGlobalTestEnvironment(new ApplicationEnvironment), true);
-
-inline void EnsureApplication() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 struct ShownBox {
   std::string text;
@@ -71,16 +42,5 @@ class ScriptedPrompts : public CheckerPrompts {
     return yes;
   }
 };
-
-// Runs the event loop until `done` or `ms` milliseconds have passed.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 }  // namespace volmend
