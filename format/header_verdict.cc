@@ -146,7 +146,9 @@ Result DropsListedRecords(SectorDevice& device, const Fields& read, const Fields
   if (!r.ok()) return r;
   const uint64_t lowest = read.audioFirst() + 2 * format::kSectorsPerCluster;
   const uint64_t first = std::max(read.cdStart, lowest);
-  const uint64_t end = std::min(read.cdStart + read.cdCount, read.audioEnd());
+  // Records the header places past its audio area or past the drive do not
+  // exist, so none of them can be left out.
+  const uint64_t end = std::min({read.cdStart + read.cdCount, read.audioEnd(), read.n});
   std::vector<uint8_t> chunk(size_t(kChunkSectors) * format::kSectorSize);
   uint64_t gap = 0;
   for (uint64_t s = first; s < end && gap < kRunGap && !*drops;) {

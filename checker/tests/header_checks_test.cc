@@ -211,6 +211,7 @@ TEST_F(HeaderRebuildTest, DerivableFieldsAreRebuiltAndKeepEveryTrack) {
   struct Case {
     uint32_t offset, value;
     Codes codes;
+    uint32_t offset2 = 0, value2 = 0;  // a second field changed, when offset2 is not 0
   };
   const uint32_t end = 1250 * 16;  // (audioStart + audioClusters) * 16
   const Case cases[] = {
@@ -224,6 +225,9 @@ TEST_F(HeaderRebuildTest, DerivableFieldsAreRebuiltAndKeepEveryTrack) {
       {format::kCdStartOffset, end - 1, {P::kCdRunOverlapsAudio, P::kCdRunRebuilt}},
       {format::kCdCountOffset, 7, {P::kCdRunOverlapsAudio, P::kCdRunRebuilt}},
       {format::kCdCountOffset, 1, {P::kCdRunNotAtEnd, P::kCdRunRebuilt}},
+      // An audio area far past the drive, and a CD run one record past it.
+      {format::kAudioClustersOffset, 0xF7000000 + 1249, {P::kCdRunNotAtEnd, P::kHeaderFieldRebuilt, P::kCdRunRebuilt},
+       format::kCdCountOffset, 3},
   };
   const std::vector<uint32_t> sound = Fields6();
   const auto before = device.contents();
@@ -232,6 +236,7 @@ TEST_F(HeaderRebuildTest, DerivableFieldsAreRebuiltAndKeepEveryTrack) {
     device = jukepak::testing::SparseDevice(kSectors);
     for (const auto& [sector, bytes] : before) ASSERT_TRUE(device.Write(sector, 1, bytes.data()).ok());
     SetField(c.offset, c.value);
+    if (c.offset2 != 0) SetField(c.offset2, c.value2);
     Codes expected = c.codes;
     expected.push_back(P::kClustersUsed);
     EXPECT_EQ(RepairTwice(), expected);
