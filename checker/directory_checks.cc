@@ -9,19 +9,11 @@
 #include <unordered_map>
 
 #include "base/byte_order.h"
+#include "base/fnv1a.h"
 #include "checker/check_engine.h"
 #include "format/format_constants.h"
 
 namespace jukepak::checker {
-namespace {
-
-uint64_t Fnv1a(const uint8_t* bytes, size_t count) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (size_t i = 0; i < count; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
-  return hash;
-}
-
-}  // namespace
 
 // Closing up the run writes its records from the top down, so a cut leaves
 // a record both where it was and where it went, higher up; the lower copy

@@ -4,17 +4,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/fnv1a.h"
 #include "format/format_constants.h"
 #include "volume/pending_list.h"
 
 namespace jukepak::testing {
 namespace {
-
-uint64_t Fnv1a(const uint8_t* bytes, size_t size) {
-  uint64_t hash = 1469598103934665603ull;
-  for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-  return hash;
-}
 
 std::string Hex(uint64_t value) {
   char text[17];
