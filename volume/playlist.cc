@@ -93,6 +93,18 @@ std::string Resolve(const std::string& folder, const std::string& entry) {
   return Normal(slashed[0] == '/' ? slashed : folder + "/" + slashed);
 }
 
+// A Latin-1 playlist was most likely written beside files whose names are
+// Latin-1 bytes on disk too, so those bytes are tried first; a name that is
+// not there is taken as the text it reads as, in UTF-8.
+std::string ResolveEntry(const std::string& folder, const std::string& entry,
+                         const std::string& latin1_bytes) {
+  if (!latin1_bytes.empty()) {
+    const std::string as_bytes = Resolve(folder, latin1_bytes);
+    if (Exists(as_bytes)) return as_bytes;
+  }
+  return Resolve(folder, entry);
+}
+
 }  // namespace
 
 bool IsPlaylistName(const std::string& path) {
@@ -116,13 +128,12 @@ Result ReadPlaylist(const std::string& path, std::vector<PlaylistEntry>* entries
   if (!read.ok()) return read;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   const bool utf8 = EndsWith(Lower(path), ".m3u8") || Utf8LengthCutAtEnd(text) == text.size();
-  if (!utf8) text = Utf8FromLatin1(text);
 
   const std::string folder = FolderOf(path);
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
-    const std::string entry = Trim(line);
+    const std::string entry = utf8 ? Trim(line) : Utf8FromLatin1(Trim(line));
     if (entry.empty() || entry[0] == '#') continue;
     std::string scheme;
     if (IsUrl(entry, &scheme)) {
@@ -133,7 +144,7 @@ Result ReadPlaylist(const std::string& path, std::vector<PlaylistEntry>* entries
       }
       continue;
     }
-    entries->push_back({Resolve(folder, entry), false});
+    entries->push_back({ResolveEntry(folder, entry, utf8 ? "" : Trim(line)), false});
   }
   return Result::Ok();
 }

@@ -2,7 +2,8 @@
 // with "#" are comments (the extended format's "#EXTINF" lines included);
 // the rest name a file, by a path relative to the playlist's folder or an
 // absolute one, or a URL. A .m3u8 is UTF-8; an .m3u is UTF-8 when it reads
-// as UTF-8 and Latin-1 otherwise.
+// as UTF-8 and Latin-1 otherwise; a Latin-1 entry names the file whose name
+// is those bytes when there is one, else the file named by its text in UTF-8.
 #pragma once
 
 #include <string>
@@ -15,7 +16,7 @@ namespace jukepak {
 inline constexpr char kUrlRefused[] = "a URL, not a file on this computer";
 
 struct PlaylistEntry {
-  // A path (UTF-8), or for an entry that is a URL the URL as written.
+  // A path (as the file system takes it), or for an entry that is a URL the URL as written.
   std::string location;
   bool url = false;
 };

@@ -472,7 +472,10 @@ TEST_F(PendingTagsTest, PlaylistsAddTheirEntriesInOrder) {
   std::filesystem::create_directory(dir_ / "lists");
   const std::string one = Song("one.mp3", Tags("One", "A", "B"));
   const std::string two = Song("two.mp3", Tags("Two", "A", "B"));
-  std::ofstream(dir_ / "lists/inner.m3u") << "../two.mp3\n";
+  // Latin-1: one name is those bytes on disk, the other is the name in UTF-8.
+  Song("dr\xE9i.mp3", Tags("Three", "A", "B"));
+  Song("caf\xC3\xA9.mp3", Tags("Four", "A", "B"));
+  std::ofstream(dir_ / "lists/inner.m3u") << "../two.mp3\n../dr\xE9i.mp3\n../caf\xE9.mp3\n";
   ASSERT_EQ(mkfifo((dir_ / "lists/pipe.m3u").c_str(), 0600), 0);  // opening it would wait
   std::ofstream(dir_ / "lists/mix.m3u8") << "\xEF\xBB\xBF#EXTM3U\n#EXTINF:3,One\n../one.mp3\r\n\n"
                                          << "http://radio.example/stream\n"
@@ -488,7 +491,7 @@ TEST_F(PendingTagsTest, PlaylistsAddTheirEntriesInOrder) {
                                              "mix.m3u8: the playlist lists itself",
                                              "pipe.m3u: Could not open the playlist!"}));
   EXPECT_EQ(failures[1].path, dir_ / "lists/missing.mp3");
-  EXPECT_EQ(Tree(), "A / B\n  One\n  Two\n");
+  EXPECT_EQ(Tree(), "A / B\n  One\n  Two\n  Three\n  Four\n");
   EXPECT_EQ(pending()[0]->pendingTracks[1]->sourcePath, two);
 }
 
