@@ -45,6 +45,12 @@ namespace {
 
 constexpr int kNodeRole = Qt::UserRole;
 
+constexpr char kChooseDriverStatus[] = "No driver chosen: choose the player's module with Driver";
+constexpr char kNoDriverStatus[] =
+    "No driver: connect the player and choose its module again with Driver";
+constexpr char kNoVolumeStatus[] =
+    "No player volume found: Initialize File System creates one; Volmend can check it";
+
 QPushButton* Button(const char* text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
   button->setAutoDefault(false);  // Enter must not press a button of the main window
@@ -215,6 +221,7 @@ void CSongliftDlg::RequestMount() {
   const bool valid = volume().CheckVolume();
   if (volume().deviceState() == DeviceState::kNoDriver) return;  // the header could not be read
   SetDeviceState(valid ? DeviceState::kVolumeNotLoaded : DeviceState::kNoVolume);
+  if (!valid) ShowStatus(kNoVolumeStatus);
   if (valid && volume().busyState() == BusyState::kIdle) {
     SetBusyState(BusyState::kMount);
     volume().SignalJob(Job::kMount);
@@ -402,9 +409,24 @@ void CSongliftDlg::OnDriver() {
   app_->setDriverPath(chosen);
   app_->clearDriverOverride();
   app_->settings().WriteDriver(chosen.toStdString());  // stored at once, before the module is known to work
-  (void)app_->BindDriver(chosen);  // a failure shows as the driver state
-  RequestMount();
+  if (!app_->BindDriver(chosen).ok()) {
+    ReportBindFailure(chosen);
+  } else {
+    RequestMount();
+  }
+  RefreshSizeLabels();
   UpdateControls();
+}
+
+void CSongliftDlg::ReportBindFailure(const QString& module) {
+  ShowStatus(kNoDriverStatus);
+  RefreshSizeLabels();
+  MessageBoxes::Current().Show(
+      this, MessageBoxes::Kind::kWarning, "Songlift",
+      QString("The driver module %1 could not be used:\n%2\n\nConnect the player and choose "
+              "the module again with Driver, or choose another one.")
+          .arg(module, QString::fromStdString(volume().bindError())),
+      MessageBoxes::Buttons::kOk);
 }
 
 void CSongliftDlg::OnLearnRemote() {
@@ -442,6 +464,16 @@ void CSongliftDlg::showEvent(QShowEvent* event) {
   size_timer_->start();
   focus_tree_ = nullptr;
   RequestMount();
+  if (volume().deviceState() != DeviceState::kNoDriver) return;
+  if (app_->driverInUse().isEmpty()) {
+    ShowStatus(kChooseDriverStatus);  // the first run: nothing failed yet
+  } else if (!volume().bindError().empty()) {
+    ShowStatus(kNoDriverStatus);
+    // The box once the window is on screen, so that it has its owner to sit over.
+    QTimer::singleShot(0, this, [this] {
+      if (volume().deviceState() == DeviceState::kNoDriver) ReportBindFailure(app_->driverInUse());
+    });
+  }
 }
 
 void CSongliftDlg::WaitUntilIdle() {

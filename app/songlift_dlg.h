@@ -52,8 +52,12 @@ class CSongliftDlg : public QDialog {
   // about; a disk that holds something else (a file system, a partition
   // table) is asked about a second time, default No (ObtainWriteConsent).
   bool DiskWritable();
-  // Looks at the player's header and starts the mount when it is valid.
+  // Looks at the player's header and starts the mount when it is valid;
+  // otherwise the status line says how to make a volume.
   void RequestMount();
+  // A module that could not be bound: the status line and a box name it,
+  // give bindError()'s reason and say what to do next.
+  void ReportBindFailure(const QString& module);
   // Waits, running the event loop, until no job or repair runs and the
   // worker's last calls have reached the window.
   void WaitUntilIdle();

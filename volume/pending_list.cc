@@ -293,8 +293,11 @@ std::string SizeLabelText(uint32_t kilobytes) {
 SizeLabelUpdate SizeLabels::Refresh(PlayerVolume& volume) {
   SizeLabelUpdate update;
   const uint32_t download = volume.EstimateDownloadKilobytes();
-  if (volume.deviceState() == DeviceState::kReady && volume.busyState() == BusyState::kIdle) {
+  const DeviceState device = volume.deviceState();
+  if (device == DeviceState::kReady && volume.busyState() == BusyState::kIdle) {
     free_kilobytes_ = volume.FreeKilobytes();
+  } else if (device == DeviceState::kNoDriver || device == DeviceState::kNoVolume) {
+    free_kilobytes_ = 0;  // no volume: the last player's free space no longer holds
   }
   update.download = SizeLabelText(download);
   update.free = SizeLabelText(free_kilobytes_);

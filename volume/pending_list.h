@@ -150,8 +150,9 @@ struct SizeLabelUpdate {
 };
 
 // What the two size labels show. Refresh recomputes the download estimate
-// and, only while the player is ready and idle, the free space (otherwise
-// the value it computed last stands), and says which text differs from the
+// and, only while the player is ready and idle, the free space (while a job
+// runs the value it computed last stands; with no driver or no volume it is
+// 0), and says which text differs from the
 // one shown before. The first refresh changes both. Front end's thread.
 class SizeLabels {
  public:

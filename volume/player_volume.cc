@@ -30,6 +30,9 @@ Result PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
   device_ = std::move(device);
   worker_ = std::make_unique<TransferWorker>(TransferWorker::JobTable{
       [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); }});
+  // A device bound after a failed one must not stay "no driver": its volume
+  // is simply not looked at yet, so the mount can follow at once.
+  SetDeviceState(DeviceState::kStartUp);
   return Result::Ok();
 }
 

@@ -44,7 +44,8 @@ class PlayerVolume {
   PlayerVolume& operator=(const PlayerVolume&) = delete;
 
   // Unbinds any device bound before, then opens `device` and starts the
-  // worker. On failure Open's Result is returned, the device is dropped
+  // worker. On success deviceState is kStartUp (the volume is not looked at
+  // yet); on failure Open's Result is returned, the device is dropped
   // without further calls, deviceState is kNoDriver and bindError() says why.
   Result BindDevice(std::unique_ptr<SectorDevice> device);
   // For a front end whose device could not even be made (a module that does

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 
 #include "app/dlg_copy_progress.h"
+#include "app/dlg_drivers.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "driver/foreign_disk_guard.h"
@@ -69,6 +71,24 @@ void InitializeThroughTheWindow(Running& run) {
   run.window->WaitUntilIdle();
 }
 
+// Chooses the module at `path` in the Driver dialog, as a user does.
+void ChooseDriver(Running& run, const QString& path) {
+  bool listed = false;
+  testing::HandleNextDialog([&](QDialog* dialog) {
+    QListWidget* list = static_cast<DlgDrivers*>(dialog)->driverList();
+    for (int row = 0; row < list->count(); ++row) {
+      if (list->item(row)->toolTip() != path) continue;
+      list->setCurrentRow(row);
+      listed = true;
+    }
+    QTest::mouseClick(static_cast<DlgDrivers*>(dialog)->okButton(), Qt::LeftButton);
+  });
+  run.window->driverButton()->click();
+  QVERIFY2(listed, qPrintable(path + " is not in the Driver dialog"));
+  QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
+  run.window->WaitUntilIdle();
+}
+
 }  // namespace
 
 class SongliftWindowTest : public QObject {
@@ -82,14 +102,61 @@ class SongliftWindowTest : public QObject {
   }
 
   void startsWithOnlyDriverAndOptionsWhenNoDriverLoads() {
-    for (const QString& driver : {QString(), QString("/nonexistent/module.dld")}) {
-      frontend::QSettingsStore().WriteDriver(driver.toStdString());
+    const struct {
+      QString driver;
+      QString status;
+      size_t boxes;
+    } cases[] = {
+        {"", "No driver chosen: choose the player's module with Driver", 0},
+        {"/nonexistent/module.dld",
+         "No driver: connect the player and choose its module again with Driver", 1},
+    };
+    for (const auto& c : cases) {
+      frontend::QSettingsStore().WriteDriver(c.driver.toStdString());
+      testing::ScriptedBoxes boxes;
       Running run{QString()};
       QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoDriver);
       QVERIFY(Same(EnabledOf(*run.window), {false, false, false, false, true, false, true}));
       QVERIFY(!run.window->deleteButton()->isEnabled());
-      QCOMPARE(run.window->statusLabel()->text(), QString("Status"));
+      QCOMPARE(run.window->statusLabel()->text(), c.status);
+      QTRY_COMPARE(boxes.shown.size(), c.boxes);
+      if (c.boxes != 0) QVERIFY(boxes.shown[0].text.contains(c.driver));
     }
+  }
+
+  // A module that fails to open (a pulled cable), then a working one: the
+  // mount follows at once and the blank disk can be initialized.
+  void aFailedDriverThenAWorkingOneLeadsToInitialize() {
+    const QString module = testing::BuiltModule("diskimage.dld");
+    const QString image = testing::MakeImage("driver.img", 20000);
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
+    testing::ScriptedBoxes boxes;
+    Running run(module);
+    InitializeThroughTheWindow(run);
+    if (QTest::currentTestFailed()) return;
+    run.window->RefreshSizeLabels();
+    QCOMPARE(run.window->freeSpaceLabel()->text(), QString("9.74 Mb"));
+
+    qputenv("JUKEPAK_IMAGE", (image + ".missing").toLocal8Bit());
+    ChooseDriver(run, module);
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoDriver);
+    QVERIFY(boxes.shown.back().text.startsWith("The driver module " + module + " could not be used:\n"));
+    QCOMPARE(run.window->statusLabel()->text(),
+             QString("No driver: connect the player and choose its module again with Driver"));
+    QCOMPARE(run.window->freeSpaceLabel()->text(), QString("0.00 Mb"));
+    QVERIFY(!run.window->initializeButton()->isEnabled());
+
+    qputenv("JUKEPAK_IMAGE", testing::MakeImage("blank.img", 20000).toLocal8Bit());
+    ChooseDriver(run, module);
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
+    QCOMPARE(run.window->statusLabel()->text(),
+             QString("No player volume found: Initialize File System creates one; Volmend can "
+                     "check it"));
+    QVERIFY(Same(EnabledOf(*run.window), {false, false, false, true, true, false, true}));
+    InitializeThroughTheWindow(run);
+    QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
   }
 
   void offersInitializeAndDriverForABlankImage() {
