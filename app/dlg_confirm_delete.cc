@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace songlift {
@@ -18,6 +19,9 @@ DlgConfirmDelete::DlgConfirmDelete(int count, const QString& name, QWidget* pare
   line_->setObjectName("secondLine");
   line_->setTextFormat(Qt::PlainText);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  // Enter must not delete: Cancel is the default button.
+  buttons->button(QDialogButtonBox::Ok)->setAutoDefault(false);
+  buttons->button(QDialogButtonBox::Cancel)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);

@@ -1,6 +1,7 @@
 #include "app/songlift_app.h"
 
 #include "app/songlift_dlg.h"
+#include "app/undo_switch_device.h"
 #include "frontend/bind_player.h"
 
 namespace songlift {
@@ -17,7 +18,16 @@ SongliftApp::~SongliftApp() {
 }
 
 jukepak::Result SongliftApp::BindDriver(const QString& path) {
-  return frontend::BindPlayerModule(*volume_, path.toStdString());
+  // Every write goes through the switch, so an initialization can keep an undo file.
+  return frontend::BindPlayerModule(
+      *volume_, path.toStdString(), [](std::unique_ptr<jukepak::SectorDevice> device) {
+        return std::unique_ptr<jukepak::SectorDevice>(
+            std::make_unique<UndoSwitchDevice>(std::move(device)));
+      });
+}
+
+UndoSwitchDevice* SongliftApp::undoSwitch() {
+  return dynamic_cast<UndoSwitchDevice*>(volume_->device());
 }
 
 CSongliftDlg* SongliftApp::Start() {

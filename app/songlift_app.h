@@ -16,6 +16,7 @@
 namespace songlift {
 
 class CSongliftDlg;
+class UndoSwitchDevice;
 
 class SongliftApp {
  public:
@@ -40,6 +41,9 @@ class SongliftApp {
   // Hands the options the engine uses (sync, bitrate) to it; after a change.
   void ApplyOptions();
   jukepak::PlayerVolume& volume() { return *volume_; }
+  // The device the engine is bound to, through which writes may keep an
+  // undo file; nullptr while none is bound.
+  UndoSwitchDevice* undoSwitch();
   WindowReporter& reporter() { return reporter_; }
   CSongliftDlg* mainWindow() const { return window_.get(); }
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -26,9 +27,11 @@
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
 #include "app/songlift_app.h"
+#include "app/undo_switch_device.h"
 #include "app/volume_repair.h"
 #include "driver/image_write_consent.h"
 #include "frontend/message_boxes.h"
+#include "frontend/undo_choice.h"
 #include "volume/duplicate_songs.h"
 #include "volume/integrity_check.h"
 #include "volume/pending_list.h"
@@ -68,6 +71,10 @@ CSongliftDlg::CSongliftDlg(SongliftApp* app, QWidget* parent) : QDialog(parent),
   size_timer_->setInterval(500);
   connect(size_timer_, &QTimer::timeout, this, &CSongliftDlg::RefreshSizeLabels);
   setAcceptDrops(true);
+  // A job that wrote through an undo file has ended: its file is complete.
+  connect(&app_->reporter(), &WindowReporter::busyStateChanged, this, [this](int state) {
+    if (state == int(BusyState::kIdle)) FinishUndoFile();
+  });
   UpdateControls();
 }
 
@@ -203,6 +210,9 @@ bool CSongliftDlg::IsPlayerIdle(const QString& message) {
 }
 
 bool CSongliftDlg::DiskWritable() {
+  // Every edit and job that writes asks here first, while no job runs: an
+  // undo file whose operation has ended is closed before anything else writes.
+  FinishUndoFile();
   jukepak::WriteConsentPrompts prompts;
   prompts.ask = [this](const std::string& question) {
     return MessageBoxes::Current().Show(
@@ -320,14 +330,62 @@ void CSongliftDlg::OnInitialize() {
   const bool allowed = (device == DeviceState::kReady && volume().busyState() == BusyState::kIdle) ||
                        device == DeviceState::kNoVolume;
   if (!allowed) return;
-  const auto answer = MessageBoxes::Current().Show(
-      this, MessageBoxes::Kind::kQuestion, "Initialize File System",
-      "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
-      MessageBoxes::Buttons::kYesNo);
+  bool keep_undo = true;
+  const auto answer = MessageBoxes::Current().ShowWithChoice(
+      this, MessageBoxes::Kind::kQuestion, "Initialize File System", InitializeQuestion(),
+      MessageBoxes::Buttons::kYesNoDefaultNo, "Keep an undo file", &keep_undo);
   if (answer != MessageBoxes::Answer::kYes || !DiskWritable()) return;
+  if (keep_undo && !ArmUndoFile("init")) return;
   SetDeviceState(DeviceState::kNoVolume);
   SetBusyState(BusyState::kInitialize);
   volume().SignalJob(Job::kInit);
+}
+
+QString CSongliftDlg::InitializeQuestion() {
+  if (volume().deviceState() != DeviceState::kReady) {
+    return "The drive holds no player volume. This writes a new, empty one over the whole "
+           "drive; whatever the drive holds now is lost.\nDo you wish to proceed?";
+  }
+  size_t tracks = 0;
+  const size_t cds = volume().model().playerCds.size();
+  for (const auto& cd : volume().model().playerCds) tracks += cd->tracks.size();
+  return QString("This erases every song on the player: %1 %2, %3 %4.\nDo you wish to proceed?")
+      .arg(cds)
+      .arg(cds == 1 ? "CD" : "CDs")
+      .arg(tracks)
+      .arg(tracks == 1 ? "track" : "tracks");
+}
+
+bool CSongliftDlg::ArmUndoFile(const QString& operation) {
+  UndoSwitchDevice* device = app_->undoSwitch();
+  if (device == nullptr) return true;  // a device of a test's own: nothing to keep
+  const QString folder = frontend::UndoFolder();
+  if (!QDir().mkpath(folder)) {
+    MessageBoxes::Current().Show(this, MessageBoxes::Kind::kWarning, "Songlift",
+                                 "No undo file can be made in " + folder +
+                                     ", so nothing was written.",
+                                 MessageBoxes::Buttons::kOk);
+    return false;
+  }
+  device->Arm(folder, frontend::UndoVolumeName(), operation);
+  return true;
+}
+
+void CSongliftDlg::FinishUndoFile() {
+  UndoSwitchDevice* device = app_->undoSwitch();
+  if (device == nullptr || !device->armed()) return;
+  jukepak::Result finished = jukepak::Result::Ok();
+  const std::unique_ptr<frontend::UndoChoiceDevice> undo = device->Disarm(&finished);
+  if (!undo->path().isEmpty()) {
+    ShowStatus(status_->text() + "; " +
+               QString::fromStdString(frontend::UndoReportLine(*undo, finished)));
+  } else if (!undo->createFailure().ok()) {
+    MessageBoxes::Current().Show(
+        this, MessageBoxes::Kind::kWarning, "Songlift",
+        QString::fromStdString("No undo file could be made, so nothing was written: " +
+                               undo->createFailure().message()),
+        MessageBoxes::Buttons::kOk);
+  }
 }
 
 void CSongliftDlg::OnOptions() {
@@ -365,9 +423,10 @@ void CSongliftDlg::OnIntegrityCheck() {
                                  jukepak::kIntegrityCaption, text, MessageBoxes::Buttons::kOk);
     return;
   }
-  const auto answer =
-      MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kQuestion,
-                                   jukepak::kIntegrityCaption, text, MessageBoxes::Buttons::kYesNo);
+  // The repair removes damaged tracks: Enter must not start it.
+  const auto answer = MessageBoxes::Current().Show(nullptr, MessageBoxes::Kind::kQuestion,
+                                                   jukepak::kIntegrityCaption, text,
+                                                   MessageBoxes::Buttons::kYesNoDefaultNo);
   if (answer == MessageBoxes::Answer::kYes) StartRepair();
 }
 

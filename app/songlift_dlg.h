@@ -63,6 +63,9 @@ class CSongliftDlg : public QDialog {
   void WaitUntilIdle();
   // The "Download Size:" and "Free Space:" values; rewritten when they change.
   void RefreshSizeLabels();
+  // Ends the undo file of an operation that has ended (its digest; the
+  // status line names the file); nothing when none is kept.
+  void FinishUndoFile();
 
   // --- what the engine's reporter does on the window thread ---
   void ShowStatus(const QString& text);
@@ -153,6 +156,11 @@ class CSongliftDlg : public QDialog {
   // True while pending edits are allowed; otherwise the "Player Busy" notice
   // (when NotifyBusy is on) and false.
   bool IsPendingEditable();
+  // Initialize's question: what it erases (the player's CDs and tracks).
+  QString InitializeQuestion();
+  // Sends the next job's writes through a new undo file; false (and why,
+  // in a box) when the undo folder cannot be made.
+  bool ArmUndoFile(const QString& operation);
   // Shows in one message every file of a drop or an import that was not
   // added, each with its reason.
   void ShowAddFailures(const std::vector<jukepak::AddFailure>& failures);

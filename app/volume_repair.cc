@@ -63,7 +63,7 @@ jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {
         "The check found:\n\n" + findings +
             "\n\nThe repair removes the damaged tracks and CDs named above and frees the "
             "clusters no track owns.\nRepair the player now?",
-        MessageBoxes::Buttons::kYesNo);
+        MessageBoxes::Buttons::kYesNoDefaultNo);
   });
   lines_.clear();
   return answer == MessageBoxes::Answer::kYes ? jukepak::checker::RepairDecision::kRepair

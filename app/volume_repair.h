@@ -39,7 +39,7 @@ class VolumeRepair : public QObject, private jukepak::checker::CheckConsole {
   void ListLine(const std::string& line) override;
   void TitleLine(const std::string& line) override;
   bool StopRequested() override { return false; }
-  void OfferRepair() override {}
+  void OfferRepair(bool) override {}
   jukepak::checker::RepairDecision AwaitRepair(bool reinitialize) override;
   bool ConfirmReinitialize() override { return false; }
   void ShowNotice(jukepak::checker::Notice notice) override;

@@ -28,7 +28,8 @@ const char* NoticeCaption(Notice notice);
 // The question asked before a reinitialization (caption "Reinitialize
 // Filesystem", answers Yes and No).
 inline constexpr char kReinitializeQuestion[] =
-    "This will erase any data currently on the drive.\nDo you wish to proceed?\n";
+    "This writes a new, empty volume over the whole drive: every song on it is lost.\n"
+    "Do you wish to proceed?\n";
 inline constexpr char kReinitializeCaption[] = "Reinitialize Filesystem";
 
 // The user's word once the dry run has found something.
@@ -52,8 +53,9 @@ class CheckConsole {
   // The stop check: true ends the run at once.
   virtual bool StopRequested() = 0;
   // The dry run found something: the choice becomes available (Volmend
-  // enables "Repair" and "Cancel").
-  virtual void OfferRepair() = 0;
+  // enables "Repair" and "Cancel"). `reinitialize` as AwaitRepair's: the
+  // only remedy erases the drive, and the offer says so.
+  virtual void OfferRepair(bool reinitialize) = 0;
   // Blocks until the user decides. `reinitialize` tells that the header is
   // beyond repair and the only repair is a fresh volume.
   virtual RepairDecision AwaitRepair(bool reinitialize) = 0;

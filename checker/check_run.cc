@@ -196,7 +196,7 @@ CheckOutcome RunCheck(SectorDevice& device, CheckConsole& console) {
     }
   }
 
-  console.OfferRepair();
+  console.OfferRepair(reinitialize);
   routing.Title("Repair?\n");
   switch (console.AwaitRepair(reinitialize)) {
     case RepairDecision::kStop:

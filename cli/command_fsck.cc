@@ -79,7 +79,7 @@ class TerminalConsole : public jukepak::checker::CheckConsole {
     CheckConsole::Found(finding);
   }
   bool StopRequested() override { return InterruptScope::Interrupted(); }
-  void OfferRepair() override {}
+  void OfferRepair(bool) override {}
 
   RepairDecision AwaitRepair(bool reinitialize) override {
     ClearProgress();

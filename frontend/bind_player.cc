@@ -6,7 +6,8 @@
 
 namespace frontend {
 
-jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path) {
+jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path,
+                                 const DeviceWrapper& wrap) {
   volume.UnbindDriver();
   std::unique_ptr<jukepak::DriverDevice> device;
   const jukepak::Result bound =
@@ -15,6 +16,7 @@ jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::strin
     volume.RefuseBinding(bound);
     return bound;
   }
+  if (wrap) return volume.BindDevice(wrap(std::move(device)));
   return volume.BindDevice(std::move(device));
 }
 

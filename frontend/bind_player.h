@@ -2,6 +2,8 @@
 // command-line tool and the tests that go through real modules do it.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "base/result.h"
@@ -14,7 +16,12 @@ namespace frontend {
 // hands its device to volume.BindDevice, which opens it. On failure the
 // Result says why (kNotFound: the module does not load; kUnsupported: an
 // entry point is missing; otherwise what Open failed with), deviceState is
-// kNoDriver and volume.bindError() holds the same message.
-jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path);
+// kNoDriver and volume.bindError() holds the same message. `wrap`, when
+// given, puts a device of the caller's around the module's before the
+// volume gets it (Songlift's undo files).
+using DeviceWrapper =
+    std::function<std::unique_ptr<jukepak::SectorDevice>(std::unique_ptr<jukepak::SectorDevice>)>;
+jukepak::Result BindPlayerModule(jukepak::PlayerVolume& volume, const std::string& path,
+                                 const DeviceWrapper& wrap = {});
 
 }  // namespace frontend

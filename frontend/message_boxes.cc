@@ -1,5 +1,6 @@
 #include "frontend/message_boxes.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 
 namespace frontend {
@@ -9,6 +10,16 @@ class DialogBoxes : public MessageBoxes {
  public:
   Answer Show(QWidget* owner, Kind kind, const QString& caption, const QString& text,
               Buttons buttons) override {
+    return Run(owner, kind, caption, text, buttons, QString(), nullptr);
+  }
+  Answer ShowWithChoice(QWidget* owner, Kind kind, const QString& caption, const QString& text,
+                        Buttons buttons, const QString& choice, bool* checked) override {
+    return Run(owner, kind, caption, text, buttons, choice, checked);
+  }
+
+ private:
+  static Answer Run(QWidget* owner, Kind kind, const QString& caption, const QString& text,
+                    Buttons buttons, const QString& choice, bool* checked) {
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
     if (buttons == Buttons::kOkCancel) standard = QMessageBox::Ok | QMessageBox::Cancel;
     if (buttons == Buttons::kYesNo || buttons == Buttons::kYesNoDefaultNo) {
@@ -19,7 +30,14 @@ class DialogBoxes : public MessageBoxes {
     if (kind == Kind::kQuestion) icon = QMessageBox::Question;
     QMessageBox box(icon, caption, text, standard, owner);
     if (buttons == Buttons::kYesNoDefaultNo) box.setDefaultButton(QMessageBox::No);
-    switch (box.exec()) {
+    if (checked != nullptr) {
+      auto* check = new QCheckBox(choice, &box);
+      check->setChecked(*checked);
+      box.setCheckBox(check);
+    }
+    const int pressed = box.exec();
+    if (checked != nullptr) *checked = box.checkBox()->isChecked();
+    switch (pressed) {
       case QMessageBox::Cancel: return Answer::kCancel;
       case QMessageBox::Yes: return Answer::kYes;
       case QMessageBox::No: return Answer::kNo;
@@ -31,6 +49,12 @@ class DialogBoxes : public MessageBoxes {
 MessageBoxes* g_installed = nullptr;
 
 }  // namespace
+
+MessageBoxes::Answer MessageBoxes::ShowWithChoice(QWidget* owner, Kind kind,
+                                                  const QString& caption, const QString& text,
+                                                  Buttons buttons, const QString&, bool*) {
+  return Show(owner, kind, caption, text, buttons);
+}
 
 MessageBoxes& MessageBoxes::Current() {
   static DialogBoxes dialogs;

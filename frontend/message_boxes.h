@@ -18,6 +18,12 @@ class MessageBoxes {
   virtual ~MessageBoxes() = default;
   virtual Answer Show(QWidget* owner, Kind kind, const QString& caption, const QString& text,
                       Buttons buttons) = 0;
+  // Show with a check box under the text labelled `choice` ("Keep an undo
+  // file"); *checked is its state when the box opens and when it closes.
+  // By default the box is shown without it and *checked stays as it is.
+  virtual Answer ShowWithChoice(QWidget* owner, Kind kind, const QString& caption,
+                                const QString& text, Buttons buttons, const QString& choice,
+                                bool* checked);
 
   // The instance in use; the QMessageBox one unless a test installed another.
   static MessageBoxes& Current();

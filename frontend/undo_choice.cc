@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include "frontend/qsettings_store.h"
@@ -23,6 +24,21 @@ QString UndoFileName(const QString& volume, const QString& operation) {
   }
   return QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss") + "-" + safe + "-" +
          operation + ".undo";
+}
+
+QString UndoVolumeName() {
+  const QByteArray image = qgetenv("JUKEPAK_IMAGE");
+  return image.isEmpty() ? QString("player") : QFileInfo(QFile::decodeName(image)).fileName();
+}
+
+std::string UndoReportLine(const UndoChoiceDevice& undo, const jukepak::Result& finished) {
+  const std::string path = undo.path().toStdString();
+  if (!finished.ok()) {
+    return "The undo file " + path + " lacks its digest (" + finished.message() +
+           "); 'songlift-cli undo' still restores it, unchecked";
+  }
+  return "Undo file: " + path + " ('songlift-cli undo FILE' puts back its " +
+         std::to_string(undo.savedSectors()) + " sectors)";
 }
 
 UndoChoiceDevice::UndoChoiceDevice(jukepak::SectorDevice* target, QString folder, QString volume,

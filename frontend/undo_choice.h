@@ -32,6 +32,16 @@ QString UndoFolder();
 // the operation, e.g. "20261209-075503-jukepak.img-repair.undo".
 QString UndoFileName(const QString& volume, const QString& operation);
 
+// The volume's name for an undo file: the image's file name when
+// JUKEPAK_IMAGE names one, else "player".
+QString UndoVolumeName();
+
+class UndoChoiceDevice;
+
+// The line that tells where the undo file of a finished run is and what it
+// saved; `finished` is what UndoChoiceDevice::Finish gave. UTF-8.
+std::string UndoReportLine(const UndoChoiceDevice& undo, const jukepak::Result& finished);
+
 class UndoChoiceDevice : public jukepak::ForwardingDevice {
  public:
   // `volume` and `operation` name the file; neither the target nor the
@@ -53,6 +63,8 @@ class UndoChoiceDevice : public jukepak::ForwardingDevice {
 
   // The undo file's path, empty while none was made.
   const QString& path() const { return path_; }
+  // False until the first write decided whether a file is kept.
+  bool decided() const { return decided_; }
   // Why the file the choice asked for could not be made (ok otherwise);
   // the write that needed it failed with this.
   const jukepak::Result& createFailure() const { return create_failure_; }

@@ -2,8 +2,6 @@
 
 #include <QCheckBox>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <chrono>
 #include <functional>
 
@@ -32,8 +30,8 @@ class WindowConsole : public jukepak::checker::CheckConsole {
     OnWindow([this, text] { dialog_->SetTitleLine(text); });
   }
   bool StopRequested() override { return state_->load() == kStopRequested; }
-  void OfferRepair() override {
-    OnWindow([this] { dialog_->EnableButtons(); });
+  void OfferRepair(bool reinitialize) override {
+    OnWindow([this, reinitialize] { dialog_->EnableButtons(reinitialize); });
   }
   RepairDecision AwaitRepair(bool reinitialize) override {
     for (;;) {
@@ -91,30 +89,9 @@ class WindowConsole : public jukepak::checker::CheckConsole {
 
 }  // namespace
 
-namespace {
-
-// The image's file name when one is named, else "player".
-QString DefaultVolumeName() {
-  const QByteArray image = qgetenv("JUKEPAK_IMAGE");
-  return image.isEmpty() ? QString("player") : QFileInfo(QFile::decodeName(image)).fileName();
-}
-
-// The report's last line about the undo file, UTF-8.
-std::string UndoLine(const frontend::UndoChoiceDevice& undo, const jukepak::Result& finished) {
-  const std::string path = undo.path().toStdString();
-  if (!finished.ok()) {
-    return "The undo file " + path + " lacks its digest (" + finished.message() +
-           "); 'songlift-cli undo' still restores it, unchecked";
-  }
-  return "Undo file: " + path + " ('songlift-cli undo FILE' puts back its " +
-         std::to_string(undo.savedSectors()) + " sectors)";
-}
-
-}  // namespace
-
 VolmendSession::VolmendSession(jukepak::SectorDevice* device, CheckerPrompts* prompts,
                                QString undo_folder, QString volume)
-    : undo_(device, std::move(undo_folder), volume.isEmpty() ? DefaultVolumeName() : volume,
+    : undo_(device, std::move(undo_folder), volume.isEmpty() ? frontend::UndoVolumeName() : volume,
             "volmend"),
       prompts_(prompts) {
   connect(&dialog_, &VolmendDialog::repairClicked, this, &VolmendSession::RequestRepair);
@@ -134,7 +111,7 @@ void VolmendSession::Start() {
     const jukepak::Result finished = undo_.Finish();
     QString line;
     if (!undo_.path().isEmpty()) {
-      line = QString::fromStdString(UndoLine(undo_, finished));
+      line = QString::fromStdString(frontend::UndoReportLine(undo_, finished));
     } else if (!undo_.createFailure().ok()) {
       line = QString::fromStdString("No undo file could be made, so nothing was written: " +
                                     undo_.createFailure().message());

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 
 namespace volmend {
 namespace {
@@ -77,7 +78,12 @@ void VolmendDialog::AddLine(const QString& line) { list_->addItem(line); }
 
 void VolmendDialog::SetTitleLine(const QString& line) { setWindowTitle(line); }
 
-void VolmendDialog::EnableButtons() {
+void VolmendDialog::EnableButtons(bool reinitialize) {
+  // A header beyond repair leaves only erasing the drive: the button says so.
+  if (reinitialize) {
+    repair_->setText(tr("Reinitialize..."));
+    repair_->resize(std::max(repair_->width(), repair_->sizeHint().width()), repair_->height());
+  }
   repair_->setEnabled(true);
   cancel_->setEnabled(true);
 }

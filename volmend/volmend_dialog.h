@@ -35,7 +35,9 @@ class VolmendDialog : public QDialog {
  public slots:
   void AddLine(const QString& line);
   void SetTitleLine(const QString& line);
-  void EnableButtons();
+  // `reinitialize`: the only remedy is a fresh volume; "Repair" reads
+  // "Reinitialize..." (its question comes before anything is written).
+  void EnableButtons(bool reinitialize = false);
 
  signals:
   void repairClicked();

@@ -65,7 +65,8 @@ struct Ready {
     app = std::make_unique<SongliftApp>(testing::BuiltModule("diskimage.dld"));
     window = app->Start();
     window->show();
-    testing::ScriptedBoxes yes;  // confirms the initialization
+    testing::ScriptedBoxes yes;
+    yes.AnswerNext(MessageBoxes::Answer::kYes);  // confirms the initialization
     window->initializeButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
     QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
@@ -311,6 +312,8 @@ class PendingSyncTest : public QObject {
     volume.model().fat.set(700, 0x00FFFFFE);
     QVERIFY(volume.FlushFat().ok());
     testing::ScriptedBoxes boxes;  // Yes to the question, Yes to the findings
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
     r.window->checkButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(volume.deviceState(), DeviceState::kReady, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(volume.busyState(), BusyState::kIdle, 20000);

@@ -2,6 +2,8 @@
 // the busy refusals and the integrity check's answers.
 
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,8 +19,11 @@
 #include "format/remote_code_table.h"
 #include "frontend/bind_player.h"
 #include "frontend/qsettings_store.h"
+#include "frontend/undo_choice.h"
 #include "testing/memory_device.h"
 #include "testing/volume_builder.h"
+#include "undo/file_undo_store.h"
+#include "undo/undo_restore.h"
 #include "volume/testing/engine_volume.h"
 #include "window_test_support.h"
 
@@ -100,6 +105,17 @@ struct PlayerWindow {
   std::unique_ptr<SongliftApp> app;
   CSongliftDlg* window = nullptr;
 };
+
+// Presses Enter in the next modal dialog, where its focus is, and keeps the
+// dialog's text (a message box's, or the delete confirmation's name).
+void PressEnterInNextDialog(QString* text) {
+  testing::HandleNextDialog([text](QDialog* dialog) {
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) *text = box->text();
+    if (auto* confirm = qobject_cast<DlgConfirmDelete*>(dialog)) *text = confirm->secondLine();
+    QWidget* focus = dialog->focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : dialog, Qt::Key_Return);
+  });
+}
 
 CdContent FourTracks() {
   return {"Band", "Four", {Song("1", "Band", 1), Song("2", "Band", 2), Song("3", "Band", 3),
@@ -241,6 +257,77 @@ class PlayerTreeTest : public QObject {
     QVERIFY(shown != nullptr);
     QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).code, 0x1234);
     QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).function, 16);
+  }
+
+  // Enter on each question whose Yes destroys data answers No.
+  void enterOnADestructiveQuestionKeepsThePlayer() {
+    PlayerWindow w({FourTracks()}, Options{1, 1, 1});
+    // A leftover cluster in the model only: the check asks to repair it.
+    w.app->volume().model().fat.set(500, 0x00FFFFFE);
+    const struct {
+      const char* name;
+      std::function<void()> ask;
+      QString question;
+    } cases[] = {
+        {"delete",
+         [&] {
+           w.tree()->setFocus();
+           w.tree()->setCurrentItem(w.cd(0));
+           QTest::keyClick(w.tree(), Qt::Key_Delete);
+         },
+         "Band / Four"},
+        {"initialize", [&] { w.window->initializeButton()->click(); },
+         "This erases every song on the player: 1 CD, 4 tracks.\nDo you wish to proceed?"},
+        {"repair", [&] { w.window->checkButton()->click(); },
+         "The filesystem has errors: \nNull-Linkages: 1\nMultiple-Linkages:0\n"
+         "Free-Linkages: 0\n\nWould you like to fix them now?"},
+    };
+    for (const auto& c : cases) {
+      QString asked;
+      PressEnterInNextDialog(&asked);
+      c.ask();
+      QCOMPARE(asked, c.question);
+      QCOMPARE(w.app->volume().busyState(), BusyState::kIdle);
+      QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+      QCOMPARE(w.app->volume().model().fat.entry(500), 0x00FFFFFEu);  // not repaired
+    }
+  }
+
+  // Initialize with "Keep an undo file": the undo puts back every byte.
+  void anInitializationsUndoFileGivesTheImageBack() {
+    PlayerWindow w({FourTracks()});
+    QFile image(w.image);
+    QVERIFY(image.open(QIODevice::ReadOnly));
+    const QByteArray before = image.readAll();
+    image.close();
+    testing::ScriptedBoxes boxes;
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
+    boxes.CheckNext(true);
+    w.window->initializeButton()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.app->volume().deviceState(), DeviceState::kReady, 10000);
+    QTRY_COMPARE(w.app->volume().busyState(), BusyState::kIdle);
+    w.window->WaitUntilIdle();
+    QCOMPARE(w.tree()->topLevelItemCount(), 0);
+    const QStringList files = QDir(frontend::UndoFolder()).entryList(QDir::Files);
+    QCOMPARE(files.size(), qsizetype(1));
+    QVERIFY2(files[0].endsWith("-player.img-init.undo"), qPrintable(files[0]));
+    QVERIFY2(w.window->statusLabel()->text().startsWith("Ready; Undo file: " +
+                                                        frontend::UndoFolder() + "/" + files[0]),
+             qPrintable(w.window->statusLabel()->text()));
+
+    w.app->volume().UnbindDriver();  // the image is locked while bound
+    jukepak::QuietReporter reporter;
+    jukepak::PlayerVolume disk(&reporter);
+    QVERIFY(frontend::BindPlayerModule(disk, testing::BuiltModule("diskimage.dld").toStdString()).ok());
+    std::unique_ptr<jukepak::undo::FileUndoStore> file;
+    QVERIFY(jukepak::undo::FileUndoStore::Open(
+                (frontend::UndoFolder() + "/" + files[0]).toStdString(), &file).ok());
+    jukepak::undo::UndoReport report;
+    QVERIFY(jukepak::undo::RestoreUndoFile(*disk.device(), *file, false, &report).ok());
+    QCOMPARE(report.refusal, jukepak::undo::UndoRefusal::kNone);
+    disk.UnbindDriver();
+    QVERIFY(image.open(QIODevice::ReadOnly));
+    QVERIFY(image.readAll() == before);
   }
 
   void theIntegrityCheckAnswersWithItsTwoBoxes() {

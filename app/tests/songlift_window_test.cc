@@ -62,9 +62,10 @@ struct Running {
   CSongliftDlg* window = nullptr;
 };
 
-// Initializes the volume with the window's button (the message box is
+// Initializes the volume with the window's button (the question is
 // answered Yes) and waits until the mount that follows has ended.
-void InitializeThroughTheWindow(Running& run) {
+void InitializeThroughTheWindow(Running& run, testing::ScriptedBoxes& boxes) {
+  boxes.AnswerNext(MessageBoxes::Answer::kYes);
   run.window->initializeButton()->click();
   QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
   QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
@@ -132,7 +133,7 @@ class SongliftWindowTest : public QObject {
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
     testing::ScriptedBoxes boxes;
     Running run(module);
-    InitializeThroughTheWindow(run);
+    InitializeThroughTheWindow(run, boxes);
     if (QTest::currentTestFailed()) return;
     run.window->RefreshSizeLabels();
     QCOMPARE(run.window->freeSpaceLabel()->text(), QString("9.74 Mb"));
@@ -155,8 +156,8 @@ class SongliftWindowTest : public QObject {
              QString("No player volume found: Initialize File System creates one; Volmend can "
                      "check it"));
     QVERIFY(Same(EnabledOf(*run.window), {false, false, false, true, true, false, true}));
-    InitializeThroughTheWindow(run);
-    QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
+    InitializeThroughTheWindow(run, boxes);
+    QVERIFY(run.window->statusLabel()->text().startsWith("Ready; Undo file: "));
   }
 
   void offersInitializeAndDriverForABlankImage() {
@@ -173,12 +174,15 @@ class SongliftWindowTest : public QObject {
     testing::ScriptedBoxes boxes;
     Running run(testing::BuiltModule("diskimage.dld"));
 
-    boxes.AnswerNext(MessageBoxes::Answer::kNo);
-    run.window->initializeButton()->click();
-    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);  // No changes nothing
+    run.window->initializeButton()->click();  // the default, No, changes nothing
+    QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
     QCOMPARE(boxes.shown.back().text,
-             QString("This will erase any data currently on the drive.\nDo you wish to proceed?\n"));
+             QString("The drive holds no player volume. This writes a new, empty one over the "
+                     "whole drive; whatever the drive holds now is lost.\nDo you wish to proceed?"));
+    QCOMPARE(boxes.shown.back().choice, QString("Keep an undo file"));
 
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
+    boxes.CheckNext(false);  // no undo file: the status line says only "Ready"
     run.window->initializeButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
     QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
@@ -200,7 +204,7 @@ class SongliftWindowTest : public QObject {
     {
       testing::ScriptedBoxes boxes;
       Running run(testing::BuiltModule("diskimage.dld"));
-      InitializeThroughTheWindow(run);
+      InitializeThroughTheWindow(run, boxes);
       if (QTest::currentTestFailed()) return;
     }
     // One empty CD record 40 sectors below the audio area's end (sector 20000).
@@ -224,6 +228,7 @@ class SongliftWindowTest : public QObject {
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
     testing::ScriptedBoxes boxes;
     Running run(testing::BuiltModule("diskimage.dld"));
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
     run.window->initializeButton()->click();  // Yes to the question, then the refusal
     QCOMPARE(boxes.shown.back().text,
              image + " is read-only (write-protected: mode 0444); nothing is written to it");
@@ -244,6 +249,7 @@ class SongliftWindowTest : public QObject {
     Running run(testing::BuiltModule("diskimage.dld"));
     QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
 
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);
     run.window->initializeButton()->click();  // Yes, then the second box's default, No
     const QString question = QString::fromStdString(jukepak::ForeignDiskQuestion(
         loop.path(), loop.path() + " holds an ext4 file system; not touched"));
@@ -251,9 +257,8 @@ class SongliftWindowTest : public QObject {
     QCOMPARE(run.app.volume().busyState(), BusyState::kIdle);
     QCOMPARE(run.app.volume().deviceState(), DeviceState::kNoVolume);
 
-    boxes.AnswerNext(MessageBoxes::Answer::kYes);
-    boxes.AnswerNext(MessageBoxes::Answer::kYes);
-    InitializeThroughTheWindow(run);
+    boxes.AnswerNext(MessageBoxes::Answer::kYes);  // and Yes to the second question
+    InitializeThroughTheWindow(run, boxes);
   }
 
   void syncWithNothingPendingShowsAndHidesTheProgressWindow() {
@@ -261,7 +266,7 @@ class SongliftWindowTest : public QObject {
     qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());
     testing::ScriptedBoxes boxes;
     Running run(testing::BuiltModule("diskimage.dld"));
-    InitializeThroughTheWindow(run);
+    InitializeThroughTheWindow(run, boxes);
     if (QTest::currentTestFailed()) return;
     DlgCopyProgress* progress = run.window->copyProgress();
     run.window->syncButton()->click();

@@ -14,4 +14,18 @@ frontend::MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString
   return buttons == Buttons::kYesNo ? Answer::kYes : Answer::kOk;
 }
 
+frontend::MessageBoxes::Answer ScriptedBoxes::ShowWithChoice(QWidget* owner, Kind kind,
+                                                             const QString& caption,
+                                                             const QString& text, Buttons buttons,
+                                                             const QString& choice,
+                                                             bool* checked) {
+  if (!checks_.empty()) {
+    *checked = checks_.front();
+    checks_.pop_front();
+  }
+  const Answer answer = Show(owner, kind, caption, text, buttons);
+  shown.back().choice = choice;
+  return answer;
+}
+
 }  // namespace songlift::testing

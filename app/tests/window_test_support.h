@@ -17,23 +17,29 @@ using frontend::testing::IsolateUserFolders;
 using frontend::testing::MakeImage;
 
 // Records every box and answers from a script (default: OK, Yes, or No
-// where the box's default button is No).
+// where the box's default button is No; a check box keeps its state).
 class ScriptedBoxes : public frontend::MessageBoxes {
  public:
   struct Shown {
     QString caption;
     QString text;
+    QString choice;  // the check box's label, if the box had one
   };
   ScriptedBoxes() { Install(this); }
   ~ScriptedBoxes() override { Install(nullptr); }
   Answer Show(QWidget* owner, Kind kind, const QString& caption, const QString& text,
               Buttons buttons) override;
+  Answer ShowWithChoice(QWidget* owner, Kind kind, const QString& caption, const QString& text,
+                        Buttons buttons, const QString& choice, bool* checked) override;
   void AnswerNext(Answer answer) { answers_.push_back(answer); }
+  // The state the next box's check box is left in.
+  void CheckNext(bool checked) { checks_.push_back(checked); }
 
   std::vector<Shown> shown;
 
  private:
   std::deque<Answer> answers_;
+  std::deque<bool> checks_;
 };
 
 }  // namespace songlift::testing

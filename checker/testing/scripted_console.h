@@ -38,7 +38,7 @@ class ScriptedConsole : public CheckConsole {
     ++stopChecks;
     return stopAtCheck != 0 && stopChecks >= stopAtCheck;
   }
-  void OfferRepair() override { ++offers; }
+  void OfferRepair(bool) override { ++offers; }
   RepairDecision AwaitRepair(bool reinitialize) override {
     ++repairQuestions;
     askedForReinitialize = reinitialize;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,9 +47,8 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-const ShownBox kReinitializeQuestion{
-    "This will erase any data currently on the drive.\nDo you wish to proceed?\n",
-    "Reinitialize Filesystem", true};
+const ShownBox kReinitializeQuestion{jukepak::checker::kReinitializeQuestion,
+                                     "Reinitialize Filesystem", true};
 
 }  // namespace
 
@@ -297,6 +297,25 @@ class VolmendWindowTest : public QObject {
     const uint8_t zeros[512] = {};  // and no FAT that a rebuilt header could agree with
     QVERIFY(device.Write(4, 1, zeros).ok());
     const auto before = device.contents();
+    {
+      // The real question: Enter answers No, and the button said what it offers.
+      volmend::MessageBoxPrompts boxes;
+      VolmendSession session(&device, &boxes);
+      session.Start();
+      QVERIFY(QTest::qWaitFor([&] { return session.dialog().repairButton()->isEnabled(); }, kWaitMs));
+      QCOMPARE(session.dialog().repairButton()->text(), "Reinitialize...");
+      QString asked;
+      frontend::testing::HandleNextDialog([&](QDialog* box) {
+        asked = static_cast<QMessageBox*>(box)->text();
+        QWidget* focus = box->focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : box, Qt::Key_Return);
+      });
+      QTest::mouseClick(session.dialog().repairButton(), Qt::LeftButton);
+      QVERIFY(QTest::qWaitFor([&] { return session.workerFinished(); }, kWaitMs));
+      QCOMPARE(asked, QString(jukepak::checker::kReinitializeQuestion));
+      QCOMPARE(session.outcome(), CheckOutcome::kLeft);
+      QVERIFY(device.contents() == before);
+    }
     for (bool yes : {false, true}) {
       ScriptedPrompts answers;
       answers.answerYes = yes;
