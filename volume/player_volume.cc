@@ -29,7 +29,8 @@ Result PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
   }
   device_ = std::move(device);
   worker_ = std::make_unique<TransferWorker>(TransferWorker::JobTable{
-      [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); }});
+      [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); },
+      [this] { (void)TaskJob(); }});
   // A device bound after a failed one must not stay "no driver": its volume
   // is simply not looked at yet, so the mount can follow at once.
   SetDeviceState(DeviceState::kStartUp);
@@ -76,8 +77,31 @@ Result PlayerVolume::RunJobNow(Job job) {
     case Job::kSync:
       SetBusyState(BusyState::kSync);
       return SyncJob();
+    case Job::kTask:
+      return TaskJob();
   }
   return Result::Error(ResultCode::kInvalidArgument, "unknown job");
+}
+
+bool PlayerVolume::SignalTask(std::function<void()> task) {
+  if (worker_ == nullptr) return false;
+  {
+    std::lock_guard<std::mutex> lock(task_mutex_);
+    task_ = std::move(task);
+  }
+  worker_->Signal(Job::kTask);
+  return true;
+}
+
+Result PlayerVolume::TaskJob() {
+  std::function<void()> task;
+  {
+    std::lock_guard<std::mutex> lock(task_mutex_);
+    task.swap(task_);
+  }
+  if (!task) return Result::Error(ResultCode::kInvalidArgument, "no task was handed over");
+  task();
+  return Result::Ok();
 }
 
 void PlayerVolume::RequestCancel() { cancel_requested_.store(true); }

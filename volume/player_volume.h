@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,8 +66,16 @@ class PlayerVolume {
   // busy state first). The worker runs it.
   void SignalJob(Job job);
   // Sets busyState for the job and runs it on the calling thread; for the
-  // command-line tool and tests. Returns the job's result.
+  // command-line tool and tests. Returns the job's result. Job::kTask runs
+  // the task handed to SignalTask that the worker has not taken yet.
   Result RunJobNow(Job job);
+  // Hands `task` to the worker as a job (Job::kTask), for a front end's jobs
+  // that read the player, such as copying tracks to the PC: they run on the
+  // worker so that only one driver call is ever in flight. The front end
+  // sets busyState first (kCopy); the task sets it back to kIdle at its end.
+  // A task not yet taken is replaced by a newer one. False, and nothing
+  // runs, while no device is bound.
+  bool SignalTask(std::function<void()> task);
   // Asks a running sync to stop after the cluster in hand. Only stores an
   // atomic flag, so any thread and a signal handler may call it.
   // True while the worker runs a job. busyState turns idle inside a job's
@@ -84,6 +93,8 @@ class PlayerVolume {
   Result MountJob();
   Result InitJob();
   Result SyncJob();
+  // Runs the task SignalTask handed over, if any.
+  Result TaskJob();
 
   // Writes every dirty FAT sector, ascending. Stops at the first failure (the
   // failed sector stays dirty). Refused with kCorrupt (kDamagedDirectory)
@@ -160,6 +171,8 @@ class PlayerVolume {
   mutable std::mutex options_mutex_;  // guards the two below
   SyncOptions sync_options_;
   SyncSummary last_sync_;
+  std::mutex task_mutex_;  // guards task_
+  std::function<void()> task_;
 };
 
 }  // namespace jukepak

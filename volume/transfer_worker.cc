@@ -1,5 +1,7 @@
 #include "volume/transfer_worker.h"
 
+#include <algorithm>
+
 namespace jukepak {
 
 TransferWorker::TransferWorker(JobTable jobs) : jobs_(std::move(jobs)) {
@@ -31,7 +33,8 @@ void TransferWorker::Run() {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [this] {
-        return stop_requested_ || signalled_[0] || signalled_[1] || signalled_[2];
+        return stop_requested_ ||
+               std::find(signalled_.begin(), signalled_.end(), true) != signalled_.end();
       });
       if (stop_requested_) return;
       // Like a wait on several events: the lowest signalled index wins, and

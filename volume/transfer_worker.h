@@ -1,6 +1,6 @@
 // TransferWorker: the one thread that runs the slow volume jobs. It sleeps on
-// three auto-reset events (sync, mount, initialize, in that order of priority)
-// and runs the job of the event that fired. A signalled event stays set until
+// four auto-reset events (sync, mount, initialize and a front end's task, in
+// that order of priority) and runs the job of the event that fired. A signalled event stays set until
 // the worker takes it, so a request made just after a job has ended, before
 // the worker waits again, still runs.
 #pragma once
@@ -14,11 +14,13 @@
 
 namespace jukepak {
 
-enum class Job : int { kSync = 0, kMount = 1, kInit = 2 };
+// kTask: a reading job of the front end's own (PlayerVolume::SignalTask).
+enum class Job : int { kSync = 0, kMount = 1, kInit = 2, kTask = 3 };
+inline constexpr size_t kJobKinds = 4;
 
 class TransferWorker {
  public:
-  using JobTable = std::array<std::function<void()>, 3>;
+  using JobTable = std::array<std::function<void()>, kJobKinds>;
 
   // Starts the thread at once. The jobs run on it, one at a time.
   explicit TransferWorker(JobTable jobs);
@@ -45,7 +47,7 @@ class TransferWorker {
   JobTable jobs_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::array<bool, 3> signalled_{};
+  std::array<bool, kJobKinds> signalled_{};
   bool stop_requested_ = false;
   std::atomic<bool> job_running_{false};
   std::thread thread_;

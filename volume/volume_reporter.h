@@ -27,7 +27,15 @@ enum class DeviceState : int {
 
 // Which job runs.
 // kRepair: the checker repairs the mounted volume (Songlift's "fix them now").
-enum class BusyState : int { kIdle = 0, kMount = 1, kSync = 2, kInitialize = 3, kRepair = 4 };
+// kCopy: tracks are being copied off the player to the PC (a task).
+enum class BusyState : int {
+  kIdle = 0,
+  kMount = 1,
+  kSync = 2,
+  kInitialize = 3,
+  kRepair = 4,
+  kCopy = 5,
+};
 
 enum class Tree { kPending, kPlayer };
 

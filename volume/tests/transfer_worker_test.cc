@@ -47,16 +47,17 @@ TEST(TransferWorker, RunsEachSignalledJobOnceLowestIndexFirst) {
                            std::lock_guard<std::mutex> wait(gate);
                            log.Add(1);
                          },
-                         [&] { log.Add(2); }});
+                         [&] { log.Add(2); }, [&] { log.Add(3); }});
   worker.Signal(Job::kMount);
   std::this_thread::sleep_for(20ms);  // let the worker take the mount
+  worker.Signal(Job::kTask);
   worker.Signal(Job::kInit);
   worker.Signal(Job::kSync);
   worker.Signal(Job::kSync);  // an auto-reset event set twice runs once
   gate.unlock();
-  ASSERT_TRUE(log.WaitFor(3));
+  ASSERT_TRUE(log.WaitFor(4));
   std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(log.jobs(), (std::vector<int>{1, 0, 2}));
+  EXPECT_EQ(log.jobs(), (std::vector<int>{1, 0, 2, 3}));
 }
 
 TEST(TransferWorker, ARequestMadeWhileAJobRunsIsNotDropped) {
