@@ -240,22 +240,28 @@ bool CopyRun::WriteOne(size_t k) {
     return false;
   }
   if (r.code() == ResultCode::kCorrupt) {  // this track's chain; the others may be fine
-    summary_.failures.push_back(TrackFailure{label, r.message()});
+    summary_.failures.push_back(TrackFailure{label, r.message(), work.relative});
     return true;
   }
   if (!r.ok()) {
     stopped_ = volume_.ReportDriverFailure("Could not read " + label, r);
-    summary_.failures.push_back(TrackFailure{label, r.message()});
+    summary_.failures.push_back(TrackFailure{label, r.message(), work.relative});
     return false;
   }
   const TrackFileRequest request{track.cd,      track.slot,     folder_,
                                  work.relative, work.placement, keep_manifest_};
+  const bool claimed_before = claims_.Claimed(work.relative);
   WrittenTrackFile written;
   r = WriteTrackFile(request, audio, *volume_.media().tagWriter, &claims_, &written);
   if (!r.ok()) {  // the PC's disk: full or refusing, the next would fail alike
     stopped_ = r;
-    summary_.failures.push_back(TrackFailure{label, r.message()});
+    summary_.failures.push_back(TrackFailure{label, r.message(), work.relative});
     return false;
+  }
+  // Copy to PC: another file stood at the name (the user's own, or a copy
+  // changed since); it stays, and the user is told where the copy went.
+  if (!keep_manifest_ && !claimed_before && written.copy.file != work.relative) {
+    summary_.changedInFolder.push_back(work.relative);
   }
   Entry(work.track).copy = written.copy;
   if (written.adopted) {

@@ -18,8 +18,9 @@
 // exactly the files that are there.
 //
 // CopyTracks is Copy to PC: the chosen tracks, named the same way, no
-// manifest; an identical file already there counts as copied, any other
-// file at a name makes the copy take the next numbered name.
+// manifest; an identical file already there counts as copied (unchanged),
+// any other file at a name is left as it is, listed in changedInFolder, and
+// the copy takes the next numbered name.
 //
 // Both read through the volume's device: the caller makes sure no job runs
 // meanwhile (the command-line tool runs them on its thread, the window as a
@@ -55,6 +56,7 @@ class CopyObserver {
 struct TrackFailure {
   std::string track;  // "artist / title", UTF-8
   std::string error;
+  std::string file;  // the file it was to be, relative to the folder
 };
 
 struct CopySummary {

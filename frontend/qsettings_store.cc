@@ -10,6 +10,7 @@ namespace frontend {
 namespace {
 
 constexpr char kDriverKey[] = "Songlift/Driver";
+constexpr char kCopyFolderKey[] = "Songlift/CopyFolder";
 
 int ReadFlag(QSettings& store, const char* key) {
   bool ok = false;
@@ -58,6 +59,14 @@ void QSettingsStore::WriteOptions(const Options& options) {
   store.setValue("Options/IncludeSubfolders", options.includeSubfolders);
   store.setValue("Options/SkipDuplicates", options.skipDuplicates);
   store.setValue("Options/Bitrate", options.bitrateKbps);
+}
+
+std::string QSettingsStore::ReadCopyFolder() {
+  return QSettings(kOrganisation, kApplication).value(kCopyFolderKey).toString().toStdString();
+}
+
+void QSettingsStore::WriteCopyFolder(const std::string& folder) {
+  QSettings(kOrganisation, kApplication).setValue(kCopyFolderKey, QString::fromStdString(folder));
 }
 
 }  // namespace frontend

@@ -17,6 +17,8 @@ class QSettingsStore : public SettingsStore {
   void WriteDriver(const std::string& path) override;
   Options ReadOptions() override;
   void WriteOptions(const Options& options) override;
+  std::string ReadCopyFolder() override;
+  void WriteCopyFolder(const std::string& folder) override;
 };
 
 }  // namespace frontend

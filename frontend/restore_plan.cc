@@ -133,7 +133,8 @@ Result AddRestoredSongs(jukepak::PlayerVolume& volume, const QString& folder,
         ++summary->added;
         continue;
       }
-      summary->failures.push_back(TrackFailure{Describe(track), r.message()});
+      summary->failures.push_back(
+          TrackFailure{Describe(track), r.message(), track.copy ? track.copy->file : std::string()});
       if (first.ok()) first = r;
     }
   }

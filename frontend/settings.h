@@ -1,5 +1,5 @@
 // The per-user settings that Songlift, Volmend and songlift-cli share:
-// "Driver" (text) in group "Songlift"; "ConfirmDelete", "NotifyBusy",
+// "Driver" and "CopyFolder" (text) in group "Songlift"; "ConfirmDelete", "NotifyBusy",
 // "NotifyDuplicate", "IncludeSubfolders" and "SkipDuplicates" (0 or 1,
 // default 1) and "Bitrate" (kbit/s of converted songs, 128 to 320, default
 // 192) in group "Options".
@@ -39,6 +39,10 @@ class SettingsStore {
   virtual Options ReadOptions() = 0;
   // Writes all of them, ConfirmDelete, NotifyBusy and NotifyDuplicate first.
   virtual void WriteOptions(const Options& options) = 0;
+
+  // The folder the window's Copy to PC last wrote to; empty when absent.
+  virtual std::string ReadCopyFolder() = 0;
+  virtual void WriteCopyFolder(const std::string& folder) = 0;
 
   // The stored driver path; empty when absent or not text.
   std::string ReadDriver() {

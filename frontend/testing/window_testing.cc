@@ -27,6 +27,7 @@ QString IsolateUserFolders() {
   // QSettings reads XDG_CONFIG_HOME once; later calls move it explicitly.
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, g_folder + "/config");
   qputenv("XDG_DATA_HOME", (g_folder + "/data").toLocal8Bit());
+  qputenv("XDG_CACHE_HOME", (g_folder + "/cache").toLocal8Bit());
   qunsetenv("JUKEPAK_IMAGE");
   return g_folder;
 }

@@ -11,7 +11,7 @@
 
 namespace frontend::testing {
 
-// Points the settings store and the data folder at a fresh temp folder and
+// Points the settings store, the data and the cache folder at a fresh temp folder and
 // forgets JUKEPAK_IMAGE. Call before the QApplication is made; call again
 // for a test that needs fresh folders. Returns the folder.
 QString IsolateUserFolders();

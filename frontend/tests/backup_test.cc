@@ -404,6 +404,7 @@ TEST_F(BackupTest, CopyToPcTakesAnIdenticalFileAsCopiedAndNumbersAroundAnother) 
   EXPECT_EQ(again.written,
             std::vector<std::string>{"Bj\xc3\xb6rk/Caf\xc3\xa9 _ Nuit_ live/02 Same (2).mp3"});
   EXPECT_EQ(ReadBytes(File(first.written[1])), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+  EXPECT_EQ(again.changedInFolder, std::vector<std::string>{first.written[1]});
 }
 
 }  // namespace
