@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/about_box.h"
+#include "app/copy_to_pc.h"
 #include "app/dlg_copy_progress.h"
 #include "app/dlg_drivers.h"
 #include "app/dlg_import.h"
@@ -131,7 +132,9 @@ void CSongliftDlg::BuildLayout() {
   };
   auto* middle = new QVBoxLayout;
   middle->addWidget(group("List Editing", {import_, delete_}));
-  middle->addWidget(group("Player Functions", {sync_, check_, initialize_}));
+  copy_to_pc_ = new CopyToPc(this);
+  middle->addWidget(
+      group("Player Functions", {sync_, check_, initialize_, copy_to_pc_->MakeButton(this)}));
   middle->addWidget(group("Misc.", {driver_, options_, learn_remote_}));
   middle->addStretch(1);
 
@@ -192,6 +195,7 @@ void CSongliftDlg::UpdateControls() {
   driver_->setEnabled(idle);
   // The pending list is the PC's; it stays open while a sync runs.
   import_->setEnabled(ready);
+  copy_to_pc_->UpdateEnabled();
 }
 
 bool CSongliftDlg::IsPlayerIdle(const QString& message) {

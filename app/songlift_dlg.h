@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 
 namespace songlift {
 
+class CopyToPc;
 class DlgCopyProgress;
 class VolumeRepair;
 class SongliftApp;
@@ -131,6 +132,7 @@ class CSongliftDlg : public QDialog {
   QLabel* statusLabel() const { return status_; }
   QTreeWidget* focusTree() const { return focus_tree_; }
   SongliftApp* app() const { return app_; }
+  CopyToPc* copyToPc() const { return copy_to_pc_; }
   // Item of a tree handle, and the engine node an item shows.
   static QTreeWidgetItem* ItemOf(jukepak::TreeItem handle);
   static jukepak::TreeItem HandleOf(QTreeWidgetItem* item);
@@ -189,6 +191,7 @@ class CSongliftDlg : public QDialog {
   QLabel* status_ = nullptr;
   QTimer* size_timer_ = nullptr;
   DlgCopyProgress* copy_progress_ = nullptr;
+  CopyToPc* copy_to_pc_ = nullptr;  // "Copy to PC..." and drags out of the window
   VolumeRepair* repair_ = nullptr;
   QTreeWidget* focus_tree_ = nullptr;
   // The drag of a track: the tree it started in, the item, the image that

@@ -1,11 +1,13 @@
 // The main window's edits of its two trees: delete, rename, and moving a
-// track by drag and drop within one tree.
+// track by drag and drop within one tree (a player track dragged out of the
+// window is copied to the PC instead).
 
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
+#include "app/copy_to_pc.h"
 #include "app/dlg_confirm_delete.h"
 #include "app/dlg_rename.h"
 #include "app/songlift_app.h"
@@ -202,11 +204,17 @@ bool CSongliftDlg::HandleTreeMouse(QTreeWidget* tree, QEvent* event) {
     press_item_ = mouse->button() == Qt::LeftButton ? tree->itemAt(mouse->position().toPoint())
                                                     : nullptr;
     press_pos_ = mouse->position().toPoint();
+    if (tree == player_tree_) copy_to_pc_->NotePress(press_item_);
   } else if (event->type() == QEvent::MouseMove && press_item_ != nullptr && !dragging()) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint moved = mouse->position().toPoint() - press_pos_;
     if ((mouse->buttons() & Qt::LeftButton) &&
         moved.manhattanLength() >= QApplication::startDragDistance()) {
+      if (tree == player_tree_ && copy_to_pc_->DragsOutAtOnce()) {
+        press_item_ = nullptr;
+        copy_to_pc_->StartDragOut();
+        return true;
+      }
       BeginTrackDrag(tree, press_item_);
       press_item_ = nullptr;
       return dragging();
@@ -241,6 +249,12 @@ void CSongliftDlg::SetDropHighlight(QTreeWidgetItem* item) {
 
 void CSongliftDlg::MoveTrackDrag(const QPoint& global) {
   if (!dragging()) return;
+  // A player track taken out of the window is a drag onto the PC's files.
+  if (drag_tree_ == player_tree_ && !rect().contains(mapFromGlobal(global))) {
+    EndTrackDrag();
+    copy_to_pc_->StartDragOut();
+    return;
+  }
   if (drag_image_ != nullptr) drag_image_->move(global + QPoint(8, 8));
   const QPoint local = drag_tree_->viewport()->mapFromGlobal(global);
   // Over no item the last highlight stays.
