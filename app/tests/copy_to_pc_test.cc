@@ -89,7 +89,6 @@ struct CopyWindow {
     auto scripted = std::make_unique<ScriptedDevice>(&disk);
     device = scripted.get();
     if (!app->volume().BindDevice(std::move(scripted)).ok()) qFatal("cannot bind");
-    app->volume().SetDeviceState(DeviceState::kStartUp);
     window->RequestMount();
     if (!QTest::qWaitFor([&] { return app->volume().deviceState() == DeviceState::kReady; })) {
       qFatal("the volume never mounted");
@@ -201,6 +200,7 @@ class CopyToPcTest : public QObject {
 
   void aDragOutCarriesTheCopiedFilesAsUris() {
     CopyWindow w;
+    const size_t boxes = w.boxes.shown.size();
     std::unique_ptr<QMimeData> dragged;
     w.copy()->setDragStarter([&](std::unique_ptr<QMimeData> data) { dragged = std::move(data); });
     w.copy()->NotePress(w.cd(1));
@@ -216,7 +216,7 @@ class CopyToPcTest : public QObject {
       QVERIFY(path.endsWith(i == 0 ? "/Band/Second/01 Four.mp3" : "/Band/Second/02 Five.mp3"));
       QVERIFY(HoldsAudio(path, kCds[1].songs[size_t(i)]));
     }
-    QVERIFY(w.boxes.shown.empty());
+    QCOMPARE(w.boxes.shown.size(), boxes);  // no complaint
   }
 };
 
