@@ -43,12 +43,14 @@ class SyncProgress : public CliReporter {
     ++track_;
     title_ = std::string(title);
     clusters_ = clusters;
+    cluster_ = 0;
     clusters_written_ += 1;  // the first cluster goes with the track record
     Draw(true);
   }
+  // Positions come after each driver call, which may write many clusters.
   void TrackPosition(uint32_t cluster) override {
+    clusters_written_ += cluster > cluster_ ? cluster - cluster_ : 0;
     cluster_ = cluster;
-    clusters_written_ += 1;
     Draw(false);
   }
   void EndAll() override {

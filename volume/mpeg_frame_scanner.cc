@@ -1,5 +1,7 @@
 #include "volume/mpeg_frame_scanner.h"
 
+#include <algorithm>
+
 #include "base/byte_order.h"
 #include "format/format_constants.h"
 #include "volume/id3_tags.h"
@@ -65,30 +67,73 @@ bool DecodeMpegFrameHeader(uint32_t h, MpegFrameHeader* header) {
   return true;
 }
 
-double ScanMpegFrames(std::span<const uint8_t> audio, std::span<double> cluster_times,
-                      uint64_t* frames) {
-  const uint64_t size = audio.size();
-  uint64_t pos = Id3v2TagLength(audio);
-  int64_t last_cluster = -1;
-  double time = 0.0;
-  uint64_t count = 0;
-  while (pos + 4 <= size) {
+MpegFrameScan::MpegFrameScan(std::span<double> cluster_times, uint64_t audio_size)
+    : cluster_times_(cluster_times), audio_size_(audio_size) {}
+
+void MpegFrameScan::Feed(std::span<const uint8_t> piece) {
+  const uint64_t base = fed_;
+  fed_ += piece.size();
+  if (!kept_.empty()) {
+    // The bytes kept from the pieces before, joined to the start of this
+    // one, for the headers that begin before it.
+    const size_t join = std::min(piece.size(), kJoinBytes);
+    kept_.insert(kept_.end(), piece.begin(), piece.begin() + join);
+    const std::vector<uint8_t> joined = std::move(kept_);
+    kept_.clear();
+    if (join == piece.size()) {
+      ScanBytes(joined, kept_start_, kNoStop);
+      Keep(joined, kept_start_);
+      return;
+    }
+    ScanBytes(joined, kept_start_, base);
+  }
+  ScanBytes(piece, base, kNoStop);
+  Keep(piece, base);
+}
+
+void MpegFrameScan::ScanBytes(std::span<const uint8_t> bytes, uint64_t offset, uint64_t stop) {
+  const uint64_t end = offset + bytes.size();
+  if (!tag_checked_) {
+    // The tag header is read from the first bytes, which are all here while
+    // it has not been checked.
+    if (bytes.size() < kId3v2HeaderBytes && end < audio_size_) return;
+    pos_ = Id3v2TagLength(bytes, audio_size_);
+    tag_checked_ = true;
+  }
+  while (pos_ < stop && pos_ + 4 <= end) {
     MpegFrameHeader frame;
-    if (!DecodeMpegFrameHeader(LoadBe32(audio.data() + pos), &frame)) {
-      ++pos;
+    if (!DecodeMpegFrameHeader(LoadBe32(bytes.data() + (pos_ - offset)), &frame)) {
+      ++pos_;
       continue;
     }
-    const uint64_t cluster = (pos + format::kTrackRecordSize) / format::kClusterSize;
-    if (int64_t(cluster) > last_cluster) {
-      last_cluster = int64_t(cluster);
-      if (cluster < cluster_times.size()) cluster_times[cluster] = time;
+    const uint64_t cluster = (pos_ + format::kTrackRecordSize) / format::kClusterSize;
+    if (int64_t(cluster) > last_cluster_) {
+      last_cluster_ = int64_t(cluster);
+      if (cluster < cluster_times_.size()) cluster_times_[cluster] = time_;
     }
-    time += double(frame.samples) / double(frame.sampleRate);
-    ++count;
-    pos += frame.frameLength;
+    time_ += double(frame.samples) / double(frame.sampleRate);
+    ++frames_;
+    pos_ += frame.frameLength;
   }
-  if (frames != nullptr) *frames = count;
-  return time;
+}
+
+void MpegFrameScan::Keep(std::span<const uint8_t> bytes, uint64_t offset) {
+  // Until the tag is checked every byte is kept (fewer than its header's
+  // ten). After, the scan has stopped less than four bytes before the end,
+  // where a header begins that the next piece completes, or past the end.
+  const uint64_t end = offset + bytes.size();
+  const uint64_t from = tag_checked_ ? pos_ : offset;
+  if (from >= end) return;
+  kept_start_ = from;
+  kept_.assign(bytes.begin() + ptrdiff_t(from - offset), bytes.end());
+}
+
+double ScanMpegFrames(std::span<const uint8_t> audio, std::span<double> cluster_times,
+                      uint64_t* frames) {
+  MpegFrameScan scan(cluster_times, audio.size());
+  scan.Feed(audio);
+  if (frames != nullptr) *frames = scan.frames();
+  return scan.time();
 }
 
 }  // namespace jukepak

@@ -3,13 +3,19 @@
 // The job takes the pending CDs that have work when it starts (their songs
 // at that moment); songs added meanwhile wait for the next sync. For each
 // taken CD it finds or creates the player CD of the same (artist, album) and
-// writes the CD's songs in order: the song's audio is read (an MP3 file less
-// its ID3v1 block, the MP3 a conversion made, or the file ranges of a song
-// restored from a backup), its frames are scanned for the index marks, its
-// clusters are taken from the in-memory FAT, the track record and the audio
-// go out cluster by cluster, then the dirty FAT
+// writes the CD's songs in order: the song's clusters are taken from the
+// in-memory FAT; its audio (an MP3 file less its ID3v1 block, the MP3 a
+// conversion made, or the file ranges of a song restored from a backup) is
+// read a piece at a time on the reader's thread, which scans the frames as
+// they go by, while this thread writes each piece, one driver call per run
+// of clusters that follow each other on the disk; once the last piece is
+// written the frame times are known, and the track record with its index
+// marks goes into the first two sectors, then the dirty FAT
 // sectors, the CD record and the header. Only then does the song count as
-// written: it moves from the pending list into the player CD.
+// written: it moves from the pending list into the player CD. Until the FAT
+// is written nothing on the disk names the track's clusters, so a cut
+// anywhere before leaves the volume as it was. However long the file, the
+// sync holds only the reader's few pieces of it.
 //
 // Songs in other formats than MP3 are converted by a ConversionPipeline on
 // threads of its own, ahead of the writer and in its order; the writer waits
@@ -35,7 +41,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +58,7 @@
 #include "volume/player_volume.h"
 #include "volume/song_audio.h"
 #include "volume/space_accounting.h"
+#include "volume/track_audio_reader.h"
 #include "volume/track_cluster_move.h"
 
 namespace jukepak {
@@ -67,9 +73,8 @@ struct TakenCd {
   bool released = false;  // every song written; the node is gone
 };
 
-// A track read and prepared for writing.
+// A track being written.
 struct PreparedTrack {
-  std::unique_ptr<uint8_t[]> audio;  // clusterCount * 8192 bytes, zero past the audio
   std::vector<uint32_t> chain;
   std::vector<double> times;
   TrackRecord record;
@@ -102,10 +107,19 @@ class SyncRun {
   // The song's audio: its file, or its conversion (waited for). False when
   // it stays pending (the failure is reported; a cancel stops the job).
   bool OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio);
-  bool ReadSong(const TrackNode& song, SongAudio& audio, uint32_t clusters, PreparedTrack* track);
-  // Sends the record and the audio clusters. False when the job must stop
-  // (cancel or driver failure); the clusters are freed again then.
-  bool WriteClusters(const TrackNode& song, PreparedTrack& track);
+  // Sends the audio as the reader hands it over. False when the track
+  // stops: a read failure (the song stays pending), a cancel or a driver
+  // failure (the job stops); its clusters are freed again then.
+  bool WriteAudio(const TrackNode& song, PreparedTrack& track);
+  // Writes a piece's clusters, one driver call per run of clusters that
+  // follow each other on the disk (the first cluster's run starts behind the
+  // track record), and reports the position after each. Stops early with
+  // *cancelled set when a cancel is asked for and clusters are left.
+  Result WritePiece(const TrackAudioReader::Piece& piece, const std::vector<uint32_t>& chain,
+                    bool* cancelled);
+  // Writes the track record, marks and all, once the audio is out. False
+  // when the driver fails (the job stops; the clusters are freed again).
+  bool WriteRecord(const TrackNode& song, PreparedTrack& track);
   // Writes the FAT, the CD record and the header. True when the track is
   // reachable on the disk afterwards (a failed header write of a CD the
   // disk already counts still leaves it so); the track is undone otherwise.
@@ -121,6 +135,7 @@ class SyncRun {
   std::vector<TakenCd> taken_;
   SyncOptions options_;
   std::unique_ptr<ConversionPipeline> pipeline_;
+  TrackAudioReader reader_;
   std::map<const TrackNode*, size_t> conversions_;  // each converted song's pipeline index
   std::vector<std::string> duplicates_;             // "ARTIST / TITLE", UTF-8
   uint32_t limit_ = 0;  // no track takes a cluster at or above this
@@ -392,11 +407,6 @@ bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* 
   reporter_.BeginTrack(Utf8FromLatin1(song.record.title()), clusters);
 
   PreparedTrack track;
-  if (!ReadSong(song, *source, clusters, &track)) return false;
-  const std::span<const uint8_t> audio(track.audio.get(), audio_bytes);
-  track.times.assign(clusters, 0.0);
-  const double time = ScanMpegFrames(audio, track.times);
-
   const Result allocated =
       AllocateChain(model_.fat, limit_, clusters, &model_.nextFreeCluster, &track.chain);
   if (!allocated.ok()) {
@@ -404,12 +414,16 @@ bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* 
     Fail(ResultCode::kNoSpace, kPlayerFull);
     return false;
   }
+  reader_.Start(std::move(source), clusters);
+  if (!WriteAudio(song, track)) return false;
+  double time = 0.0;
+  reader_.TakeScan(&time, &track.times);
   track.record = song.record;
   track.record.StampSignature();
   track.record.setSize(audio_bytes + format::kTrackRecordSize);
   PlaceIndexMarks(time, track.times, track.chain, &track.record);
 
-  if (!WriteClusters(song, track)) return false;
+  if (!WriteRecord(song, track)) return false;
   if (!StoreDirectory(song, target, track, cd_on_disk)) return false;
   MoveToPlayer(song, taken, target, track);
   return true;
@@ -440,44 +454,63 @@ bool SyncRun::OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio
   return r.ok();
 }
 
-bool SyncRun::ReadSong(const TrackNode& song, SongAudio& audio, uint32_t clusters,
-                       PreparedTrack* track) {
-  Result r;
-  track->audio.reset(new (std::nothrow) uint8_t[size_t(clusters) * format::kClusterSize]());
-  if (track->audio == nullptr) {
-    r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
-  }
-  uint64_t filled = 0;
-  while (r.ok() && filled < audio.size()) {
-    size_t got = 0;
-    r = audio.Read(track->audio.get() + filled, size_t(audio.size() - filled), &got);
-    if (r.ok() && got == 0) r = Result::Error(ResultCode::kIoError, kCouldNotReadFile);
-    filled += got;
-  }
-  if (!r.ok()) Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
-  return r.ok();
-}
-
-bool SyncRun::WriteClusters(const TrackNode& song, PreparedTrack& track) {
-  SectorDevice& device = *volume_.device();
-  const VolumeHeader& header = model_.header;
-  const uint32_t first = uint32_t(header.ClusterSector(track.chain[0]));
-  const uint32_t first_audio_sectors = format::kSectorsPerCluster - format::kTrackRecordSectors;
-  Result r = device.Write(first, format::kTrackRecordSectors, track.record.data());
-  if (r.ok())
-    r = device.Write(first + format::kTrackRecordSectors, first_audio_sectors, track.audio.get());
-  for (size_t i = 1; r.ok() && i < track.chain.size(); ++i) {
-    const uint8_t* bytes = track.audio.get() + i * format::kClusterSize - format::kTrackRecordSize;
-    r = device.Write(uint32_t(header.ClusterSector(track.chain[i])), format::kSectorsPerCluster,
-                     bytes);
-    if (!r.ok()) break;
-    reporter_.TrackPosition(uint32_t(i));
-    if (i + 1 < track.chain.size() && volume_.CancelRequested()) {
+bool SyncRun::WriteAudio(const TrackNode& song, PreparedTrack& track) {
+  for (;;) {
+    TrackAudioReader::Piece piece;
+    Result r = reader_.Next(&piece);
+    if (!r.ok()) {
       FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
-      cancelled_ = stop_ = true;
+      Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
       return false;
     }
+    if (piece.clusters == 0) return true;
+    bool cancelled = false;
+    r = WritePiece(piece, track.chain, &cancelled);
+    reader_.Recycle(std::move(piece));
+    if (r.ok() && !cancelled) continue;
+    reader_.Abandon();
+    FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
+    if (cancelled) {
+      cancelled_ = stop_ = true;
+    } else {
+      DriverFailed("Could not write " + Utf8FromLatin1(song.record.title()), r);
+    }
+    return false;
   }
+}
+
+Result SyncRun::WritePiece(const TrackAudioReader::Piece& piece,
+                           const std::vector<uint32_t>& chain, bool* cancelled) {
+  SectorDevice& device = *volume_.device();
+  const VolumeHeader& header = model_.header;
+  const uint32_t end = piece.firstCluster + piece.clusters;
+  for (uint32_t run = piece.firstCluster; run < end;) {
+    uint32_t next = run + 1;
+    while (next < end && chain[next] == chain[next - 1] + 1) ++next;
+    uint32_t sector = uint32_t(header.ClusterSector(chain[run]));
+    uint32_t count = (next - run) * format::kSectorsPerCluster;
+    const uint8_t* bytes = piece.bytes.get() + size_t(run - piece.firstCluster) * format::kClusterSize;
+    if (run == 0) {  // the record's two sectors go last, with the marks
+      sector += format::kTrackRecordSectors;
+      count -= format::kTrackRecordSectors;
+      bytes += format::kTrackRecordSize;
+    }
+    const Result r = device.Write(sector, count, bytes);
+    if (!r.ok()) return r;
+    if (next > 1) reporter_.TrackPosition(next - 1);
+    if (next < chain.size() && volume_.CancelRequested()) {
+      *cancelled = true;
+      return Result::Ok();
+    }
+    run = next;
+  }
+  return Result::Ok();
+}
+
+bool SyncRun::WriteRecord(const TrackNode& song, PreparedTrack& track) {
+  const uint32_t sector = uint32_t(model_.header.ClusterSector(track.chain[0]));
+  const Result r =
+      volume_.device()->Write(sector, format::kTrackRecordSectors, track.record.data());
   if (r.ok()) return true;
   FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
   DriverFailed("Could not write " + Utf8FromLatin1(song.record.title()), r);

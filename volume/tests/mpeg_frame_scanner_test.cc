@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "volume/id3_tags.h"
@@ -175,6 +177,35 @@ TEST(ScanMpegFrames, SkipsId3v2TagsOfEveryVersion) {
     // Clusters inside the tag record no frame start.
     EXPECT_EQ(times[1], 0.0);
     EXPECT_EQ(times[2], 0.0);
+  }
+}
+
+TEST(MpegFrameScan, PiecesOfAnySizeGiveTheScanOfTheWhole) {
+  // A tag, junk with false sync bytes, and frames of two lengths, so that
+  // headers and the tag's header straddle the cuts between pieces.
+  std::vector<uint8_t> audio = Id3v2(3, 0, 3000, false);
+  Append(&audio, {0x00, 0xFF, 0xFB, 0x00, 0x64, 0xFF});
+  Append(&audio, Frames(0xFFFB9064, 417, 30));
+  Append(&audio, Frames(0xFFFB9264, 418, 30));
+  audio.resize(audio.size() - 100);  // the last frame cut short
+  std::vector<uint8_t> untagged = Frames(0xFFFB9064, 417, 25);
+  untagged.insert(untagged.begin(), 3, 0x00);
+  for (const std::vector<uint8_t>* bytes : {&audio, &untagged}) {
+    std::vector<double> whole_times;
+    uint64_t whole_frames = 0;
+    const double whole = Scan(*bytes, &whole_times, &whole_frames);
+    ASSERT_EQ(whole_frames, bytes == &audio ? 60u : 25u);
+    for (size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(9), size_t(416),
+                         size_t(4096), bytes->size()}) {
+      std::vector<double> times(whole_times.size(), 0.0);
+      MpegFrameScan scan(times, bytes->size());
+      for (size_t at = 0; at < bytes->size(); at += piece) {
+        scan.Feed(std::span<const uint8_t>(*bytes).subspan(at, std::min(piece, bytes->size() - at)));
+      }
+      EXPECT_EQ(scan.frames(), whole_frames) << "pieces of " << piece;
+      EXPECT_DOUBLE_EQ(scan.time(), whole) << "pieces of " << piece;
+      EXPECT_EQ(times, whole_times) << "pieces of " << piece;
+    }
   }
 }
 

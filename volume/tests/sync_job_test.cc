@@ -17,6 +17,7 @@
 #include "testing/scripted_device.h"
 #include "volume/duplicate_songs.h"
 #include "volume/index_marks.h"
+#include "volume/mpeg_frame_scanner.h"
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
 #include "volume/space_accounting.h"
@@ -88,6 +89,20 @@ void ExpectSound(const Audit& audit, size_t leaked = 0) {
   EXPECT_EQ(audit.leakedClusters, leaked);
 }
 
+// The sector and count of every write call, oldest first.
+std::vector<std::pair<uint32_t, uint32_t>> Writes(const ScriptedDevice& device) {
+  std::vector<std::pair<uint32_t, uint32_t>> writes;
+  for (const DeviceCall& call : device.calls())
+    if (call.op == Op::kWrite) writes.push_back({call.sector, call.count});
+  return writes;
+}
+
+size_t TracksOnDisk(const Audit& audit) {
+  size_t n = 0;
+  for (const auto& cd : audit.cds) n += cd.tracks.size();
+  return n;
+}
+
 TEST(SyncJob, WritesEveryPendingCdAsAFreshMountReadsIt) {
   TempDir dir;
   Player p(8000);
@@ -149,7 +164,56 @@ TEST(SyncJob, WritesEveryPendingCdAsAFreshMountReadsIt) {
   EXPECT_EQ(first.record.indexSlot(0)[3], 0);
 }
 
-TEST(SyncJob, ProgressFeedFollowsTheCdsAndClusters) {
+TEST(SyncJob, AFileOfManyPiecesLandsWholeWithTheMarksOfItsWholeScan) {
+  TempDir dir;
+  Player p(8000);
+  const std::string path = dir / "long.mp3";
+  WriteBytes(path, TaggedMp3(160.0, "Long", "A", "B", 1));  // 2.5 MB: three reader pieces
+  ASSERT_TRUE(p.Add(path).ok());
+  ASSERT_TRUE(p.Sync().ok());
+
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  ASSERT_EQ(audit.cds.size(), 1u);
+  const auto& track = audit.cds[0].tracks.at(0);
+  const std::vector<uint8_t> audio = WithoutId3v1(ReadBytes(path));
+  bool zero_tail = false;
+  EXPECT_TRUE(TrackAudio(p.disk, audit, track, &zero_tail) == audio);
+  EXPECT_TRUE(zero_tail);
+  std::vector<double> times(track.chain.size(), 0.0);
+  TrackRecord expected;
+  PlaceIndexMarks(ScanMpegFrames(audio, times), times, track.chain, &expected);
+  ASSERT_EQ(track.record.CountIndexMarks(), 80);  // into the record's second sector
+  EXPECT_TRUE(std::equal(track.record.data() + 128, track.record.data() + 1024,
+                         expected.data() + 128));
+}
+
+TEST(SyncJob, AFileThatShrinksMidWayStaysPendingAndItsClustersStayFree) {
+  TempDir dir;
+  Player p(8000);
+  const std::string shrinking = dir / "a.mp3", other = dir / "b.mp3";
+  WriteBytes(shrinking, TaggedMp3(100.0, "Shrinks", "A", "B", 1));  // 1.6 MB
+  WriteBytes(other, TaggedMp3(1.0, "Other", "A", "B", 2));
+  ASSERT_TRUE(p.Add(shrinking).ok());
+  ASSERT_TRUE(p.Add(other).ok());
+  std::filesystem::resize_file(shrinking, 1200 * 1024);  // the reader's second piece fails
+  const uint32_t free_before = p.volume.FreeKilobytes();
+
+  const Result r = p.Sync();
+  EXPECT_EQ(r.code(), ResultCode::kIoError);
+  EXPECT_NE(r.message().find(shrinking), std::string::npos) << r.message();
+  ASSERT_EQ(p.PendingSongs(), 1u);
+  EXPECT_EQ(p.volume.model().pendingCds[0]->pendingTracks[0]->sourcePath, shrinking);
+  const Audit audit = AuditVolume(p.disk);
+  ExpectSound(audit);
+  ASSERT_EQ(TracksOnDisk(audit), 1u);
+  EXPECT_EQ(audit.cds[0].tracks[0].record.title(), "Other");
+  Remount fresh(p.disk);  // the model holds no cluster of the song that failed
+  EXPECT_EQ(p.volume.FreeKilobytes(), fresh.volume.FreeKilobytes());
+  EXPECT_LT(p.volume.FreeKilobytes(), free_before);
+}
+
+TEST(SyncJob, EachRunOfClustersIsOneWriteAndTheRecordFollowsTheAudio) {
   TempDir dir;
   Player p(8000);
   WriteBytes(dir / "x.mp3",
@@ -157,10 +221,25 @@ TEST(SyncJob, ProgressFeedFollowsTheCdsAndClusters) {
   WriteBytes(dir / "y.mp3", TaggedMp3(0.1, "Y", "A", "B", 2));  // 1 cluster
   ASSERT_TRUE(p.Add(dir / "x.mp3").ok());
   ASSERT_TRUE(p.Add(dir / "y.mp3").ok());
+  // A cluster in use two clusters on splits X's chain into two runs.
+  const uint32_t c = p.volume.model().nextFreeCluster;
+  p.volume.model().fat.set(c + 2, format::kFatEndOfChain);
+  p.device->ClearCalls();
   ASSERT_TRUE(p.Sync().ok());
   EXPECT_EQ(p.reporter.progress(),
-            (std::vector<std::string>{"beginAll 1", "beginCd 2", "track X 5", "pos 1", "pos 2",
-                                      "pos 3", "pos 4", "track Y 1", "endAll"}));
+            (std::vector<std::string>{"beginAll 1", "beginCd 2", "track X 5", "pos 1", "pos 4",
+                                      "track Y 1", "endAll"}));
+  const VolumeHeader& h = p.volume.model().header;
+  auto at = [&](uint32_t cluster) { return uint32_t(h.ClusterSector(cluster)); };
+  const std::vector<std::pair<uint32_t, uint32_t>> x = {
+      {at(c) + 2, 30}, {at(c + 3), 48}, {at(c), 2}};  // two runs of audio, then the record
+  const std::vector<std::pair<uint32_t, uint32_t>> writes = Writes(*p.device);
+  ASSERT_GE(writes.size(), 3u);
+  EXPECT_EQ(std::vector(writes.begin(), writes.begin() + 3), x);
+  const auto y = std::find(writes.begin() + 3, writes.end(),
+                           std::pair<uint32_t, uint32_t>{at(c + 6) + 2, 14});
+  ASSERT_NE(y, writes.end());
+  EXPECT_EQ(*(y + 1), (std::pair<uint32_t, uint32_t>{at(c + 6), 2}));
 }
 
 TEST(SyncJob, EmptyListStillShowsAndEndsTheProgress) {
@@ -213,12 +292,6 @@ uint64_t WritesOfAFullSync(const std::vector<std::string>& songs) {
   p.device->ClearCalls();
   EXPECT_TRUE(p.Sync().ok());
   return p.device->callCount(Op::kWrite);
-}
-
-size_t TracksOnDisk(const Audit& audit) {
-  size_t n = 0;
-  for (const auto& cd : audit.cds) n += cd.tracks.size();
-  return n;
 }
 
 TEST(SyncJob, CancelAtEveryWriteKeepsTheVolumeSoundAndTheNextSyncFinishes) {
