@@ -22,6 +22,7 @@ Result MemoryDevice::Read(uint32_t sector, uint32_t count, uint8_t* out) {
     return Result::Error(ResultCode::kIoError, "read past the end at sector " + std::to_string(sector));
   }
   std::memcpy(out, bytes_.data() + size_t(sector) * 512, size_t(count) * 512);
+  sectors_read_ += count;
   return Result::Ok();
 }
 

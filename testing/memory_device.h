@@ -32,6 +32,7 @@ class MemoryDevice : public SectorDevice {
   bool isOpen() const { return open_; }
   int openCount() const { return open_count_; }
   uint64_t readCalls() const { return read_calls_; }
+  uint64_t sectorsRead() const { return sectors_read_; }
   uint64_t writeCalls() const { return write_calls_; }
   uint64_t sectorsWritten() const { return sectors_written_; }
 
@@ -42,6 +43,7 @@ class MemoryDevice : public SectorDevice {
   bool open_ = false;
   int open_count_ = 0;
   uint64_t read_calls_ = 0;
+  uint64_t sectors_read_ = 0;
   uint64_t write_calls_ = 0;
   uint64_t sectors_written_ = 0;
 };

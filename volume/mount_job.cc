@@ -1,5 +1,9 @@
-// The mount: reads the header's directory (every CD record and track record)
-// and the whole FAT into the model and fills the player tree.
+// The mount: reads the header's directory (every CD record and the first
+// sector of every track record) and the whole FAT into the model and fills
+// the player tree. Over the parallel port each sector costs thousands of
+// port operations, so the mount reads no more of a track than the tree and
+// the edits show: the first sector holds the signature, the size and the
+// texts. The rest of the record, the later index marks, is read when needed.
 
 #include <algorithm>
 #include <vector>
@@ -116,8 +120,8 @@ Result PlayerVolume::ReadCd(uint32_t index, int* damaged) {
     auto track = std::make_unique<TrackNode>();
     track->firstCluster = node->record.startCluster(j);
     if (track->firstCluster < model_.header.audioClusters()) {
-      r = device_->Read(uint32_t(model_.header.ClusterSector(track->firstCluster)),
-                        format::kTrackRecordSectors, track->record.data());
+      r = device_->Read(uint32_t(model_.header.ClusterSector(track->firstCluster)), 1,
+                        track->record.data());
       if (!r.ok()) return r;
     } else {
       ++*damaged;  // its record would lie outside the audio area: leave it unread
@@ -128,6 +132,21 @@ Result PlayerVolume::ReadCd(uint32_t index, int* damaged) {
         reporter_->InsertTrackItem(Tree::kPlayer, node->treeItem, TrackLabel(t->record, cd_artist), t);
   }
   reporter_->RedrawTree(Tree::kPlayer);
+  return Result::Ok();
+}
+
+Result PlayerVolume::LoadIndexMarks(TrackNode& track) {
+  if (track.marksLoaded) return Result::Ok();
+  if (device_ == nullptr) return Result::Error(ResultCode::kIoError, "no driver is bound");
+  if (track.firstCluster >= model_.header.audioClusters()) {
+    return Result::Error(ResultCode::kCorrupt, "the track's record lies outside the audio area");
+  }
+  TrackRecord record = track.record;
+  const Result r = device_->Read(uint32_t(model_.header.ClusterSector(track.firstCluster)) + 1, 1,
+                                 record.data() + format::kSectorSize);
+  if (!r.ok()) return r;
+  track.record = record;
+  track.marksLoaded = true;
   return Result::Ok();
 }
 

@@ -119,6 +119,13 @@ class PlayerVolume {
   uint32_t GetRemoteCode(uint32_t slot) const;
   void SetRemoteCode(uint32_t slot, uint32_t entry);
   bool IsTrackStart(uint32_t cluster) const;
+  // Reads the second sector of a mounted track's record, which holds its
+  // later index marks, into track.record unless it is there already
+  // (marksLoaded). Fails with kCorrupt when the record would lie outside the
+  // audio area and with the driver's result; the record is unchanged then.
+  // The thread that may make driver calls (a job's, or the front end's while
+  // no job runs).
+  Result LoadIndexMarks(TrackNode& track);
 
   DeviceState deviceState() const { return device_state_.load(); }
   BusyState busyState() const { return busy_state_.load(); }

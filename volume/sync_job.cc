@@ -560,6 +560,7 @@ void SyncRun::MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, Prep
     song.clusterList = std::move(track.chain);
     song.clusterTimes = std::move(track.times);
     song.record = track.record;
+    song.marksLoaded = true;
     target.tracks.push_back(std::move(*found));
     slots.erase(found);
   }

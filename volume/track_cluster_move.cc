@@ -91,6 +91,9 @@ Result MoveTrackCluster(PlayerVolume& volume, uint32_t cluster, uint32_t limit,
   ClusterUser user;
   Result r = FindUser(model, cluster, &user);
   if (!r.ok()) return r;
+  // The marks that name the cluster may lie in either sector of the record.
+  r = volume.LoadIndexMarks(*user.track);
+  if (!r.ok()) return r;
   const bool first = user.previous == kNoCluster;
 
   std::vector<uint32_t> taken;

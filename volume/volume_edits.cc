@@ -157,8 +157,10 @@ Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track) {
   if (track.firstCluster >= h.audioClusters()) {
     return Result::Error(ResultCode::kCorrupt, "the track's record lies outside the audio area");
   }
-  return volume.device()->Write(uint32_t(h.ClusterSector(track.firstCluster)),
-                                format::kTrackRecordSectors, track.record.data());
+  // The texts lie in the first sector; the second, with the later index
+  // marks, may not have been read and stays as it is on the disk.
+  return volume.device()->Write(uint32_t(h.ClusterSector(track.firstCluster)), 1,
+                                track.record.data());
 }
 
 Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left) {

@@ -34,8 +34,9 @@ inline constexpr char kCdFullMessage[] = "No more tracks allowed on this CD";
 // Writes the CD's record to its sector. Refuses (kCorrupt) a sector outside
 // the CD area. Not guarded by the busy test: the edits below call it.
 Result WriteCdRecord(PlayerVolume& volume, const CdNode& cd);
-// Writes the track's record to the first two sectors of its first cluster.
-// Refuses (kCorrupt) a track whose first cluster is not in the audio area.
+// Writes the first sector of the track's record (signature, size, texts and
+// the first index marks) to its first cluster; the second sector, with the
+// later marks, is left as it is on the disk. Refuses (kCorrupt) a track whose first cluster is not in the audio area.
 Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track);
 
 // Removes `track` from `cd`: every start-cluster slot of the record that

@@ -40,6 +40,11 @@ struct TrackNode {
   uint32_t firstCluster = 0;
   std::vector<double> clusterTimes;   // start time of each chain cluster (seconds)
   TreeItem treeItem = kNoTreeItem;
+  // A mount reads only the record's first sector (signature, size, texts and
+  // the first marks); the second, with the later index marks, is read when
+  // something needs them (PlayerVolume::LoadIndexMarks). True once `record`
+  // holds both: written by the sync, or loaded.
+  bool marksLoaded = false;
   TrackRecord record;
 };
 

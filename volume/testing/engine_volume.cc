@@ -60,7 +60,7 @@ std::string DescribeModel(const VolumeModel& model) {
     for (const auto& t : cd->tracks) {
       text += "  track " + std::to_string(t->firstCluster) + " '" + t->record.title() + "' '" +
               t->record.artist() + "' size " + std::to_string(t->record.size()) + " " +
-              Hex(Fnv1a(t->record.data(), format::kTrackRecordSize)) + "\n";
+              Hex(Fnv1a(t->record.data(), format::kSectorSize)) + "\n";  // what a mount reads
     }
   }
   text += "fat";

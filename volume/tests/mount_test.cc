@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -66,6 +67,31 @@ TEST_F(MountTest, ShowsCdsInRecordOrderWithTheirTrackLabels) {
   EXPECT_TRUE(volume_.IsTrackStart(3));
   EXPECT_FALSE(volume_.IsTrackStart(4));
   EXPECT_EQ(m.nextFreeCluster, 8u);
+}
+
+TEST_F(MountTest, ReadsTheFirstSectorOfEachTrackRecordAndTheMarksWhenAsked) {
+  Initialize();
+  AddCd(disk_, "Band", "First", {{"One", "Band", 1}, {"Two", "Band", 2}});
+  AddCd(disk_, "Other", "Second", {{"Solo", "Other", 3}});
+  const uint32_t first = 3;  // "Two", behind the placeholder and "One"
+  uint8_t* second_sector = disk_.sector(uint32_t(testing::ReadHeader(disk_).ClusterSector(first)) + 1);
+  for (int i = 0; i < 512; ++i) second_sector[i] = uint8_t(i * 5 + 1);  // later marks
+  const uint64_t before = disk_.sectorsRead();
+  ASSERT_TRUE(Mount().ok());
+  VolumeModel& m = volume_.model();
+  // The header, the two CD records, one sector per track and the FAT.
+  EXPECT_EQ(disk_.sectorsRead() - before, 2 + 2 + 3 + m.header.fatSectors());
+  TrackNode& two = *m.playerCds[1]->tracks[1];
+  ASSERT_EQ(two.firstCluster, first);
+  EXPECT_FALSE(two.marksLoaded);
+
+  const uint64_t mounted = disk_.sectorsRead();
+  ASSERT_TRUE(volume_.LoadIndexMarks(two).ok());
+  ASSERT_TRUE(volume_.LoadIndexMarks(two).ok());  // once loaded, not read again
+  EXPECT_EQ(disk_.sectorsRead() - mounted, 1u);
+  EXPECT_TRUE(two.marksLoaded);
+  EXPECT_EQ(two.record.title(), "Two");
+  EXPECT_TRUE(std::equal(two.record.data() + 512, two.record.data() + 1024, second_sector));
 }
 
 TEST_F(MountTest, ArtistsThatDifferOnlyInCaseAreShown) {

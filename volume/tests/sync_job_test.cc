@@ -23,6 +23,7 @@
 #include "volume/space_accounting.h"
 #include "volume/volume_edits.h"
 #include "volume/testing/fake_media.h"
+#include "volume/testing/volume_builder.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/volume_audit.h"
 
@@ -475,6 +476,40 @@ TEST(SyncJob, ATrackClusterBelowTheCdRecordsMovesOutOfTheWay) {
   Remount fresh(p.disk);
   EXPECT_EQ(fresh.volume.model().playerCds[15]->tracks[0]->record.bytes(),
             p.volume.model().playerCds[15]->tracks[0]->record.bytes());
+}
+
+TEST(SyncJob, MovingAClusterOfAMountedTrackRepointsTheMarksInTheRecordsSecondSector) {
+  // Clusters 2..122 hold tracks and 123 the first 16 CD records; t1 ends
+  // in 122, and its 90 marks (one per cluster) name 122 in slot 89, in the
+  // record's second sector, which the mount does not read.
+  MemoryDevice disk(2000);
+  std::vector<testing::CdContent> cds = {
+      {"Tia", "Album T", {{"t1", "Tia", testing::TestAudio(90 * 8192 - 10239, 1)}}},  // 33..122
+      {"Gus",
+       "Album G",
+       {{"g1", "Gus", testing::TestAudio(16 * 8192 - 10239, 2)},  // 16..31
+        {"g2", "Gus", testing::TestAudio(5000, 3)}}}};           // 32
+  for (uint32_t i = 0; i < 14; ++i) {                            // 2..15
+    cds.push_back({"Art", "Album " + std::to_string(i), {{"s", "Art", testing::TestAudio(5000, 9 + i)}}});
+  }
+  ASSERT_TRUE(testing::BuildVolume(&disk, cds).ok());
+  RecordingReporter reporter;
+  PlayerVolume volume(&reporter);
+  ASSERT_TRUE(testing::MountVolume(volume, &disk).ok());
+  ASSERT_TRUE(DeletePlayerTrack(volume, volume.model().playerCds.at(1).get(), 0).ok());
+  TempDir dir;
+  WriteBytes(dir / "n.mp3", TaggedMp3(0.2, "N", "Nia", "Album N", 1));
+  ASSERT_TRUE(AddFile(volume, dir / "n.mp3", std::nullopt).ok());
+
+  ASSERT_TRUE(volume.RunJobNow(Job::kSync).ok()) << reporter.lastStatus();
+  const Audit audit = AuditVolume(disk);
+  ExpectSound(audit);
+  ASSERT_EQ(audit.cds.size(), 17u);
+  ASSERT_EQ(audit.cds[1].record.album(), "Album T");
+  const testing::AuditedTrack& t1 = audit.cds[1].tracks.at(0);
+  ASSERT_EQ(t1.chain.size(), 90u);
+  EXPECT_NE(t1.chain[89], 122u);
+  EXPECT_EQ(LoadLe24(t1.record.indexSlot(89)), t1.chain[89]);
 }
 
 TEST(SyncJob, UnreadableSongStaysPendingWhileTheOthersAreWritten) {
