@@ -479,8 +479,8 @@ bool SyncRun::WriteAudio(const TrackNode& song, PreparedTrack& track) {
   }
 }
 
-Result SyncRun::WritePiece(const TrackAudioReader::Piece& piece,
-                           const std::vector<uint32_t>& chain, bool* cancelled) {
+Result SyncRun::WritePiece(const TrackAudioReader::Piece& piece, const std::vector<uint32_t>& chain,
+                           bool* cancelled) {
   SectorDevice& device = *volume_.device();
   const VolumeHeader& header = model_.header;
   const uint32_t end = piece.firstCluster + piece.clusters;
@@ -489,7 +489,8 @@ Result SyncRun::WritePiece(const TrackAudioReader::Piece& piece,
     while (next < end && chain[next] == chain[next - 1] + 1) ++next;
     uint32_t sector = uint32_t(header.ClusterSector(chain[run]));
     uint32_t count = (next - run) * format::kSectorsPerCluster;
-    const uint8_t* bytes = piece.bytes.get() + size_t(run - piece.firstCluster) * format::kClusterSize;
+    const uint8_t* bytes =
+        piece.bytes.get() + size_t(run - piece.firstCluster) * format::kClusterSize;
     if (run == 0) {  // the record's two sectors go last, with the marks
       sector += format::kTrackRecordSectors;
       count -= format::kTrackRecordSectors;

@@ -113,7 +113,8 @@ void TrackAudioReader::ReadTrack(Track& track) {
     bool out_of_memory = false;
     piece.bytes = TakeBuffer(track.generation, &out_of_memory);
     Result r;
-    if (out_of_memory) r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
+    if (out_of_memory)
+      r = Result::Error(ResultCode::kNoSpace, "Not enough memory to read the file!");
     if (piece.bytes == nullptr && r.ok()) return;  // abandoned
 
     // The audio bytes of these clusters, behind the record's place in the first.
@@ -157,9 +158,8 @@ void TrackAudioReader::ReadTrack(Track& track) {
 
 std::unique_ptr<uint8_t[]> TrackAudioReader::TakeBuffer(uint64_t generation, bool* out_of_memory) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] {
-    return generation_ != generation || !free_.empty() || buffers_ < kBuffers;
-  });
+  changed_.wait(lock,
+                [&] { return generation_ != generation || !free_.empty() || buffers_ < kBuffers; });
   if (generation_ != generation) return nullptr;
   if (!free_.empty()) {
     std::unique_ptr<uint8_t[]> buffer = std::move(free_.back());

@@ -37,7 +37,7 @@ class TrackAudioReader {
   // Clusters [firstCluster, firstCluster + clusters) of the track's chain.
   struct Piece {
     uint32_t firstCluster = 0;
-    uint32_t clusters = 0;  // 0: the track has no more pieces
+    uint32_t clusters = 0;             // 0: the track has no more pieces
     std::unique_ptr<uint8_t[]> bytes;  // clusters * 8192
   };
 

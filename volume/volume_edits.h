@@ -36,7 +36,8 @@ inline constexpr char kCdFullMessage[] = "No more tracks allowed on this CD";
 Result WriteCdRecord(PlayerVolume& volume, const CdNode& cd);
 // Writes the first sector of the track's record (signature, size, texts and
 // the first index marks) to its first cluster; the second sector, with the
-// later marks, is left as it is on the disk. Refuses (kCorrupt) a track whose first cluster is not in the audio area.
+// later marks, is left as it is on the disk. Refuses (kCorrupt) a track whose first cluster is not
+// in the audio area.
 Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track);
 
 // Removes `track` from `cd`: every start-cluster slot of the record that

@@ -74,7 +74,8 @@ TEST_F(MountTest, ReadsTheFirstSectorOfEachTrackRecordAndTheMarksWhenAsked) {
   AddCd(disk_, "Band", "First", {{"One", "Band", 1}, {"Two", "Band", 2}});
   AddCd(disk_, "Other", "Second", {{"Solo", "Other", 3}});
   const uint32_t first = 3;  // "Two", behind the placeholder and "One"
-  uint8_t* second_sector = disk_.sector(uint32_t(testing::ReadHeader(disk_).ClusterSector(first)) + 1);
+  uint8_t* second_sector =
+      disk_.sector(uint32_t(testing::ReadHeader(disk_).ClusterSector(first)) + 1);
   for (int i = 0; i < 512; ++i) second_sector[i] = uint8_t(i * 5 + 1);  // later marks
   const uint64_t before = disk_.sectorsRead();
   ASSERT_TRUE(Mount().ok());

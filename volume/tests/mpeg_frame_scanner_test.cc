@@ -200,7 +200,8 @@ TEST(MpegFrameScan, PiecesOfAnySizeGiveTheScanOfTheWhole) {
       std::vector<double> times(whole_times.size(), 0.0);
       MpegFrameScan scan(times, bytes->size());
       for (size_t at = 0; at < bytes->size(); at += piece) {
-        scan.Feed(std::span<const uint8_t>(*bytes).subspan(at, std::min(piece, bytes->size() - at)));
+        scan.Feed(
+            std::span<const uint8_t>(*bytes).subspan(at, std::min(piece, bytes->size() - at)));
       }
       EXPECT_EQ(scan.frames(), whole_frames) << "pieces of " << piece;
       EXPECT_DOUBLE_EQ(scan.time(), whole) << "pieces of " << piece;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/scripted_device.h"
@@ -26,6 +27,7 @@
 #include "volume/testing/volume_builder.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/volume_audit.h"
+#include "volume/volume_edits.h"
 
 namespace jukepak {
 namespace {
@@ -185,8 +187,8 @@ TEST(SyncJob, AFileOfManyPiecesLandsWholeWithTheMarksOfItsWholeScan) {
   TrackRecord expected;
   PlaceIndexMarks(ScanMpegFrames(audio, times), times, track.chain, &expected);
   ASSERT_EQ(track.record.CountIndexMarks(), 80);  // into the record's second sector
-  EXPECT_TRUE(std::equal(track.record.data() + 128, track.record.data() + 1024,
-                         expected.data() + 128));
+  EXPECT_TRUE(
+      std::equal(track.record.data() + 128, track.record.data() + 1024, expected.data() + 128));
 }
 
 TEST(SyncJob, AFileThatShrinksMidWayStaysPendingAndItsClustersStayFree) {
@@ -488,9 +490,10 @@ TEST(SyncJob, MovingAClusterOfAMountedTrackRepointsTheMarksInTheRecordsSecondSec
       {"Gus",
        "Album G",
        {{"g1", "Gus", testing::TestAudio(16 * 8192 - 10239, 2)},  // 16..31
-        {"g2", "Gus", testing::TestAudio(5000, 3)}}}};           // 32
-  for (uint32_t i = 0; i < 14; ++i) {                            // 2..15
-    cds.push_back({"Art", "Album " + std::to_string(i), {{"s", "Art", testing::TestAudio(5000, 9 + i)}}});
+        {"g2", "Gus", testing::TestAudio(5000, 3)}}}};            // 32
+  for (uint32_t i = 0; i < 14; ++i) {                             // 2..15
+    cds.push_back(
+        {"Art", "Album " + std::to_string(i), {{"s", "Art", testing::TestAudio(5000, 9 + i)}}});
   }
   ASSERT_TRUE(testing::BuildVolume(&disk, cds).ok());
   RecordingReporter reporter;
