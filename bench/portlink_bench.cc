@@ -7,19 +7,28 @@
 // wall time. In most scenarios the disk answers every status poll at once
 // (busy-reads=0), so the counts are the driver's own; the last two keep the
 // simulator's default drive, busy for two polls after each command, each
-// written sector and each read's last sector, to show what waiting costs. A
-// plain timing program: no arguments.
+// written sector and each read's last sector, to show what waiting costs.
+// Last, the port operations of mounting a volume of 1,000 tracks against the
+// least a mount must read. A plain timing program: no arguments.
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "driver/portlink/disk_access.h"
 #include "driver/portlink/message_sink.h"
 #include "driver/sim/interface_board.h"
 #include "driver/sim/sim_port.h"
+#include "format/sector_device.h"
+#include "format/volume_header.h"
+#include "volume/memory_device.h"
+#include "volume/player_volume.h"
+#include "volume/testing/volume_builder.h"
 
 namespace {
 
@@ -109,6 +118,134 @@ void Run(const Scenario& s) {
               100.0 * (ops - minimum) / minimum, megabytes / seconds);
 }
 
+// ---- the mount of a 1,000-track volume ----
+
+// A SectorDevice over Portlink's disk access on the simulated board, so that
+// the engine's mount goes through the same protocol code as the module.
+class PortlinkDevice final : public jukepak::SectorDevice {
+ public:
+  explicit PortlinkDevice(DiskAccess<SimPort>& disk) : disk_(disk) {}
+  jukepak::Result Open() override { return jukepak::Result::Ok(); }  // opened by the bench
+  void Close() override {}
+  jukepak::Result QuerySectorCount(uint32_t* count) override {
+    return Checked(disk_.QueryNumSectors(count));
+  }
+  jukepak::Result Read(uint32_t sector, uint32_t count, uint8_t* out) override {
+    return Checked(disk_.ReadSectors(sector, count, out));
+  }
+  jukepak::Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override {
+    return Checked(disk_.WriteSectors(sector, count, in));
+  }
+  uint32_t ReadRemoteCode() override { return 0; }
+
+ private:
+  static jukepak::Result Checked(int32_t rc) {
+    return rc == 0 ? jukepak::Result::Ok()
+                   : jukepak::Result::Error(jukepak::ResultCode::kIoError, "transfer failed");
+  }
+  DiskAccess<SimPort>& disk_;
+};
+
+constexpr uint32_t kMountCds = 50;
+constexpr uint32_t kTracksPerCd = 20;
+
+// 50 CDs of 20 one-cluster tracks, and the first cluster of every track.
+jukepak::MemoryDevice ThousandTrackVolume(std::vector<uint32_t>* first_clusters) {
+  std::vector<jukepak::testing::CdContent> cds;
+  for (uint32_t c = 0; c < kMountCds; ++c) {
+    jukepak::testing::CdContent cd{"Artist " + std::to_string(c), "Album " + std::to_string(c), {}};
+    for (uint32_t t = 0; t < kTracksPerCd; ++t) {
+      cd.songs.push_back({"Track " + std::to_string(t), cd.artist,
+                          jukepak::testing::TestAudio(5000, c * kTracksPerCd + t)});
+    }
+    cds.push_back(std::move(cd));
+  }
+  jukepak::MemoryDevice image(kDiskSectors);
+  if (!jukepak::testing::BuildVolume(&image, cds).ok()) std::printf("building the volume failed\n");
+  jukepak::QuietReporter reporter;
+  jukepak::PlayerVolume volume(&reporter);
+  if (jukepak::testing::MountVolume(volume, &image).ok()) {
+    for (const auto& cd : volume.model().playerCds) {
+      for (const auto& track : cd->tracks) first_clusters->push_back(track->firstCluster);
+    }
+  }
+  return image;
+}
+
+void MountBench() {
+  std::vector<uint32_t> firsts;
+  jukepak::MemoryDevice image = ThousandTrackVolume(&firsts);
+  auto medium = std::make_unique<MemoryMedium>(kDiskSectors);
+  std::memcpy(medium->sector(0), image.bytes().data(), image.bytes().size());
+  SimFaults faults;
+  faults.busy_reads = 0;  // the driver's own operations, as in the rows above
+  SimPort port(std::make_unique<InterfaceBoard>(std::move(medium), faults));
+  QuietSink sink;
+  DiskAccess<SimPort> disk(port, sink);
+  if (disk.Open() != 0) {
+    std::printf("mount: Open failed\n");
+    return;
+  }
+  jukepak::VolumeHeader header;
+  disk.ReadSectors(0, 2, header.data());
+  std::vector<uint8_t> buffer(size_t(header.fatSectors() + 2) * 512);
+  auto ops_of = [&](const std::function<void()>& transfers) {
+    port.board().ClearPortOps();
+    transfers();
+    return port.board().portOps().total();
+  };
+  auto read_records = [&](uint32_t sectors) {
+    for (uint32_t first : firsts) {
+      disk.ReadSectors(uint32_t(header.ClusterSector(first)), sectors, buffer.data());
+    }
+  };
+  // The least a mount reads: the header, one record per CD, one sector per
+  // track, and it must learn the disk's size and read the FAT.
+  const uint64_t header_and_cds = ops_of([&] {
+    disk.ReadSectors(0, 2, buffer.data());
+    for (uint32_t i = 0; i < header.cdCount(); ++i) {
+      disk.ReadSectors(header.cdStart() + i, 1, buffer.data());
+    }
+  });
+  const uint64_t first_sectors = ops_of([&] { read_records(1); });
+  const uint64_t whole_records = ops_of([&] { read_records(2); });
+  const uint64_t size_and_fat = ops_of([&] {
+    uint32_t n = 0;
+    disk.QueryNumSectors(&n);
+    disk.ReadSectors(header.fatStart(), header.fatSectors(), buffer.data());
+  });
+
+  jukepak::QuietReporter reporter;
+  jukepak::PlayerVolume volume(&reporter);
+  bool mounted = false;
+  const uint64_t mount = ops_of([&] {
+    mounted = volume.BindDevice(std::make_unique<PortlinkDevice>(disk)).ok() &&
+              volume.CheckVolume() && volume.RunJobNow(jukepak::Job::kMount).ok();
+  });
+  size_t tracks = 0;
+  for (const auto& cd : volume.model().playerCds) tracks += cd->tracks.size();
+  if (!mounted || tracks != firsts.size()) {
+    std::printf("mount: failed (%zu of %zu tracks)\n", tracks, firsts.size());
+    return;
+  }
+  const uint64_t directory = header_and_cds + first_sectors;
+  const uint64_t minimum = directory + size_and_fat;
+  const uint64_t whole = header_and_cds + whole_records + size_and_fat;
+  auto row = [](const char* what, uint64_t ops, uint64_t against) {
+    std::printf("  %-62s %10llu", what, static_cast<unsigned long long>(ops));
+    if (against != 0)
+      std::printf(" %8.2f%%", 100.0 * (double(ops) - double(against)) / double(against));
+    std::printf("\n");
+  };
+  std::printf("\nMount over the simulated board: %u CDs, %zu tracks, %u FAT sectors\n",
+              header.cdCount(), firsts.size(), header.fatSectors());
+  std::printf("  %-62s %10s %9s\n", "", "port ops", "over");
+  row("minimum: header, a record per CD, a sector per track", directory, 0);
+  row("minimum with the disk's size and the FAT", minimum, 0);
+  row("the mount (header check and mount job)", mount, minimum);
+  row("the same with whole 2-sector track records", whole, minimum);
+}
+
 }  // namespace
 
 int main() {
@@ -140,5 +277,6 @@ int main() {
   std::printf("Open: result %d, %llu port operations, %llu ms of simulated time, %.1f ms wall\n",
               rc, static_cast<unsigned long long>(port.board().portOps().total()),
               static_cast<unsigned long long>(port.board().clock().shown()), ms);
+  MountBench();
   return 0;
 }
