@@ -1,36 +1,57 @@
 #!/usr/bin/env bash
 # songlift-cli sync into a disk image against cp of the same files, on the
-# same disk. Each timing ends with `sync`, so both include writing the data
-# back; the files are read from the page cache in both.
+# same disk, in pairs run one after the other (cp, then the sync) so that both
+# meet the same load. Each timing ends with `sync`, so both include writing
+# the data back; the files are read from the page cache in both. Prints each
+# pair's wall, user and system seconds and the ratio sync/cp, then the
+# median ratios.
 #
-#   bench/sync_vs_cp.sh [BUILD_DIR] [TOTAL_MB] [WORK_DIR]
+#   bench/sync_vs_cp.sh [BUILD_DIR] [FILES] [FILE_MB] [PAIRS] [WORK_DIR]
+#   (defaults: build, 12 files of 29 MB, 5 pairs, $TMPDIR)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
-total_mb=${2:-512}
-work=$(mktemp -d "${3:-${TMPDIR:-/tmp}}/jukepak-bench-XXXXXX")
+count=${2:-12}
+file_mb=${3:-29}
+pairs=${4:-5}
+work=$(mktemp -d "${5:-${TMPDIR:-/tmp}}/jukepak-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cli="$build/bin/songlift-cli"
-file_mb=8
-count=$(( (total_mb + file_mb - 1) / file_mb ))
 
-mkdir "$work/songs" "$work/copy"
+mkdir "$work/songs"
 for i in $(seq -w 1 "$count"); do
   "$build/bin/bench_mpeg_scanner" --make "$work/songs/song$i.mp3" "$file_mb"
 done
 bytes=$(du -cb "$work"/songs/*.mp3 | tail -1 | cut -f1)
 sectors=$(( bytes / 512 * 12 / 10 + 65536 ))
-"$cli" mkimage "$work/player.img" "$sectors" > /dev/null
-"$cli" --image "$work/player.img" --yes init > /dev/null
 cat "$work"/songs/*.mp3 > /dev/null  # both runs read from the page cache
-sync
 
-now() { date +%s.%N; }
-start=$(now); cp "$work"/songs/*.mp3 "$work/copy/"; sync; cp_s=$(echo "$(now) - $start" | bc -l)
-start=$(now); "$cli" --image "$work/player.img" sync "$work"/songs/*.mp3 > /dev/null; sync
-sync_s=$(echo "$(now) - $start" | bc -l)
+# Runs "$@" and prints its wall, user and system seconds (children included).
+timed() {
+  local TIMEFORMAT='%R %U %S'
+  { time "$@" > /dev/null; } 2>&1
+}
+copy_files() { cp "$work"/songs/*.mp3 "$work/copy/" && sync; }
+sync_files() { "$cli" --image "$work/player.img" sync "$work"/songs/*.mp3 && sync; }
 
 mb=$(echo "$bytes / 1000000" | bc -l)
-printf 'files: %d x %d MB (%.0f MB) on %s\n' "$count" "$file_mb" "$mb" "$(df --output=source "$work" | tail -1)"
-printf 'cp:               %6.2f s  %6.0f MB/s\n' "$cp_s" "$(echo "$mb / $cp_s" | bc -l)"
-printf 'songlift-cli sync: %6.2f s  %6.0f MB/s  (%.2f x the time of cp)\n' "$sync_s" \
-  "$(echo "$mb / $sync_s" | bc -l)" "$(echo "$sync_s / $cp_s" | bc -l)"
+printf 'files: %d x %d MB (%.0f MB) on %s, load average %s\n' "$count" "$file_mb" "$mb" \
+  "$(df --output=source "$work" | tail -1)" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-5s %26s %26s %20s\n' pair 'cp wall/user/sys' 'sync wall/user/sys' 'ratio wall/sys'
+walls=() syss=()
+for pair in $(seq 1 "$pairs"); do
+  rm -rf "$work/copy" "$work/player.img"
+  mkdir "$work/copy"
+  "$cli" mkimage "$work/player.img" "$sectors" > /dev/null
+  "$cli" --image "$work/player.img" --yes init > /dev/null
+  sync
+  read -r cp_w cp_u cp_s <<< "$(timed copy_files)"
+  read -r sy_w sy_u sy_s <<< "$(timed sync_files)"
+  wall=$(echo "$sy_w / $cp_w" | bc -l)
+  sys=$(echo "$sy_s / ($cp_s + 0.001)" | bc -l)
+  walls+=("$wall") syss+=("$sys")
+  printf '%-5d %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %9.2f %9.2f\n' "$pair" "$cp_w" "$cp_u" "$cp_s" \
+    "$sy_w" "$sy_u" "$sy_s" "$wall" "$sys"
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+printf 'median ratio sync/cp: wall %.2f, system time %.2f (load average after: %s)\n' \
+  "$(median "${walls[@]}")" "$(median "${syss[@]}")" "$(cut -d' ' -f1-3 /proc/loadavg)"
