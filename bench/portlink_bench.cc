@@ -26,9 +26,10 @@
 #include "driver/sim/sim_port.h"
 #include "format/sector_device.h"
 #include "format/volume_header.h"
-#include "volume/memory_device.h"
+#include "testing/memory_device.h"
+#include "testing/volume_builder.h"
 #include "volume/player_volume.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 
 namespace {
 

@@ -13,9 +13,16 @@
 #include "volume/header_check.h"
 #include "format/header_verdict.h"
 #include "volume/player_volume.h"
+#include "volume/prefetched_sectors.h"
 #include "volume/space_accounting.h"
 
 namespace jukepak {
+namespace {
+
+// 2 MB: far more CDs than a player's disk holds.
+constexpr uint32_t kMostPrefetchedCdRecords = 4096;
+
+}  // namespace
 
 void PlayerVolume::ClearPlayerDirectory() {
   model_.readOnly = false;  // nothing is left to protect
@@ -39,11 +46,22 @@ Result PlayerVolume::MountDirectory() {
   model_.sectorCount = n;
   model_.clusterLimit = n / format::kSectorsPerCluster;
 
+  // The CD run the header names is read once, for the header check and the
+  // CD records both. A run past the drive or of a crafted length is left to
+  // the check, which reads only what it needs of it.
+  PrefetchedSectors device(device_.get());
+  const uint64_t cd_end = uint64_t(model_.header.cdStart()) + model_.header.cdCount();
+  if (model_.header.cdCount() != 0 && model_.header.cdCount() <= kMostPrefetchedCdRecords &&
+      cd_end <= n) {
+    // A failed read is met again, and reported, where the records are read.
+    (void)device.Prefetch(model_.header.cdStart(), model_.header.cdCount());
+  }
+
   // The checker's verdict on the header: fields it would rebuild are used
   // rebuilt, in memory only, and the directory is shown read-only until
   // Volmend writes them.
   HeaderAssessment verdict;
-  r = AssessHeader(*device_, n, model_.header.data(), &verdict);
+  r = AssessHeader(device, n, model_.header.data(), &verdict);
   if (!r.ok()) return ReportDriverFailure("Could not read the directory", r);
   const bool rebuilt = verdict.verdict == HeaderVerdict::kRebuilt;
   if (rebuilt) model_.header.bytes() = verdict.header;
@@ -66,7 +84,7 @@ Result PlayerVolume::MountDirectory() {
                         CdRunPlace::kNotAtAudioEnd;
   int damaged = 0;
   for (uint32_t i = 0; i < model_.header.cdCount(); ++i) {
-    r = ReadCd(i, &damaged);
+    r = ReadCd(device, i, &damaged);
     if (!r.ok()) return ReportDriverFailure("Could not read the directory", r);
   }
 
@@ -100,10 +118,10 @@ Result PlayerVolume::MountDirectory() {
   return Result::Ok();
 }
 
-Result PlayerVolume::ReadCd(uint32_t index, int* damaged) {
+Result PlayerVolume::ReadCd(SectorDevice& device, uint32_t index, int* damaged) {
   auto cd = std::make_unique<CdNode>();
   cd->sector = model_.header.cdStart() + index;
-  Result r = device_->Read(cd->sector, 1, cd->record.data());
+  Result r = device.Read(cd->sector, 1, cd->record.data());
   if (!r.ok()) return r;
   if (!cd->record.HasSignature()) ++*damaged;
   if (cd->record.trackCount() > format::kMaxTracksPerCd) {
@@ -120,8 +138,8 @@ Result PlayerVolume::ReadCd(uint32_t index, int* damaged) {
     auto track = std::make_unique<TrackNode>();
     track->firstCluster = node->record.startCluster(j);
     if (track->firstCluster < model_.header.audioClusters()) {
-      r = device_->Read(uint32_t(model_.header.ClusterSector(track->firstCluster)), 1,
-                        track->record.data());
+      r = device.Read(uint32_t(model_.header.ClusterSector(track->firstCluster)), 1,
+                      track->record.data());
       if (!r.ok()) return r;
     } else {
       ++*damaged;  // its record would lie outside the audio area: leave it unread

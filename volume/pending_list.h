@@ -29,6 +29,7 @@ namespace jukepak {
 
 inline constexpr char kCouldNotOpenFile[] = "Could not open file!";
 inline constexpr char kCouldNotReadFile[] = "Could not read file!";
+inline constexpr char kFileChanged[] = "The file has changed since it was added; add it again!";
 inline constexpr char kNoMoreTracks[] = "No more tracks allowed on this CD";
 inline constexpr char kFileTooLarge[] = "The file is too large for the player!";
 inline constexpr char kFileEmpty[] = "The file is empty!";

@@ -161,7 +161,7 @@ class PlayerVolume {
   Result Attach(std::unique_ptr<SectorDevice>& device);
   void ClearPlayerDirectory();
   Result MountDirectory();
-  Result ReadCd(uint32_t index, int* damaged_tracks);
+  Result ReadCd(SectorDevice& device, uint32_t index, int* damaged_tracks);
   Result WriteEmptyVolume(uint32_t sector_count);
 
   VolumeReporter* reporter_;

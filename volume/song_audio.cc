@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "volume/id3_tags.h"
 #include "volume/pending_list.h"
 
 namespace jukepak {
@@ -11,7 +12,12 @@ namespace jukepak {
 Result Mp3FileAudio::Open(const std::string& path, uint64_t audio_bytes) {
   size_ = audio_bytes;
   offset_ = 0;
-  return file_.Open(path, kCouldNotOpenFile);
+  Result r = file_.Open(path, kCouldNotOpenFile);
+  if (!r.ok()) return r;
+  if (file_.size() != audio_bytes && file_.size() != audio_bytes + kId3v1Size) {
+    return Result::Error(ResultCode::kIoError, kFileChanged);
+  }
+  return Result::Ok();
 }
 
 Result Mp3FileAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
@@ -22,7 +28,7 @@ Result Mp3FileAudio::Read(uint8_t* out, size_t capacity, size_t* got) {
   if (!r.ok()) return r;
   offset_ += length;
   *got = length;
-  return Result::Ok();
+  return offset_ == size_ ? file_.CheckUnchanged(kFileChanged) : Result::Ok();
 }
 
 FilePiecesAudio::FilePiecesAudio(std::vector<FilePiece> pieces) : pieces_(std::move(pieces)) {

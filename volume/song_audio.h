@@ -29,10 +29,14 @@ class SongAudio {
 };
 
 // The first `audio_bytes` bytes of an MP3 file (the caller has left out its
-// ID3v1 block). A file that has become shorter since is a read failure.
+// ID3v1 block). The file must stay as it was when the song was added: one
+// that has become shorter is a read failure, and one whose size is no longer
+// the audio bytes and at most an ID3v1 block, or that changes while it is
+// read, is refused with kFileChanged (kIoError) when opened or once its last
+// byte is read, so a track is never made of bytes of two versions.
 class Mp3FileAudio : public SongAudio {
  public:
-  // Fails with "Could not open file!" (kNotFound).
+  // Fails with "Could not open file!" (kNotFound), or kFileChanged.
   Result Open(const std::string& path, uint64_t audio_bytes);
   uint64_t size() const override { return size_; }
   Result Read(uint8_t* out, size_t capacity, size_t* got) override;

@@ -27,7 +27,17 @@ Result SourceFile::Open(const std::string& path, const std::string& open_failure
   }
   fd_ = fd;
   size_ = uint64_t(info.st_size);
+  changed_seconds_ = int64_t(info.st_mtim.tv_sec);
+  changed_nanoseconds_ = int64_t(info.st_mtim.tv_nsec);
   return Result::Ok();
+}
+
+Result SourceFile::CheckUnchanged(const std::string& changed_text) const {
+  struct stat info;
+  const bool same = fd_ >= 0 && fstat(fd_, &info) == 0 && uint64_t(info.st_size) == size_ &&
+                    int64_t(info.st_mtim.tv_sec) == changed_seconds_ &&
+                    int64_t(info.st_mtim.tv_nsec) == changed_nanoseconds_;
+  return same ? Result::Ok() : Result::Error(ResultCode::kIoError, changed_text);
 }
 
 Result SourceFile::ReadAt(uint64_t offset, uint64_t length, uint8_t* out,

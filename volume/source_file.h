@@ -26,6 +26,11 @@ class SourceFile {
   // The file's size in bytes at the time it was opened.
   uint64_t size() const { return size_; }
 
+  // Fails with kIoError and `changed_text` when the file's size or time of
+  // last change is no longer what it was when opened (it is being written
+  // to, or was replaced in place).
+  Result CheckUnchanged(const std::string& changed_text) const;
+
   // Reads exactly `length` bytes from `offset` into `out`. Fails with kIoError
   // and `read_failure_text` on an error or when the file ends first (a short
   // read is never passed off as data).
@@ -35,6 +40,8 @@ class SourceFile {
  private:
   int fd_ = -1;
   uint64_t size_ = 0;
+  int64_t changed_seconds_ = 0;
+  int64_t changed_nanoseconds_ = 0;
 };
 
 }  // namespace jukepak

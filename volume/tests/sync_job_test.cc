@@ -8,14 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <optional>
 #include <thread>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "testing/scripted_device.h"
+#include "testing/volume_builder.h"
 #include "volume/duplicate_songs.h"
 #include "volume/index_marks.h"
 #include "volume/mpeg_frame_scanner.h"
@@ -24,10 +25,9 @@
 #include "volume/space_accounting.h"
 #include "volume/volume_edits.h"
 #include "volume/testing/fake_media.h"
-#include "volume/testing/volume_builder.h"
+#include "volume/testing/engine_volume.h"
 #include "volume/tests/test_media.h"
 #include "volume/tests/volume_audit.h"
-#include "volume/volume_edits.h"
 
 namespace jukepak {
 namespace {
@@ -191,29 +191,72 @@ TEST(SyncJob, AFileOfManyPiecesLandsWholeWithTheMarksOfItsWholeScan) {
       std::equal(track.record.data() + 128, track.record.data() + 1024, expected.data() + 128));
 }
 
-TEST(SyncJob, AFileThatShrinksMidWayStaysPendingAndItsClustersStayFree) {
-  TempDir dir;
-  Player p(8000);
-  const std::string shrinking = dir / "a.mp3", other = dir / "b.mp3";
-  WriteBytes(shrinking, TaggedMp3(100.0, "Shrinks", "A", "B", 1));  // 1.6 MB
-  WriteBytes(other, TaggedMp3(1.0, "Other", "A", "B", 2));
-  ASSERT_TRUE(p.Add(shrinking).ok());
-  ASSERT_TRUE(p.Add(other).ok());
-  std::filesystem::resize_file(shrinking, 1200 * 1024);  // the reader's second piece fails
-  const uint32_t free_before = p.volume.FreeKilobytes();
+size_t ThreadsOfThisProcess() {
+  const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+  return size_t(std::distance(std::filesystem::begin(tasks), std::filesystem::end(tasks)));
+}
 
-  const Result r = p.Sync();
-  EXPECT_EQ(r.code(), ResultCode::kIoError);
-  EXPECT_NE(r.message().find(shrinking), std::string::npos) << r.message();
-  ASSERT_EQ(p.PendingSongs(), 1u);
-  EXPECT_EQ(p.volume.model().pendingCds[0]->pendingTracks[0]->sourcePath, shrinking);
-  const Audit audit = AuditVolume(p.disk);
-  ExpectSound(audit);
-  ASSERT_EQ(TracksOnDisk(audit), 1u);
-  EXPECT_EQ(audit.cds[0].tracks[0].record.title(), "Other");
-  Remount fresh(p.disk);  // the model holds no cluster of the song that failed
-  EXPECT_EQ(p.volume.FreeKilobytes(), fresh.volume.FreeKilobytes());
-  EXPECT_LT(p.volume.FreeKilobytes(), free_before);
+bool OpenInThisProcess(const std::string& path) {
+  const std::filesystem::path file = std::filesystem::canonical(path);
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ignored;
+    if (std::filesystem::read_symlink(fd.path(), ignored) == file) return true;
+  }
+  return false;
+}
+
+// What happens at the sync's first write, while the reader is inside the
+// long song's file (it holds more pieces than the reader reads ahead).
+enum class Stop { kCancel, kDriverFails, kFileShrinks, kFileGrows, kFileGrewBeforeTheSync };
+
+TEST(SyncJob, ASongStoppedMidFileLeavesNoReaderNoOpenFileAndNoneOfItsClustersInUse) {
+  struct Case {
+    Stop stop;
+    ResultCode code;
+    size_t pending;  // the long song, and the short one when the job stops
+  } cases[] = {
+      {Stop::kCancel, ResultCode::kCancelled, 2},
+      {Stop::kDriverFails, ResultCode::kIoError, 2},
+      {Stop::kFileShrinks, ResultCode::kIoError, 1},  // a short read of its fifth piece
+      {Stop::kFileGrows, ResultCode::kIoError, 1},
+      {Stop::kFileGrewBeforeTheSync, ResultCode::kIoError, 1},
+  };
+  TempDir dir;
+  const std::string long_song = dir / "a.mp3", other = dir / "b.mp3";
+  const std::vector<uint8_t> long_bytes = TaggedMp3(400.0, "Long", "A", "B", 1);  // 6.4 MB
+  WriteBytes(other, TaggedMp3(1.0, "Other", "A", "B", 2));
+  auto grow = [&] { std::ofstream(long_song, std::ios::app | std::ios::binary).put('x'); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.stop));
+    WriteBytes(long_song, long_bytes);
+    Player p(16000);
+    ASSERT_TRUE(p.Add(long_song).ok());
+    ASSERT_TRUE(p.Add(other).ok());
+    if (c.stop == Stop::kFileGrewBeforeTheSync) grow();
+    const size_t threads = ThreadsOfThisProcess();
+    p.device->ClearCalls();
+    p.device->BeforeEach([&](const DeviceCall& call) -> std::optional<Result> {
+      if (call.op != Op::kWrite || call.number != 1) return std::nullopt;
+      if (c.stop == Stop::kCancel) p.volume.RequestCancel();
+      if (c.stop == Stop::kDriverFails) return Result::Error(ResultCode::kIoError, "cable out");
+      if (c.stop == Stop::kFileShrinks) std::filesystem::resize_file(long_song, 4500 * 1024);
+      if (c.stop == Stop::kFileGrows) grow();
+      return std::nullopt;
+    });
+
+    const Result r = p.Sync();
+    EXPECT_EQ(r.code(), c.code) << r.message();
+    if (c.pending == 1) EXPECT_NE(r.message().find(long_song), std::string::npos) << r.message();
+    EXPECT_EQ(ThreadsOfThisProcess(), threads);  // the reader is joined
+    EXPECT_FALSE(OpenInThisProcess(long_song));
+    ASSERT_EQ(p.PendingSongs(), c.pending);
+    EXPECT_EQ(p.volume.model().pendingCds[0]->pendingTracks[0]->sourcePath, long_song);
+    const Audit audit = AuditVolume(p.disk);
+    ExpectSound(audit);
+    EXPECT_EQ(TracksOnDisk(audit), 2 - c.pending);
+    Remount fresh(p.disk);  // the model holds no cluster of the song that stopped
+    EXPECT_EQ(p.volume.FreeKilobytes(), fresh.volume.FreeKilobytes());
+  }
 }
 
 TEST(SyncJob, EachRunOfClustersIsOneWriteAndTheRecordFollowsTheAudio) {
@@ -527,7 +570,7 @@ TEST(SyncJob, UnreadableSongStaysPendingWhileTheOthersAreWritten) {
   const Result r = p.Sync();
   EXPECT_EQ(r.code(), ResultCode::kNotFound);
   EXPECT_NE(r.message().find("Could not open file! (" + songs[1] + ")"), std::string::npos);
-  EXPECT_NE(r.message().find("Could not read file! (" + songs[2] + ")"), std::string::npos);
+  EXPECT_NE(r.message().find(std::string(kFileChanged) + " (" + songs[2] + ")"), std::string::npos);
   EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  S2\n  S3\n");
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n");
   Audit audit = AuditVolume(p.disk);
