@@ -93,8 +93,8 @@ void CSongliftDlg::BuildLayout() {
     tree->setMinimumSize(220, 260);
     tree->installEventFilter(this);
     tree->viewport()->installEventFilter(this);
-    connect(tree, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { delete_->setEnabled(current != nullptr); });
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(tree, &QTreeWidget::itemSelectionChanged, this, &CSongliftDlg::UpdateDeleteButton);
     connect(tree, &QTreeWidget::itemDoubleClicked, this,
             [this, tree] { OnTreeDoubleClick(tree); });
   }
@@ -412,9 +412,11 @@ void CSongliftDlg::OnImport() {
 }
 
 void CSongliftDlg::OnDelete() {
-  const bool confirm = app_->options().confirmDelete != 0;
-  if (focus_tree_ == player_tree_) DeletePlayerItem(player_tree_->currentItem(), confirm);
-  if (focus_tree_ == pending_tree_) DeleteProposedItem(pending_tree_->currentItem(), confirm);
+  if (focus_tree_ != nullptr) DeleteHighlighted(focus_tree_);
+}
+
+void CSongliftDlg::UpdateDeleteButton() {
+  delete_->setEnabled(focus_tree_ != nullptr && !focus_tree_->selectedItems().isEmpty());
 }
 
 void CSongliftDlg::OnIntegrityCheck() {
@@ -599,7 +601,10 @@ bool CSongliftDlg::eventFilter(QObject* watched, QEvent* event) {
   }
   auto* tree = qobject_cast<QTreeWidget*>(watched);
   if (tree != nullptr) {
-    if (event->type() == QEvent::FocusIn) focus_tree_ = tree;
+    if (event->type() == QEvent::FocusIn) {
+      focus_tree_ = tree;
+      UpdateDeleteButton();
+    }
     if (event->type() == QEvent::KeyPress) {
       OnTreeKey(tree, static_cast<QKeyEvent*>(event)->key());  // the tree handles the key too
     }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -97,11 +98,23 @@ class CSongliftDlg : public QDialog {
   // (sub-folders as the options say).
   void DropPaths(const QStringList& paths);
 
-  // --- edits of the trees (the selected item, or none) ---
+  // --- edits of the trees: only highlighted (selected) items are edited;
+  // the current item alone (after Tab, or a click on an expand arrow) is not
+  // the user's choice ---
+  // The highlighted items in tree order; a track whose CD is highlighted
+  // too is left out, as it goes with its CD.
+  static QList<QTreeWidgetItem*> HighlightedItems(QTreeWidget* tree);
+  // The one highlighted item (what rename acts on), or nullptr.
+  static QTreeWidgetItem* SingleHighlighted(QTreeWidget* tree);
+  // Delete, the key and the button: the highlighted items of `tree`, after
+  // one confirmation when the option asks for it.
+  void DeleteHighlighted(QTreeWidget* tree);
   jukepak::CdNode* FindPlayerCd(QTreeWidgetItem* item) const;
   void DeletePlayerItem(QTreeWidgetItem* item, bool confirm);
+  void DeletePlayerItems(const QList<QTreeWidgetItem*>& items, bool confirm);
   void RenamePlayerItem(QTreeWidgetItem* item);
   void DeleteProposedItem(QTreeWidgetItem* item, bool confirm);
+  void DeleteProposedItems(const QList<QTreeWidgetItem*>& items, bool confirm);
   void RenameProposedItem(QTreeWidgetItem* item);
 
   // --- moving a track by drag and drop within one tree ---
@@ -158,6 +171,12 @@ class CSongliftDlg : public QDialog {
   // True while pending edits are allowed; otherwise the "Player Busy" notice
   // (when NotifyBusy is on) and false.
   bool IsPendingEditable();
+  // The delete confirmation for `items`, saying where they go from and how
+  // many tracks (songs) go with them; true for OK.
+  bool ConfirmDelete(const QList<QTreeWidgetItem*>& items, const char* from, const char* one,
+                     const char* many);
+  // The Delete button is on while the tree last focused has highlighted items.
+  void UpdateDeleteButton();
   // Initialize's question: what it erases (the player's CDs and tracks).
   QString InitializeQuestion();
   // Sends the next job's writes through a new undo file; false (and why,

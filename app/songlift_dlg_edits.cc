@@ -60,35 +60,88 @@ void CSongliftDlg::ReportEditFailure(const jukepak::Result& result) {
                                MessageBoxes::Buttons::kOk);
 }
 
+QList<QTreeWidgetItem*> CSongliftDlg::HighlightedItems(QTreeWidget* tree) {
+  QList<QTreeWidgetItem*> items;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* cd = tree->topLevelItem(i);
+    if (cd->isSelected()) {
+      items << cd;  // its tracks go with it
+      continue;
+    }
+    for (int k = 0; k < cd->childCount(); ++k) {
+      if (cd->child(k)->isSelected()) items << cd->child(k);
+    }
+  }
+  return items;
+}
+
+QTreeWidgetItem* CSongliftDlg::SingleHighlighted(QTreeWidget* tree) {
+  const QList<QTreeWidgetItem*> items = tree->selectedItems();
+  return items.size() == 1 ? items.front() : nullptr;
+}
+
+void CSongliftDlg::DeleteHighlighted(QTreeWidget* tree) {
+  const bool confirm = app_->options().confirmDelete != 0;
+  const QList<QTreeWidgetItem*> items = HighlightedItems(tree);
+  if (items.isEmpty()) return;  // a current item that is not highlighted is not the user's choice
+  if (tree == player_tree_) DeletePlayerItems(items, confirm);
+  if (tree == pending_tree_) DeleteProposedItems(items, confirm);
+}
+
+bool CSongliftDlg::ConfirmDelete(const QList<QTreeWidgetItem*>& items, const char* from,
+                                 const char* one, const char* many) {
+  int entries = 0;
+  for (QTreeWidgetItem* item : items) entries += item->parent() != nullptr ? 1 : item->childCount();
+  const QString extent =
+      QString("from %1 (%2 %3)").arg(from).arg(entries).arg(entries == 1 ? one : many);
+  DlgConfirmDelete dialog(int(items.size()), items.front()->text(0), extent, this);
+  return dialog.exec() == QDialog::Accepted;
+}
+
 void CSongliftDlg::DeletePlayerItem(QTreeWidgetItem* item, bool confirm) {
+  if (item != nullptr) DeletePlayerItems({item}, confirm);
+}
+
+void CSongliftDlg::DeletePlayerItems(const QList<QTreeWidgetItem*>& items, bool confirm) {
   auto idle = [this] {
     return volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle;
   };
-  if (!idle() || item == nullptr) return;  // refused silently, whatever NotifyBusy says
+  if (!idle() || items.isEmpty()) return;  // refused silently, whatever NotifyBusy says
   if (volume().ReadOnly()) {
     ReportEditFailure(jukepak::Result::Error(jukepak::ResultCode::kCorrupt, jukepak::kDamagedDirectory));
     return;
   }
-  const jukepak::TreeItem handle = HandleOf(item);
-  const bool is_track = item->parent() != nullptr;
-  const jukepak::TreeItem parent_handle = is_track ? HandleOf(item->parent()) : handle;
-  if (confirm) {
-    DlgConfirmDelete dialog(1, item->text(0), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+  // Handles, not items: the dialog runs the event loop, and each delete
+  // removes items from the tree.
+  struct Target {
+    jukepak::TreeItem cd;
+    jukepak::TreeItem track;  // kNoTreeItem for the whole CD
+  };
+  std::vector<Target> targets;
+  for (QTreeWidgetItem* item : items) {
+    const bool is_track = item->parent() != nullptr;
+    targets.push_back({HandleOf(is_track ? item->parent() : item),
+                       is_track ? HandleOf(item) : jukepak::kNoTreeItem});
   }
-  // The dialog ran the event loop: find the target again, it may be gone.
+  if (confirm && !ConfirmDelete(items, "the player", "track", "tracks")) return;
+  // The dialog ran the event loop: find each target again, it may be gone.
   if (!idle() || !DiskWritable()) return;
-  CdNode* cd = FindPlayerCd(ItemOf(parent_handle));
-  if (cd == nullptr) return;
-  jukepak::Result result;
-  if (is_track) {
-    const int slot = PlayerTrackSlot(cd, ItemOf(handle));
-    if (slot < 0) return;
-    result = jukepak::DeletePlayerTrack(volume(), cd, uint32_t(slot));
-  } else {
-    result = jukepak::DeletePlayerCd(volume(), cd);
+  for (const Target& target : targets) {
+    CdNode* cd = FindPlayerCd(ItemOf(target.cd));
+    if (cd == nullptr) continue;  // gone with its last track
+    jukepak::Result result;
+    if (target.track != jukepak::kNoTreeItem) {
+      const int slot = PlayerTrackSlot(cd, ItemOf(target.track));
+      if (slot < 0) continue;
+      result = jukepak::DeletePlayerTrack(volume(), cd, uint32_t(slot));
+    } else {
+      result = jukepak::DeletePlayerCd(volume(), cd);
+    }
+    if (!result.ok()) {
+      ReportEditFailure(result);
+      break;
+    }
   }
-  ReportEditFailure(result);
   RefreshSizeLabels();
 }
 
@@ -129,37 +182,41 @@ void CSongliftDlg::RenamePlayerItem(QTreeWidgetItem* item) {
 }
 
 void CSongliftDlg::OnTreeKey(QTreeWidget* tree, int key) {
-  const bool confirm = app_->options().confirmDelete != 0;
   if (key == Qt::Key_Delete) {
-    if (tree == player_tree_) DeletePlayerItem(tree->currentItem(), confirm);
-    if (tree == pending_tree_) DeleteProposedItem(tree->currentItem(), confirm);
+    DeleteHighlighted(tree);
   } else if (key == Qt::Key_R) {
-    if (tree == player_tree_) RenamePlayerItem(tree->currentItem());
-    if (tree == pending_tree_) RenameProposedItem(tree->currentItem());
+    if (tree == player_tree_) RenamePlayerItem(SingleHighlighted(tree));
+    if (tree == pending_tree_) RenameProposedItem(SingleHighlighted(tree));
   }
 }
 
 void CSongliftDlg::OnTreeDoubleClick(QTreeWidget* tree) {
-  if (tree == player_tree_) RenamePlayerItem(tree->currentItem());
-  if (tree == pending_tree_) RenameProposedItem(tree->currentItem());
+  if (tree == player_tree_) RenamePlayerItem(SingleHighlighted(tree));
+  if (tree == pending_tree_) RenameProposedItem(SingleHighlighted(tree));
 }
 
 void CSongliftDlg::DeleteProposedItem(QTreeWidgetItem* item, bool confirm) {
-  if (item == nullptr) return;
+  if (item != nullptr) DeleteProposedItems({item}, confirm);
+}
+
+void CSongliftDlg::DeleteProposedItems(const QList<QTreeWidgetItem*>& items, bool confirm) {
+  if (items.isEmpty()) return;
   if (!jukepak::PendingEditsAllowed(volume())) {
     IsPendingEditable();
     return;
   }
-  const jukepak::TreeItem handle = HandleOf(item);
-  const bool is_song = item->parent() != nullptr;
-  if (confirm) {
-    DlgConfirmDelete dialog(1, item->text(0), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+  std::vector<std::pair<jukepak::TreeItem, bool>> targets;  // the entry, and whether a song
+  for (QTreeWidgetItem* item : items) targets.emplace_back(HandleOf(item), item->parent() != nullptr);
+  if (confirm && !ConfirmDelete(items, "the pending additions", "song", "songs")) return;
+  // The engine looks each entry up again; a sync that started meanwhile refuses.
+  for (const auto& [handle, is_song] : targets) {
+    const jukepak::Result removed = is_song ? jukepak::RemovePendingSong(volume(), handle)
+                                            : jukepak::RemovePendingCd(volume(), handle);
+    if (removed.code() == jukepak::ResultCode::kBusy) {
+      IsPendingEditable();
+      break;
+    }
   }
-  // The engine looks the entry up again; a sync that started meanwhile refuses.
-  const jukepak::Result removed = is_song ? jukepak::RemovePendingSong(volume(), handle)
-                                          : jukepak::RemovePendingCd(volume(), handle);
-  if (removed.code() == jukepak::ResultCode::kBusy) IsPendingEditable();
   RefreshSizeLabels();
 }
 

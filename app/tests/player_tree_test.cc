@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -257,6 +258,74 @@ class PlayerTreeTest : public QObject {
     QVERIFY(shown != nullptr);
     QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).code, 0x1234);
     QCOMPARE(jukepak::DecodeRemoteEntry(w.app->volume().GetRemoteCode(15)).function, 16);
+  }
+
+  // Tab into the tree, or a click on an expand arrow, makes an item current
+  // but not highlighted: Delete and the Delete button take nothing, with
+  // confirmations on or off.
+  void deleteTakesOnlyHighlightedItems() {
+    for (int confirm : {1, 0}) {
+      PlayerWindow w({FourTracks()}, Options{confirm, 1, 1});
+      w.window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(w.window));
+      int dialogs = 0;
+      QTimer guard;  // a confirmation would be counted and cancelled
+      guard.setInterval(20);
+      connect(&guard, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+          ++dialogs;
+          dialog->reject();
+        }
+      });
+      guard.start();
+
+      w.window->pendingTree()->setFocus();
+      QTest::keyClick(w.window->pendingTree(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), w.tree());
+      QVERIFY(w.tree()->currentItem() != nullptr);
+      QVERIFY(w.tree()->selectedItems().isEmpty());
+      QVERIFY(!w.window->deleteButton()->isEnabled());
+      QTest::keyClick(w.tree(), Qt::Key_Delete);
+
+      w.tree()->collapseAll();
+      const QRect row = w.tree()->visualItemRect(w.cd(0));
+      QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(row.left() - w.tree()->indentation() / 2, row.center().y()));
+      QVERIFY(w.cd(0)->isExpanded());
+      QVERIFY(w.tree()->selectedItems().isEmpty());
+      QTest::keyClick(w.tree(), Qt::Key_Delete);
+      w.window->deleteButton()->click();
+
+      QTest::qWait(100);
+      QCOMPARE(dialogs, 0);
+      QCOMPARE(w.Tracks(0), (QStringList{"1", "2", "3", "4"}));
+      QCOMPARE(w.app->volume().model().header.cdCount(), 1u);
+    }
+  }
+
+  // Items highlighted with Ctrl-click go together, after one confirmation
+  // that says how many tracks leave the player.
+  void severalHighlightedItemsGoWithOneConfirmation() {
+    PlayerWindow w({FourTracks(), {"Solo", "Single", {Song("Only", "Solo", 5)}}}, Options{1, 1, 1});
+    auto click = [&](QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) {
+      QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, modifiers,
+                        w.tree()->visualItemRect(item).center());
+    };
+    click(w.cd(0)->child(1), Qt::NoModifier);
+    click(w.cd(0)->child(3), Qt::ControlModifier);
+    click(w.cd(1), Qt::ControlModifier);
+    QString second, extent;
+    testing::HandleNextDialog([&](QDialog* dialog) {
+      second = static_cast<DlgConfirmDelete*>(dialog)->secondLine();
+      extent = static_cast<DlgConfirmDelete*>(dialog)->extentLine();
+      dialog->accept();
+    });
+    w.window->deleteButton()->click();
+    QCOMPARE(second, QString("these 3 files"));
+    QCOMPARE(extent, QString("from the player (3 tracks)"));
+    QCOMPARE(w.Cds(), QStringList{"Band / Four"});
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "3"}));
+    QCOMPARE(w.RemountedTitles(0), (QStringList{"1", "3"}));
   }
 
   // Enter on each question whose Yes destroys data answers No.
