@@ -61,11 +61,19 @@ Startup BindDriverModule(frontend::SettingsStore& settings, const QStringList& a
   std::string missing;
   const jukepak::Result bound =
       jukepak::BindModule(path, jukepak::RequiredEntries::kAll, &s.device, &missing);
+  // The box names the module, so that the user knows which file to replace.
+  const QString module = path.empty() ? QString("(no driver module is set)")
+                                      : QString::fromStdString(path);
   if (bound.code() == jukepak::ResultCode::kUnsupported) {
     return Failed(StartupFailure::kMissingEntry,
-                  QString("Can't locate DLL function: %1").arg(QString::fromStdString(missing)));
+                  QString("Can't locate DLL function: %1\n\nThe driver module %2 lacks it.")
+                      .arg(QString::fromStdString(missing), module));
   }
-  if (!bound.ok()) return Failed(StartupFailure::kCannotLoad, "Can't load driver DLL!");
+  if (!bound.ok()) {
+    return Failed(StartupFailure::kCannotLoad,
+                  QString("Can't load driver DLL!\n\n%1: %2")
+                      .arg(module, QString::fromStdString(bound.message())));
+  }
   return s;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/file_name.h"
 #include "base/player_text.h"
 #include "format/format_constants.h"
 #include "volume/song_probe.h"
@@ -10,12 +11,6 @@
 
 namespace jukepak {
 namespace {
-
-// The text after the last "/" (the whole text when there is none).
-std::string AfterLastSlash(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // A file name as a 47-character title: too long a name loses characters
 // before its extension, so "….mp3" still tells what the file was.

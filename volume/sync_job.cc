@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "base/debug_channel.h"
+#include "base/file_name.h"
 #include "base/latin1.h"
 #include "format/format_constants.h"
 #include "format/layout.h"
@@ -150,11 +151,6 @@ class SyncRun {
   size_t songs_ = 0;
   size_t written_ = 0;
 };
-
-std::string FromLastSlash(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash);
-}
 
 bool SameKey(const CdRecord& a, const CdRecord& b) {
   return a.artist() == b.artist() && a.album() == b.album();
@@ -395,7 +391,7 @@ void SyncRun::WriteCd(TakenCd& taken) {
 }
 
 bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk) {
-  reporter_.ShowStatus(FromLastSlash(song.sourcePath));
+  reporter_.ShowStatus(AfterLastSlash(song.sourcePath));  // the file's name alone
   std::unique_ptr<SongAudio> source;
   if (!OpenAudio(song, &source)) return false;
   if (source->size() > kMaxSongAudioBytes) {

@@ -67,13 +67,16 @@ class VolmendStartupTest : public QObject {
     settings_.WriteDriver(Module("no_debugmsg.dld"));
     s = BindDriverModule(settings_, {});
     QCOMPARE(s.failure, StartupFailure::kMissingEntry);
-    QCOMPARE(s.message, "Can't locate DLL function: DebugMsg");
+    QCOMPARE(s.message, "Can't locate DLL function: DebugMsg\n\nThe driver module " +
+                            QString::fromStdString(Module("no_debugmsg.dld")) + " lacks it.");
     QVERIFY(s.device == nullptr);
 
     settings_.WriteDriver(Module("missing.dld"));
     s = BindDriverModule(settings_, {});
     QCOMPARE(s.failure, StartupFailure::kCannotLoad);
-    QCOMPARE(s.message, "Can't load driver DLL!");
+    QVERIFY2(s.message.startsWith("Can't load driver DLL!\n\n" +
+                                  QString::fromStdString(Module("missing.dld")) + ": "),
+             qPrintable(s.message));
     settings_.WriteDriver("");
     QCOMPARE(BindDriverModule(settings_, {}).failure, StartupFailure::kCannotLoad);
   }

@@ -132,7 +132,7 @@ TEST(SyncJob, WritesEveryPendingCdAsAFreshMountReadsIt) {
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), player_tree);
   const std::vector<std::string> statuses = p.reporter.statuses();
   EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Writing new tracks..."), statuses.end());
-  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "/a1.mp3"), statuses.end());
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "a1.mp3"), statuses.end());
   EXPECT_EQ(statuses.back(), "Ready");
   EXPECT_EQ(p.volume.deviceState(), DeviceState::kReady);
   EXPECT_EQ(p.volume.busyState(), BusyState::kIdle);
