@@ -8,9 +8,18 @@
 
 #include "base/version.h"
 
+// The icon is compiled into songlift_window, a static library: its
+// resources are registered only once this has run. Q_INIT_RESOURCE must be
+// called outside any namespace.
+static void RegisterSongliftResources() { Q_INIT_RESOURCE(songlift); }
+
 namespace songlift {
 
-QIcon SongliftIcon() { return QIcon(":/songlift/songlift.xpm"); }
+QIcon SongliftIcon() {
+  static const bool registered = (RegisterSongliftResources(), true);
+  (void)registered;
+  return QIcon(":/songlift/songlift.xpm");
+}
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle("About Songlift");

@@ -9,8 +9,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdlib>
 
+#include "app/about_box.h"
 #include "app/dlg_copy_progress.h"
 #include "app/dlg_drivers.h"
 #include "app/songlift_app.h"
@@ -307,6 +309,15 @@ class SongliftWindowTest : public QObject {
     QCOMPARE(again.app.options().confirmDelete, 1);
     QCOMPARE(again.app.options().notifyBusy, 0);
     QCOMPARE(again.app.options().notifyDuplicate, 0);
+  }
+
+  void theWindowAndTheAboutBoxHaveTheIcon() {
+    Running run{QString()};
+    QVERIFY(!run.window->windowIcon().pixmap(32, 32).isNull());
+    AboutBox about(run.window);
+    const QList<QLabel*> labels = about.findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(),
+                        [](const QLabel* label) { return !label->pixmap().isNull(); }));
   }
 
   void enterAndEscapeDoNotCloseTheWindow() {
