@@ -22,21 +22,29 @@ DlgDrivers::DlgDrivers(const QString& selected_path,
 
   for (const jukepak::DriverCandidate& candidate : candidates) {
     const QString path = QString::fromStdString(candidate.path);
-    auto* entry = new QListWidgetItem(QString::fromUtf8(candidate.displayName.c_str()), list_);
+    QString name = QString::fromUtf8(candidate.displayName.c_str());
+    // A module that cannot run here is shown, greyed, with the reason, so
+    // that a user without the hardware learns why it cannot be chosen.
+    if (!candidate.usable()) {
+      name += QString(" (not usable: %1)").arg(QString::fromStdString(candidate.unusableReason));
+    }
+    auto* entry = new QListWidgetItem(name, list_);
     entry->setData(Qt::UserRole, int(candidate_paths_.size()));
     entry->setToolTip(path);  // two modules of one name stay distinguishable
+    if (!candidate.usable()) entry->setFlags(entry->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
     candidate_paths_ << path;
-    if (path == selected_path_) list_->setCurrentItem(entry);
+    if (path == selected_path_ && candidate.usable()) list_->setCurrentItem(entry);
   }
   ok_->setEnabled(list_->currentItem() != nullptr);
-  connect(list_, &QListWidget::currentItemChanged, this,
-          [this](QListWidgetItem* current) { ok_->setEnabled(current != nullptr); });
+  connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
+    ok_->setEnabled(current != nullptr && (current->flags() & Qt::ItemIsEnabled));
+  });
   connect(list_, &QListWidget::itemDoubleClicked, this, &DlgDrivers::accept);
 }
 
 void DlgDrivers::accept() {
   const QListWidgetItem* entry = list_->currentItem();
-  if (entry == nullptr) return;
+  if (entry == nullptr || !(entry->flags() & Qt::ItemIsEnabled)) return;
   selected_path_ = candidate_paths_.at(entry->data(Qt::UserRole).toInt());
   QDialog::accept();
 }

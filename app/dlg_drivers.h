@@ -1,7 +1,8 @@
-// DlgDrivers ("Select a Hardware Driver"): every usable driver module by its
-// display name, in the order found. The module in use is preselected by its
-// exact path; OK stays disabled until an entry is selected and then gives
-// the chosen module's full path.
+// DlgDrivers ("Select a Hardware Driver"): every driver module by its
+// display name, in the order found; one that cannot run here is greyed out
+// with the reason and cannot be chosen. The module in use is preselected by
+// its exact path; OK stays disabled until a usable entry is selected and
+// then gives the chosen module's full path.
 #pragma once
 
 #include <QDialog>
@@ -19,7 +20,7 @@ namespace songlift {
 class DlgDrivers : public QDialog {
   Q_OBJECT
  public:
-  // `candidates` as FindUsableDrivers() gives them.
+  // `candidates` as FindDriverModules() gives them.
   DlgDrivers(const QString& selected_path, std::vector<jukepak::DriverCandidate> candidates,
              QWidget* parent = nullptr);
 

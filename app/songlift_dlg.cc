@@ -466,7 +466,7 @@ void CSongliftDlg::RepairFinished(int outcome, const QStringList& lines) {
   RequestMount();
 }
 void CSongliftDlg::OnDriver() {
-  DlgDrivers dialog(app_->driverInUse(), jukepak::FindUsableDrivers(), this);
+  DlgDrivers dialog(app_->driverInUse(), jukepak::FindDriverModules(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const QString chosen = dialog.selectedPath();
   WaitUntilIdle();

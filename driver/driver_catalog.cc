@@ -58,7 +58,7 @@ bool IsSafeToLoad(const std::string& path, std::string* why) {
   return true;
 }
 
-std::vector<DriverCandidate> FindUsableDrivers(const std::vector<std::string>& folders) {
+std::vector<DriverCandidate> FindDriverModules(const std::vector<std::string>& folders) {
   std::vector<DriverCandidate> found;
   for (const std::string& folder : folders) {
     for (const std::string& path : ModuleFiles(folder)) {
@@ -70,13 +70,27 @@ std::vector<DriverCandidate> FindUsableDrivers(const std::vector<std::string>& f
       std::unique_ptr<DriverModule> module;
       if (!DriverModule::Load(path, &module).ok()) continue;
       const DriverEntryPoints& e = module->entries();
-      if (e.QueryValidity == nullptr || e.QueryValidity() == 0) continue;
-      if (e.GetDisplayName == nullptr) continue;
+      if (e.QueryValidity == nullptr || e.GetDisplayName == nullptr) continue;
       const char* name = e.GetDisplayName();
-      found.push_back({name != nullptr ? name : "", path});
+      DriverCandidate candidate{name != nullptr ? name : "", path, {}};
+      if (e.QueryValidity() == 0) {
+        const char* reason = module->validityReason() ? module->validityReason()() : nullptr;
+        candidate.unusableReason = reason != nullptr && reason[0] != '\0' ? reason : kNoValidityReason;
+      }
+      found.push_back(std::move(candidate));
     }
   }
   return found;
+}
+
+std::vector<DriverCandidate> FindDriverModules() { return FindDriverModules(DriverSearchFolders()); }
+
+std::vector<DriverCandidate> FindUsableDrivers(const std::vector<std::string>& folders) {
+  std::vector<DriverCandidate> usable;
+  for (DriverCandidate& candidate : FindDriverModules(folders)) {
+    if (candidate.usable()) usable.push_back(std::move(candidate));
+  }
+  return usable;
 }
 
 std::vector<DriverCandidate> FindUsableDrivers() { return FindUsableDrivers(DriverSearchFolders()); }

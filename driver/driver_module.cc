@@ -42,6 +42,7 @@ Result DriverModule::Load(const std::string& path, std::unique_ptr<DriverModule>
   Bind(handle, kDriverEntryNames[6], &e.Close);
   Bind(handle, kDriverEntryNames[7], &e.QueryValidity);
   Bind(handle, kDriverEntryNames[8], &e.GetDisplayName);
+  Bind(handle, "QueryValidityReason", &loaded->validity_reason_);
   *module = std::move(loaded);
   return Result::Ok();
 }

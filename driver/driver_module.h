@@ -43,6 +43,8 @@ class DriverModule {
 
   const std::string& path() const { return path_; }
   const DriverEntryPoints& entries() const { return entries_; }
+  // The optional QueryValidityReason entry, nullptr when the module lacks it.
+  JukepakQueryValidityReasonFn validityReason() const { return validity_reason_; }
 
   // The first of the nine names, in binding order, that the module lacks;
   // empty when it has them all. Volmend refuses a module that lacks any.
@@ -59,6 +61,7 @@ class DriverModule {
   std::string path_;
   void* handle_ = nullptr;
   DriverEntryPoints entries_;
+  JukepakQueryValidityReasonFn validity_reason_ = nullptr;
 };
 
 }  // namespace jukepak

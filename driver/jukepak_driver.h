@@ -59,6 +59,13 @@ JUKEPAK_DRIVER_EXPORT int32_t Close(void);
 JUKEPAK_DRIVER_EXPORT int32_t QueryValidity(void);
 JUKEPAK_DRIVER_EXPORT const char* GetDisplayName(void);
 
+/* Optional, not one of the nine: why QueryValidity says 0 ("no parallel
+ * port found"), shown beside the module in the driver chooser. Static
+ * text; may be called without Open. A module without it gets a general
+ * reason. */
+typedef const char* (*JukepakQueryValidityReasonFn)(void);
+JUKEPAK_DRIVER_EXPORT const char* QueryValidityReason(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -65,6 +65,18 @@ class DialogsTest : public QObject {
     other_case.accept();
     QCOMPARE(other_case.selectedPath(), QString("/opt/a/diskimage.dld"));
 
+    // A module that cannot run here is listed greyed with its reason and cannot be chosen.
+    DlgDrivers port("/opt/p/portlink.dld",
+                    {{"Parallel Port", "/opt/p/portlink.dld", "no parallel port found"},
+                     {"Disk Image", "/opt/a/diskimage.dld"}});
+    QCOMPARE(port.driverList()->item(0)->text(),
+             QString("Parallel Port (not usable: no parallel port found)"));
+    QVERIFY(!(port.driverList()->item(0)->flags() & Qt::ItemIsEnabled));
+    QCOMPARE(port.driverList()->currentItem(), nullptr);
+    QTest::mouseClick(port.driverList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      port.driverList()->visualItemRect(port.driverList()->item(0)).center());
+    QVERIFY(!port.okButton()->isEnabled());
+
     DlgDrivers none("", {});
     QVERIFY(!none.okButton()->isEnabled());
     none.accept();  // nothing selected: stays open, keeps the path

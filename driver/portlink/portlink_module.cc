@@ -2,7 +2,12 @@
 // named by JUKEPAK_PARPORT, else /dev/parport0; Open claims it exclusively
 // and Close releases it.
 
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "driver/portlink/portlink_entry_points.h"
 #include "driver/portlink/ppdev_port.h"
@@ -31,3 +36,23 @@ struct PpdevBackend {
 }  // namespace
 
 JUKEPAK_PORTLINK_ENTRY_POINTS(PpdevBackend)
+
+// Why Validity says 0, for the driver chooser: a missing port device, or
+// one this user may not open.
+JUKEPAK_DRIVER_EXPORT const char* QueryValidityReason(void) {
+  static std::string reason;
+  const std::string device = jukepak::portlink::PpdevDevicePath();
+  const jukepak::portlink::PpdevSyscalls& sys = jukepak::portlink::LinuxPpdevSyscalls();
+  const int fd = sys.open(device.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  const int error = errno;
+  if (fd >= 0) {
+    sys.close(fd);
+    return nullptr;
+  }
+  if (error == ENOENT || error == ENODEV || error == ENXIO) {
+    reason = "no parallel port found (" + device + " does not exist)";
+  } else {
+    reason = "the parallel port " + device + " cannot be opened: " + std::strerror(error);
+  }
+  return reason.c_str();
+}

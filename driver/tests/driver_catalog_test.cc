@@ -49,6 +49,28 @@ TEST_F(DriverCatalogTest, ListsEveryValidModuleAndEachWithItsOwnPath) {
             (std::vector<std::string>{"Test Module@a.dld", "Test Module@b.dld"}));
 }
 
+// For the chooser, a module that cannot run here comes with the reason: its
+// own when it gives one (portlink without a port), else a general one.
+TEST_F(DriverCatalogTest, ModulesThatCannotRunHereAreListedWithTheReason) {
+  Copy("complete", "a.dld");
+  Copy("invalid", "c.dld");
+  std::vector<std::string> listed;
+  for (const auto& c : FindDriverModules({folder_})) listed.push_back(c.path + ": " + c.unusableReason);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::string>{folder_ + "/a.dld: ",
+                                              folder_ + "/c.dld: " + kNoValidityReason}));
+
+  setenv("JUKEPAK_PARPORT", (folder_ + "/parport").c_str(), 1);
+  bool found = false;
+  for (const auto& c : FindDriverModules({JUKEPAK_BIN_DIR})) {
+    if (c.path != std::string(JUKEPAK_BIN_DIR) + "/portlink.dld") continue;
+    found = true;
+    EXPECT_EQ(c.unusableReason, "no parallel port found (" + folder_ + "/parport does not exist)");
+  }
+  unsetenv("JUKEPAK_PARPORT");
+  EXPECT_TRUE(found);
+}
+
 TEST_F(DriverCatalogTest, FoldersAreSearchedInOrder) {
   const std::string second = folder_ + "/second";
   ASSERT_EQ(mkdir(second.c_str(), 0755), 0);
