@@ -9,15 +9,15 @@
 
 namespace songlift {
 
-DlgImport::DlgImport(std::function<void(const QString&)> add_file, QWidget* parent,
-                     std::function<QString(QWidget*)> choose_file)
-    : QDialog(parent), add_file_(std::move(add_file)), choose_file_(std::move(choose_file)) {
+DlgImport::DlgImport(std::function<void(const QStringList&)> add_files, QWidget* parent,
+                     std::function<QStringList(QWidget*)> choose_files)
+    : QDialog(parent), add_files_(std::move(add_files)), choose_files_(std::move(choose_files)) {
   setWindowTitle("Import MP3's");
-  if (!choose_file_) {
-    choose_file_ = [](QWidget* owner) {
+  if (!choose_files_) {
+    choose_files_ = [](QWidget* owner) {
       QString patterns;
       for (const char* extension : jukepak::kAudioExtensions) patterns += QString("*.%1 ").arg(extension);
-      return QFileDialog::getOpenFileName(owner, "Import MP3's", QString(),
+      return QFileDialog::getOpenFileNames(owner, "Import MP3's", QString(),
                                           "Songs and playlists (" + patterns +
                                               "*.m3u *.m3u8);;All files (*)");
     };
@@ -38,8 +38,8 @@ DlgImport::DlgImport(std::function<void(const QString&)> add_file, QWidget* pare
 }
 
 void DlgImport::accept() {
-  const QString path = choose_file_(this);
-  if (!path.isEmpty() && add_file_) add_file_(path);
+  const QStringList paths = choose_files_(this);
+  if (!paths.isEmpty() && add_files_) add_files_(paths);
   QDialog::accept();  // closes also when the file dialog was cancelled
 }
 

@@ -1,11 +1,12 @@
 // DlgImport ("Import MP3's"): the sources songs can come from. Only "MP3
 // Files" has a source behind it; the other entries are shown disabled. OK
-// asks for one song file (any audio format) or playlist and hands its path
-// to the caller's `add_file`.
+// asks for song files (any audio format) or playlists, as many as the user
+// picks, and hands their paths to the caller's `add_files` at once.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QListWidget;
@@ -15,10 +16,10 @@ namespace songlift {
 class DlgImport : public QDialog {
   Q_OBJECT
  public:
-  // `choose_file` asks the user for one file and returns its path, or an
-  // empty text on cancel (the system file dialog unless a test replaces it).
-  DlgImport(std::function<void(const QString&)> add_file, QWidget* parent = nullptr,
-            std::function<QString(QWidget*)> choose_file = {});
+  // `choose_files` asks the user for files and returns their paths, none on
+  // cancel (the system file dialog unless a test replaces it).
+  DlgImport(std::function<void(const QStringList&)> add_files, QWidget* parent = nullptr,
+            std::function<QStringList(QWidget*)> choose_files = {});
 
   QListWidget* sources() const { return sources_; }
 
@@ -26,8 +27,8 @@ class DlgImport : public QDialog {
   void accept() override;
 
  private:
-  std::function<void(const QString&)> add_file_;
-  std::function<QString(QWidget*)> choose_file_;
+  std::function<void(const QStringList&)> add_files_;
+  std::function<QStringList(QWidget*)> choose_files_;
   QListWidget* sources_;
 };
 

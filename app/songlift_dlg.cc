@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
 #include "app/songlift_app.h"
+#include "app/tree_filter.h"
 #include "app/undo_switch_device.h"
 #include "app/volume_repair.h"
 #include "driver/image_write_consent.h"
@@ -46,8 +48,6 @@ using jukepak::Job;
 using jukepak::Tree;
 
 namespace {
-
-constexpr int kNodeRole = Qt::UserRole;
 
 constexpr char kChooseDriverStatus[] = "No driver chosen: choose the player's module with Driver";
 constexpr char kNoDriverStatus[] =
@@ -138,11 +138,16 @@ void CSongliftDlg::BuildLayout() {
   middle->addWidget(group("Misc.", {driver_, options_, learn_remote_}));
   middle->addStretch(1);
 
+  // A filter box over each tree; items the engine adds later are filtered too.
+  pending_filter_ = FilterBox(pending_tree_);
+  player_filter_ = FilterBox(player_tree_);
   auto* left = new QVBoxLayout;
   left->addWidget(new QLabel("Pending Additions", this));
+  left->addWidget(pending_filter_);
   left->addWidget(pending_tree_, 1);
   auto* right = new QVBoxLayout;
   right->addWidget(new QLabel("Player List", this));
+  right->addWidget(player_filter_);
   right->addWidget(player_tree_, 1);
 
   auto* columns = new QHBoxLayout;
@@ -172,6 +177,25 @@ void CSongliftDlg::BuildLayout() {
   layout->addLayout(sizes);
   layout->addWidget(status_);
   resize(760, 520);
+}
+
+QLineEdit* CSongliftDlg::FilterBox(QTreeWidget* tree) {
+  auto* box = new QLineEdit(this);
+  box->setPlaceholderText("Filter: part of an artist, album or title");
+  box->setClearButtonEnabled(true);
+  box->setObjectName(tree->objectName() + "Filter");
+  connect(box, &QLineEdit::textChanged, this, [tree](const QString& text) { FilterTree(tree, text); });
+  // New and relabelled items follow the filter once the engine's changes are in.
+  auto* refilter = new QTimer(this);
+  refilter->setSingleShot(true);
+  refilter->setInterval(0);
+  connect(refilter, &QTimer::timeout, this, [tree, box] { FilterTree(tree, box->text()); });
+  auto schedule = [refilter, box] {
+    if (!box->text().isEmpty()) refilter->start();
+  };
+  connect(tree->model(), &QAbstractItemModel::rowsInserted, refilter, schedule);
+  connect(tree->model(), &QAbstractItemModel::dataChanged, refilter, schedule);
+  return box;
 }
 
 // --- states ---------------------------------------------------------------
@@ -407,7 +431,7 @@ void CSongliftDlg::OnAbout() {
 }
 
 void CSongliftDlg::OnImport() {
-  DlgImport dialog([this](const QString& path) { DropPaths({path}); }, this, import_chooser_);
+  DlgImport dialog([this](const QStringList& paths) { DropPaths(paths); }, this, import_chooser_);
   dialog.exec();
 }
 

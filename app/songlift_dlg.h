@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 #include "volume/pending_list.h"
 #include "volume/player_volume.h"
@@ -22,6 +23,7 @@
 
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -129,9 +131,13 @@ class CSongliftDlg : public QDialog {
 
   // --- for tests ---
   // Replaces the Import dialog's file chooser.
-  void setImportChooser(std::function<QString(QWidget*)> chooser) { import_chooser_ = std::move(chooser); }
+  void setImportChooser(std::function<QStringList(QWidget*)> chooser) {
+    import_chooser_ = std::move(chooser);
+  }
   QTreeWidget* pendingTree() const { return pending_tree_; }
   QTreeWidget* playerTree() const { return player_tree_; }
+  QLineEdit* pendingFilter() const { return pending_filter_; }
+  QLineEdit* playerFilter() const { return player_filter_; }
   QPushButton* importButton() const { return import_; }
   QPushButton* deleteButton() const { return delete_; }
   QPushButton* syncButton() const { return sync_; }
@@ -146,6 +152,8 @@ class CSongliftDlg : public QDialog {
   QTreeWidget* focusTree() const { return focus_tree_; }
   SongliftApp* app() const { return app_; }
   CopyToPc* copyToPc() const { return copy_to_pc_; }
+  // The item data role that holds the engine node an item shows.
+  static constexpr int kNodeRole = Qt::UserRole;
   // Item of a tree handle, and the engine node an item shows.
   static QTreeWidgetItem* ItemOf(jukepak::TreeItem handle);
   static jukepak::TreeItem HandleOf(QTreeWidgetItem* item);
@@ -162,6 +170,8 @@ class CSongliftDlg : public QDialog {
 
  private:
   void BuildLayout();
+  // The filter box over `tree`.
+  QLineEdit* FilterBox(QTreeWidget* tree);
   QTreeWidget* TreeOf(jukepak::Tree tree) const;
   jukepak::PlayerVolume& volume();
   void OnTreeKey(QTreeWidget* tree, int key);
@@ -189,14 +199,25 @@ class CSongliftDlg : public QDialog {
   void ReportEditFailure(const jukepak::Result& result);
   void SetDropHighlight(QTreeWidgetItem* item);
   void RepairFinished(int outcome, const QStringList& lines);
-  // The drop of a pending track onto `hit` (a track or a CD of the pending tree).
-  void DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
+  // The drop of a pending track onto `hit` (a track or a CD of the pending
+  // tree); false when refused.
+  bool DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
+  // The drop of one track of `tree` onto `hit`, as a single drag makes it;
+  // false when nothing could be moved.
+  bool DropTrack(QTreeWidget* tree, QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
+  // Moves the track of `node` right after the track of `previous`.
+  bool PlaceTrackAfter(QTreeWidget* tree, quintptr node, quintptr previous);
+  // The engine node an item shows, and the item of `tree` that shows `node`.
+  static quintptr NodeOf(QTreeWidgetItem* item);
+  static QTreeWidgetItem* ItemOfNode(QTreeWidget* tree, quintptr node);
   void EndTrackDrag();
   bool HandleTreeMouse(QTreeWidget* tree, QEvent* event);
 
   SongliftApp* app_;
   QTreeWidget* pending_tree_ = nullptr;
   QTreeWidget* player_tree_ = nullptr;
+  QLineEdit* pending_filter_ = nullptr;
+  QLineEdit* player_filter_ = nullptr;
   QPushButton* import_ = nullptr;
   QPushButton* delete_ = nullptr;
   QPushButton* sync_ = nullptr;
@@ -217,13 +238,14 @@ class CSongliftDlg : public QDialog {
   // follows the pointer, the item under it, and where a press may start one.
   QTreeWidget* drag_tree_ = nullptr;
   QTreeWidgetItem* drag_item_ = nullptr;
+  std::vector<quintptr> drag_nodes_;  // the dragged tracks, in tree order
   QLabel* drag_image_ = nullptr;
   QTreeWidgetItem* drop_highlight_ = nullptr;
   QTreeWidgetItem* press_item_ = nullptr;
   QPoint press_pos_;
   bool started_ = false;
   jukepak::SizeLabels size_labels_;
-  std::function<QString(QWidget*)> import_chooser_;
+  std::function<QStringList(QWidget*)> import_chooser_;
 };
 
 }  // namespace songlift

@@ -3,6 +3,7 @@
 // window is copied to the PC instead).
 
 #include <QApplication>
+#include <algorithm>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -248,9 +249,11 @@ bool CSongliftDlg::IsPendingEditable() {
   return false;
 }
 
-void CSongliftDlg::DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit) {
-  if (!IsPendingEditable()) return;
-  ReportEditFailure(jukepak::DropPendingSong(volume(), HandleOf(dragged), HandleOf(hit)));
+bool CSongliftDlg::DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit) {
+  if (!IsPendingEditable()) return false;
+  const jukepak::Result result = jukepak::DropPendingSong(volume(), HandleOf(dragged), HandleOf(hit));
+  ReportEditFailure(result);
+  return result.ok();
 }
 
 // --- drag and drop of tracks -------------------------------------------------
@@ -286,6 +289,15 @@ void CSongliftDlg::BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
   if (item == nullptr || item->parent() == nullptr) return;  // CDs are not moved
   drag_tree_ = tree;
   drag_item_ = item;
+  // A highlighted track takes the other highlighted tracks along, in tree
+  // order; they are known by their engine nodes, as moves rebuild the items.
+  drag_nodes_.clear();
+  if (item->isSelected()) {
+    for (QTreeWidgetItem* track : HighlightedItems(tree)) {
+      if (track->parent() != nullptr) drag_nodes_.push_back(NodeOf(track));
+    }
+  }
+  if (drag_nodes_.empty()) drag_nodes_.push_back(NodeOf(item));
   // The image of the dragged item follows the pointer.
   const QRect rect = tree->visualItemRect(item);
   drag_image_ = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
@@ -295,6 +307,21 @@ void CSongliftDlg::BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
   drag_image_->move(tree->viewport()->mapToGlobal(rect.topLeft()));
   drag_image_->show();
   grabMouse(Qt::ClosedHandCursor);
+}
+
+quintptr CSongliftDlg::NodeOf(QTreeWidgetItem* item) {
+  return item->data(0, kNodeRole).value<quintptr>();
+}
+
+QTreeWidgetItem* CSongliftDlg::ItemOfNode(QTreeWidget* tree, quintptr node) {
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* cd = tree->topLevelItem(i);
+    if (NodeOf(cd) == node) return cd;
+    for (int k = 0; k < cd->childCount(); ++k) {
+      if (NodeOf(cd->child(k)) == node) return cd->child(k);
+    }
+  }
+  return nullptr;
 }
 
 void CSongliftDlg::SetDropHighlight(QTreeWidgetItem* item) {
@@ -321,7 +348,7 @@ void CSongliftDlg::MoveTrackDrag(const QPoint& global) {
 void CSongliftDlg::DropTrackDrag(const QPoint& global) {
   if (!dragging()) return;
   QTreeWidget* tree = drag_tree_;
-  QTreeWidgetItem* dragged = drag_item_;
+  const std::vector<quintptr> nodes = drag_nodes_;
   EndTrackDrag();
   if (tree == player_tree_ && !IsPlayerIdle(kMoveRefusal)) return;
   const QPoint local = tree->viewport()->mapFromGlobal(global);
@@ -329,25 +356,50 @@ void CSongliftDlg::DropTrackDrag(const QPoint& global) {
   // outside, moves nothing.
   if (!tree->viewport()->rect().contains(local)) return;
   QTreeWidgetItem* hit = tree->itemAt(local);
-  if (hit == nullptr || dragged == nullptr || dragged->parent() == nullptr) return;
-  QTreeWidgetItem* target_item = hit->parent() != nullptr ? hit->parent() : hit;
-  if (tree == player_tree_) {
-    CdNode* source = FindPlayerCd(dragged->parent());
-    CdNode* target = FindPlayerCd(target_item);
-    const int from = PlayerTrackSlot(source, dragged);
-    if (source == nullptr || target == nullptr || from < 0 || !DiskWritable()) return;
-    jukepak::Result result;
-    if (hit->parent() != nullptr) {
-      const int onto = PlayerTrackSlot(target, hit);
-      if (onto < 0) return;
-      result = jukepak::DropTrackOntoTrack(volume(), source, uint32_t(from), target, uint32_t(onto));
-    } else {
-      result = jukepak::DropTrackOntoCd(volume(), source, uint32_t(from), target);
-    }
-    ReportEditFailure(result);
-  } else {
-    DropPendingTrack(dragged, hit);
+  if (hit == nullptr || nodes.empty()) return;
+  const quintptr hit_node = NodeOf(hit);
+  if (nodes.size() > 1 && std::find(nodes.begin(), nodes.end(), hit_node) != nodes.end()) return;
+  if (tree == player_tree_ && !DiskWritable()) return;
+  // The first track goes where a single one would; each next one right
+  // after the one before, so the tracks arrive together and in order.
+  if (!DropTrack(tree, ItemOfNode(tree, nodes[0]), hit)) return;
+  for (size_t i = 1; i < nodes.size(); ++i) {
+    if (!PlaceTrackAfter(tree, nodes[i], nodes[i - 1])) return;
   }
+}
+
+bool CSongliftDlg::PlaceTrackAfter(QTreeWidget* tree, quintptr node, quintptr previous) {
+  QTreeWidgetItem* item = ItemOfNode(tree, node);
+  QTreeWidgetItem* before = ItemOfNode(tree, previous);
+  if (item == nullptr || before == nullptr || before->parent() == nullptr) return false;
+  QTreeWidgetItem* cd = before->parent();
+  const int at = cd->indexOfChild(before);
+  // Within one CD a drop onto a later track ends after it.
+  if (item->parent() == cd && cd->indexOfChild(item) < at) return DropTrack(tree, item, before);
+  QTreeWidgetItem* next = cd->child(at + 1);
+  if (next == item) return true;  // in place already
+  // Onto the track after `previous` it goes before that one; past the last, onto the CD.
+  return DropTrack(tree, item, next != nullptr ? next : cd);
+}
+
+bool CSongliftDlg::DropTrack(QTreeWidget* tree, QTreeWidgetItem* dragged, QTreeWidgetItem* hit) {
+  if (hit == nullptr || dragged == nullptr || dragged->parent() == nullptr) return false;
+  if (tree != player_tree_) return DropPendingTrack(dragged, hit);
+  QTreeWidgetItem* target_item = hit->parent() != nullptr ? hit->parent() : hit;
+  CdNode* source = FindPlayerCd(dragged->parent());
+  CdNode* target = FindPlayerCd(target_item);
+  const int from = PlayerTrackSlot(source, dragged);
+  if (source == nullptr || target == nullptr || from < 0) return false;
+  jukepak::Result result;
+  if (hit->parent() != nullptr) {
+    const int onto = PlayerTrackSlot(target, hit);
+    if (onto < 0) return false;
+    result = jukepak::DropTrackOntoTrack(volume(), source, uint32_t(from), target, uint32_t(onto));
+  } else {
+    result = jukepak::DropTrackOntoCd(volume(), source, uint32_t(from), target);
+  }
+  ReportEditFailure(result);
+  return result.ok();
 }
 
 void CSongliftDlg::EndTrackDrag() {
@@ -357,6 +409,7 @@ void CSongliftDlg::EndTrackDrag() {
   releaseMouse();
   drag_tree_ = nullptr;
   drag_item_ = nullptr;
+  drag_nodes_.clear();
 }
 
 void CSongliftDlg::mouseMoveEvent(QMouseEvent* event) {

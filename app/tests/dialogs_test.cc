@@ -203,21 +203,21 @@ class DialogsTest : public QObject {
 
   void importOffersOnlyTheMp3Source() {
     QStringList added;
-    QString offered = "/music/song.mp3";
-    DlgImport dialog([&](const QString& path) { added << path; }, nullptr,
+    QStringList offered = {"/music/song.mp3", "/music/other.flac"};
+    DlgImport dialog([&](const QStringList& paths) { added << paths; }, nullptr,
                      [&](QWidget*) { return offered; });
     QCOMPARE(dialog.sources()->count(), 4);
     QCOMPARE(dialog.sources()->item(3)->text(), QString("Etc. ..."));
     QVERIFY(dialog.sources()->item(0)->flags() & Qt::ItemIsEnabled);
     for (int i = 1; i < 4; ++i) QVERIFY(!(dialog.sources()->item(i)->flags() & Qt::ItemIsEnabled));
     dialog.accept();
-    QCOMPARE(added, QStringList{"/music/song.mp3"});
+    QCOMPARE(added, (QStringList{"/music/song.mp3", "/music/other.flac"}));
     offered.clear();  // the file dialog cancelled: both close, nothing added
-    DlgImport again([&](const QString& path) { added << path; }, nullptr,
+    DlgImport again([&](const QStringList& paths) { added << paths; }, nullptr,
                     [&](QWidget*) { return offered; });
     again.accept();
     QCOMPARE(again.result(), int(QDialog::Accepted));
-    QCOMPARE(added.size(), 1);
+    QCOMPARE(added.size(), 2);
   }
 
   void optionsShowAndReturnTheFlagsAndTheBitrate() {

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
@@ -326,6 +327,50 @@ class PlayerTreeTest : public QObject {
     QCOMPARE(w.Cds(), QStringList{"Band / Four"});
     QCOMPARE(w.Tracks(0), (QStringList{"1", "3"}));
     QCOMPARE(w.RemountedTitles(0), (QStringList{"1", "3"}));
+  }
+
+  // Highlighted tracks dragged together arrive together, in their order.
+  void severalHighlightedTracksAreDraggedTogether() {
+    PlayerWindow w({FourTracks(), {"Solo", "Single", {Song("Only", "Solo", 5)}}});
+    auto highlight = [&](std::initializer_list<int> tracks) {
+      w.tree()->clearSelection();
+      for (int t : tracks) w.cd(0)->child(t)->setSelected(true);
+    };
+    highlight({0, 2});
+    w.Drag(w.cd(0)->child(0), w.cd(0)->child(3));  // 1 and 3 onto 4
+    QCOMPARE(w.Tracks(0), (QStringList{"2", "4", "1", "3"}));
+    highlight({0, 1});
+    w.Drag(w.cd(0)->child(1), w.cd(1));  // 2 and 4 onto the other CD: last, in order
+    QCOMPARE(w.Tracks(0), (QStringList{"1", "3"}));
+    QCOMPARE(w.Tracks(1), (QStringList{"Only", "Band / 2", "Band / 4"}));
+    QCOMPARE(w.RemountedTitles(1), (QStringList{"Only", "2", "4"}));
+  }
+
+  // The filter keeps matching items and their CDs in view; what it hides is
+  // no longer highlighted, so Delete cannot take it.
+  void theFilterShowsMatchesAndTheirCds() {
+    PlayerWindow w({FourTracks(), {"Solo", "Single", {Song("Only", "Solo", 5)}}});
+    auto shown = [&] {
+      QStringList labels;
+      for (int i = 0; i < w.tree()->topLevelItemCount(); ++i) {
+        if (w.cd(i)->isHidden()) continue;
+        QStringList tracks;
+        for (int k = 0; k < w.cd(i)->childCount(); ++k) {
+          if (!w.cd(i)->child(k)->isHidden()) tracks << w.cd(i)->child(k)->text(0);
+        }
+        labels << w.cd(i)->text(0) + ": " + tracks.join(",");
+      }
+      return labels;
+    };
+    w.tree()->setCurrentItem(w.cd(0));  // highlighted, then filtered away
+    QTest::keyClicks(w.window->playerFilter(), "ONL");
+    QCOMPARE(shown(), QStringList{"Solo / Single: Only"});
+    QVERIFY(w.tree()->selectedItems().isEmpty());
+    w.window->playerFilter()->clear();
+    QTest::keyClicks(w.window->playerFilter(), "band");
+    QCOMPARE(shown(), QStringList{"Band / Four: 1,2,3,4"});
+    w.window->playerFilter()->clear();
+    QCOMPARE(shown().size(), 2);
   }
 
   // Enter on each question whose Yes destroys data answers No.
