@@ -191,8 +191,8 @@ void CopyToPc::NotePress(QTreeWidgetItem* item) {
   press_tracks_ = among_highlighted
                       ? HighlightedTracks()
                       : TracksOf([item](const QTreeWidgetItem* other) { return other == item; });
-  press_drags_out_ = item->parent() == nullptr ||
-                     (among_highlighted && window_->playerTree()->selectedItems().size() > 1);
+  // Highlighted tracks are moved together within the tree first, like a single one.
+  press_drags_out_ = item->parent() == nullptr;
 }
 
 void CopyToPc::OnCopyToPc() {

@@ -76,9 +76,10 @@ class CopyToPc : public QObject {
   // take the highlight off the other items): remembers what a drag from it
   // carries, the highlighted items when it is one of them, else the item.
   void NotePress(QTreeWidgetItem* item);
-  // True when a drag from the pressed item leaves the window at once (a CD,
-  // or one of several highlighted items). A single track's drag moves it
-  // within the tree and turns into a drag out when it leaves the window.
+  // True when a drag from the pressed item leaves the window at once (a CD).
+  // A track's drag (with the other highlighted tracks when it is one of
+  // them) moves them within the tree and turns into a drag out when it
+  // leaves the window.
   bool DragsOutAtOnce() const { return press_drags_out_; }
   // The drag out of the window of what the last press remembered (else of
   // the highlighted items).

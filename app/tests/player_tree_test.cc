@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "app/copy_to_pc.h"
 #include "app/dlg_confirm_delete.h"
 #include "app/dlg_ir.h"
 #include "app/dlg_rename.h"
@@ -337,6 +338,8 @@ class PlayerTreeTest : public QObject {
       for (int t : tracks) w.cd(0)->child(t)->setSelected(true);
     };
     highlight({0, 2});
+    w.window->copyToPc()->NotePress(w.cd(0)->child(0));
+    QVERIFY2(!w.window->copyToPc()->DragsOutAtOnce(), "the tracks move within the tree first");
     w.Drag(w.cd(0)->child(0), w.cd(0)->child(3));  // 1 and 3 onto 4
     QCOMPARE(w.Tracks(0), (QStringList{"2", "4", "1", "3"}));
     highlight({0, 1});
