@@ -337,8 +337,10 @@ std::unique_ptr<QMimeData> CopyToPc::MakeDragData(const QString& folder,
 // protocols give up after seconds, and the player may only be read by the
 // worker. So the songs are copied first, as Copy to PC does, into a folder
 // of this drag's own under the cache folder (removed when the window goes),
-// and the drag of those files starts when the copy ends. If the button was
-// let go meanwhile, the drag follows the pointer until the next click.
+// and the drag of those files starts when the copy ends. A drag that no
+// target takes (or that the platform does not start, the button having been
+// let go meanwhile) leaves the copies there, and the status line names the
+// folder.
 void CopyToPc::StartDragOut() {
   std::vector<TrackChoice> tracks = std::move(press_tracks_);
   press_tracks_.clear();
@@ -367,18 +369,20 @@ void CopyToPc::StartDragOut() {
       QDir(folder).removeRecursively();
       return;
     }
-    StartDrag(MakeDragData(folder, summary.written));
+    StartDrag(MakeDragData(folder, summary.written), folder);
   });
 }
 
-void CopyToPc::StartDrag(std::unique_ptr<QMimeData> data) {
+void CopyToPc::StartDrag(std::unique_ptr<QMimeData> data, const QString& folder) {
   if (drag_starter_) {
     drag_starter_(std::move(data));
     return;
   }
   auto* drag = new QDrag(window_->playerTree());
   drag->setMimeData(data.release());
-  drag->exec(Qt::CopyAction, Qt::CopyAction);
+  if (drag->exec(Qt::CopyAction, Qt::CopyAction) == Qt::IgnoreAction) {
+    window_->ShowStatus("The dragged songs were not dropped; their copies are in " + folder);
+  }
 }
 
 }  // namespace songlift

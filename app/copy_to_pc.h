@@ -115,7 +115,7 @@ class CopyToPc : public QObject {
   void ShowTrack(size_t index, size_t count, const QString& label, uint32_t clusters);
   void ShowPosition(uint32_t clusters_read);
   void Finish(const jukepak::Result& result, const frontend::CopySummary& summary);
-  void StartDrag(std::unique_ptr<QMimeData> data);
+  void StartDrag(std::unique_ptr<QMimeData> data, const QString& folder);
 
   CSongliftDlg* window_;
   QAction* action_;
