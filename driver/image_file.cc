@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,8 @@ struct OpenedDisk {
 namespace {
 
 constexpr uint64_t kSector = 512;
+constexpr uint64_t kWritePiece = 128 * 1024;
+constexpr uint64_t kWritebackRun = 256 * 1024;
 constexpr uint64_t kMostSectors = 0xFFFFFFFFull;
 
 std::string ErrnoText() { return std::strerror(errno); }
@@ -304,7 +307,12 @@ Result ImageFile::Write(uint32_t sector, uint32_t count, const void* buffer) {
   uint64_t done = 0;
   const uint64_t total = uint64_t(count) * kSector;
   while (done < total) {
-    const ssize_t put = pwrite(fd_, in + done, total - done, off_t(uint64_t(sector) * kSector + done));
+    // In pieces of at most kWritePiece: the kernel takes large page-cache
+    // folios for large writes, and writes of 1 MB at once cost up to ten
+    // times the system time of the same bytes in 128 KB pieces on the
+    // machines measured (see the README's benchmarks).
+    const uint64_t piece = std::min<uint64_t>(total - done, kWritePiece);
+    const ssize_t put = pwrite(fd_, in + done, piece, off_t(uint64_t(sector) * kSector + done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       return Result::Error(
@@ -312,6 +320,13 @@ Result ImageFile::Write(uint32_t sector, uint32_t count, const void* buffer) {
           "writing to " + path_ + " failed: " + (put < 0 ? ErrnoText() : "nothing was written"));
     }
     done += uint64_t(put);
+  }
+  // A long run (a song's audio) is sent on to the disk now, without waiting
+  // for it: the disk writes while the next run is read, and the flush when
+  // the image closes waits for little more than the last run.
+  if (total >= kWritebackRun) {
+    (void)sync_file_range(fd_, off_t(uint64_t(sector) * kSector), off_t(total),
+                          SYNC_FILE_RANGE_WRITE);
   }
   return Result::Ok();
 }
