@@ -4,10 +4,10 @@
 # meet the same load. Each timing ends with `sync`, so both include writing
 # the data back; the files are read from the page cache in both. Prints each
 # pair's wall, user and system seconds and the ratio sync/cp, then the
-# median ratios.
+# median ratios (pair 0, a warm-up, is left out of them).
 #
 #   bench/sync_vs_cp.sh [BUILD_DIR] [FILES] [FILE_MB] [PAIRS] [WORK_DIR]
-#   (defaults: build, 12 files of 29 MB, 5 pairs, $TMPDIR)
+#   (defaults: build, 12 files of 29 MB, 5 pairs after the warm-up, $TMPDIR)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 count=${2:-12}
@@ -38,17 +38,24 @@ printf 'files: %d x %d MB (%.0f MB) on %s, load average %s\n' "$count" "$file_mb
   "$(df --output=source "$work" | tail -1)" "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-5s %26s %26s %20s\n' pair 'cp wall/user/sys' 'sync wall/user/sys' 'ratio wall/sys'
 walls=() syss=()
-for pair in $(seq 1 "$pairs"); do
-  rm -rf "$work/copy" "$work/player.img"
+for pair in $(seq 0 "$pairs"); do  # pair 0 warms up: printed, not counted
+  # Each run starts just after its own output of the pair before is
+  # removed, so both find the memory that output held free again: on a
+  # virtual machine whose host takes back free memory, whichever run came
+  # second otherwise paid for faulting fresh pages in (up to 10 times the
+  # system time, in every other pair).
+  rm -rf "$work/copy"
   mkdir "$work/copy"
+  sync
+  read -r cp_w cp_u cp_s <<< "$(timed copy_files)"
+  rm -f "$work/player.img"
   "$cli" mkimage "$work/player.img" "$sectors" > /dev/null
   "$cli" --image "$work/player.img" --yes init > /dev/null
   sync
-  read -r cp_w cp_u cp_s <<< "$(timed copy_files)"
   read -r sy_w sy_u sy_s <<< "$(timed sync_files)"
   wall=$(echo "$sy_w / $cp_w" | bc -l)
   sys=$(echo "$sy_s / ($cp_s + 0.001)" | bc -l)
-  walls+=("$wall") syss+=("$sys")
+  if [ "$pair" -gt 0 ]; then walls+=("$wall") syss+=("$sys"); fi
   printf '%-5d %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %9.2f %9.2f\n' "$pair" "$cp_w" "$cp_u" "$cp_s" \
     "$sy_w" "$sy_u" "$sy_s" "$wall" "$sys"
 done
