@@ -46,7 +46,10 @@ UndoChoiceDevice::UndoChoiceDevice(jukepak::SectorDevice* target, QString folder
     : ForwardingDevice(target),
       folder_(std::move(folder)),
       volume_(std::move(volume)),
-      operation_(std::move(operation)) {}
+      operation_(std::move(operation)),
+      // Named here, on the thread that makes the device: the clock's time
+      // zone is read by the C library, which other threads may be using.
+      name_(UndoFileName(volume_, operation_)) {}
 
 jukepak::Result UndoChoiceDevice::CreateFile() {
   if (!QDir().mkpath(folder_)) {
@@ -56,7 +59,7 @@ jukepak::Result UndoChoiceDevice::CreateFile() {
   }
   // Two runs within the same second get different names; an existing file
   // is never overwritten.
-  const QString name = UndoFileName(volume_, operation_);
+  const QString& name = name_;
   jukepak::Result created = jukepak::Result::Ok();
   for (int n = 1; n < 100; ++n) {
     QString candidate = name;

@@ -1,9 +1,10 @@
 // UndoChoiceDevice: the windows' "Keep an undo file" choice, as a device
 // between the engine and the player's. While the choice is on, the first
 // write creates a new undo file in the user's data folder (see
-// UndoFolder()), named after the date and the volume, and that write and
-// every later one go through an undo::UndoDevice, which saves what each
-// overwrites before it is overwritten. A run that writes nothing leaves no
+// UndoFolder()), named after the date and time the device was made and the
+// volume, and that write and every later one go through an
+// undo::UndoDevice, which saves what each overwrites before it is
+// overwritten. A run that writes nothing leaves no
 // file. The choice counts at the first write only: a file once begun keeps
 // every write of the run, so that it can give the whole disk back.
 //
@@ -76,6 +77,7 @@ class UndoChoiceDevice : public jukepak::ForwardingDevice {
   QString folder_;
   QString volume_;
   QString operation_;
+  QString name_;  // the file's name, the date being the device's making
   std::atomic<bool> keep_{true};
   bool decided_ = false;
   QString path_;
