@@ -74,7 +74,9 @@ CSongliftDlg::CSongliftDlg(SongliftApp* app, QWidget* parent) : QDialog(parent),
   setAcceptDrops(true);
   // A job that wrote through an undo file has ended: its file is complete.
   connect(&app_->reporter(), &WindowReporter::busyStateChanged, this, [this](int state) {
-    if (state == int(BusyState::kIdle)) FinishUndoFile();
+    if (state != int(BusyState::kIdle)) return;
+    const QString undo_line = FinishUndoFile();
+    if (!undo_line.isEmpty()) ShowStatus(status_->text() + "; " + undo_line);
   });
   UpdateControls();
 }
@@ -399,21 +401,22 @@ bool CSongliftDlg::ArmUndoFile(const QString& operation) {
   return true;
 }
 
-void CSongliftDlg::FinishUndoFile() {
+QString CSongliftDlg::FinishUndoFile() {
   UndoSwitchDevice* device = app_->undoSwitch();
-  if (device == nullptr || !device->armed()) return;
+  if (device == nullptr || !device->armed()) return QString();
   jukepak::Result finished = jukepak::Result::Ok();
   const std::unique_ptr<frontend::UndoChoiceDevice> undo = device->Disarm(&finished);
   if (!undo->path().isEmpty()) {
-    ShowStatus(status_->text() + "; " +
-               QString::fromStdString(frontend::UndoReportLine(*undo, finished)));
-  } else if (!undo->createFailure().ok()) {
+    return QString::fromStdString(frontend::UndoReportLine(*undo, finished));
+  }
+  if (!undo->createFailure().ok()) {
     MessageBoxes::Current().Show(
         this, MessageBoxes::Kind::kWarning, "Songlift",
         QString::fromStdString("No undo file could be made, so nothing was written: " +
                                undo->createFailure().message()),
         MessageBoxes::Buttons::kOk);
   }
+  return QString();
 }
 
 void CSongliftDlg::OnOptions() {
@@ -475,9 +478,13 @@ void CSongliftDlg::StartRepair() {
 
 void CSongliftDlg::RepairFinished(int outcome, const QStringList& lines) {
   const auto result = jukepak::checker::CheckOutcome(outcome);
+  // The repair has ended and its thread is joined: its undo file is complete.
+  QStringList shown = lines;
+  const QString undo_line = FinishUndoFile();
+  if (!undo_line.isEmpty()) shown << undo_line;
   if (result != jukepak::checker::CheckOutcome::kLeft) {
     MessageBoxes::Current().Show(this, MessageBoxes::Kind::kInformation,
-                                 jukepak::kIntegrityCaption, lines.join("\n"),
+                                 jukepak::kIntegrityCaption, shown.join("\n"),
                                  MessageBoxes::Buttons::kOk);
   }
   // The directory on the disk may have changed under the model: read it again.

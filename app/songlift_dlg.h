@@ -67,9 +67,13 @@ class CSongliftDlg : public QDialog {
   void WaitUntilIdle();
   // The "Download Size:" and "Free Space:" values; rewritten when they change.
   void RefreshSizeLabels();
-  // Ends the undo file of an operation that has ended (its digest; the
-  // status line names the file); nothing when none is kept.
-  void FinishUndoFile();
+  // Sends the next job's writes (an initialization's, a repair's) through a
+  // new undo file; false (and why, in a box) when the undo folder cannot be
+  // made.
+  bool ArmUndoFile(const QString& operation);
+  // Ends the undo file of an operation that has ended (its digest) and
+  // returns the line that names it; empty when none was kept.
+  QString FinishUndoFile();
 
   // --- what the engine's reporter does on the window thread ---
   void ShowStatus(const QString& text);
@@ -189,9 +193,7 @@ class CSongliftDlg : public QDialog {
   void UpdateDeleteButton();
   // Initialize's question: what it erases (the player's CDs and tracks).
   QString InitializeQuestion();
-  // Sends the next job's writes through a new undo file; false (and why,
-  // in a box) when the undo folder cannot be made.
-  bool ArmUndoFile(const QString& operation);
+
   // Shows in one message every file of a drop or an import that was not
   // added, each with its reason.
   void ShowAddFailures(const std::vector<jukepak::AddFailure>& failures);

@@ -58,12 +58,17 @@ jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {
   const QString findings = lines_.join("\n");
   MessageBoxes::Answer answer = MessageBoxes::Answer::kNo;
   window_thread_.Call([&] {
-    answer = MessageBoxes::Current().Show(
+    bool keep_undo = true;
+    answer = MessageBoxes::Current().ShowWithChoice(
         window_, MessageBoxes::Kind::kQuestion, "Integrity Check",
         "The check found:\n\n" + findings +
             "\n\nThe repair removes the damaged tracks and CDs named above and frees the "
             "clusters no track owns.\nRepair the player now?",
-        MessageBoxes::Buttons::kYesNoDefaultNo);
+        MessageBoxes::Buttons::kYesNoDefaultNo, "Keep an undo file", &keep_undo);
+    // Armed while this thread waits here: its writes from now on keep the file.
+    if (answer == MessageBoxes::Answer::kYes && keep_undo && !window_->ArmUndoFile("repair")) {
+      answer = MessageBoxes::Answer::kNo;
+    }
   });
   lines_.clear();
   return answer == MessageBoxes::Answer::kYes ? jukepak::checker::RepairDecision::kRepair

@@ -2,8 +2,9 @@
 // them now?". It runs the checker's two passes over the mounted player on a
 // thread of its own, while the window keeps every volume command disabled
 // (busyState kRepair): the dry run first, whose findings (what the repair
-// will remove) the user sees and confirms once more, then the repair. When
-// it ends the window shows what was done and mounts the volume again.
+// will remove) the user sees and confirms once more, default No, with the
+// choice to keep an undo file, then the repair. When it ends the window
+// shows what was done and mounts the volume again.
 #pragma once
 
 #include <QObject>

@@ -18,7 +18,11 @@
 #include "app/dlg_copy_progress.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
+#include "frontend/bind_player.h"
 #include "frontend/qsettings_store.h"
+#include "frontend/undo_choice.h"
+#include "undo/file_undo_store.h"
+#include "undo/undo_restore.h"
 #include "window_test_support.h"
 
 using namespace songlift;
@@ -311,7 +315,11 @@ class PendingSyncTest : public QObject {
     jukepak::PlayerVolume& volume = r.app->volume();
     volume.model().fat.set(700, 0x00FFFFFE);
     QVERIFY(volume.FlushFat().ok());
-    testing::ScriptedBoxes boxes;  // Yes to the question, Yes to the findings
+    QFile image(r.image);
+    QVERIFY(image.open(QIODevice::ReadOnly));
+    const QByteArray damaged = image.readAll();
+    image.close();
+    testing::ScriptedBoxes boxes;  // Yes to the question, Yes to the findings (undo file kept)
     boxes.AnswerNext(MessageBoxes::Answer::kYes);
     boxes.AnswerNext(MessageBoxes::Answer::kYes);
     r.window->checkButton()->click();
@@ -321,12 +329,33 @@ class PendingSyncTest : public QObject {
     QTRY_VERIFY(boxes.shown.size() >= 3);
     QVERIFY(boxes.shown[1].text.contains("8KB in damaged files/lost chains"));
     QVERIFY(boxes.shown[2].text.contains("Repairs complete"));
+    const QString repaired_box = boxes.shown[2].text;
     QCOMPARE(volume.model().fat.entry(700), 0x00FFFFFFu);
     QCOMPARE(r.window->playerTree()->topLevelItem(0)->childCount(), 1);  // the song survived
+    QCOMPARE(boxes.shown[1].choice, QString("Keep an undo file"));
     boxes.shown.clear();
     r.window->checkButton()->click();
     QCOMPARE(boxes.shown.size(), size_t(1));
     QCOMPARE(boxes.shown[0].text, QString("No errors were detected in the file system"));
+
+    // The repair's undo file, named in its closing box, gives back the damaged image.
+    const QStringList files = QDir(frontend::UndoFolder()).entryList({"*-repair.undo"}, QDir::Files);
+    QCOMPARE(files.size(), qsizetype(1));
+    const QString undo_file = frontend::UndoFolder() + "/" + files[0];
+    QVERIFY(repaired_box.contains("Undo file: " + undo_file));
+    r.app->volume().UnbindDriver();  // the image is locked while bound
+    qputenv("JUKEPAK_IMAGE", r.image.toLocal8Bit());
+    jukepak::QuietReporter reporter;
+    jukepak::PlayerVolume disk(&reporter);
+    QVERIFY(frontend::BindPlayerModule(disk, testing::BuiltModule("diskimage.dld").toStdString()).ok());
+    std::unique_ptr<jukepak::undo::FileUndoStore> store;
+    QVERIFY(jukepak::undo::FileUndoStore::Open(undo_file.toStdString(), &store).ok());
+    jukepak::undo::UndoReport report;
+    QVERIFY(jukepak::undo::RestoreUndoFile(*disk.device(), *store, false, &report).ok());
+    QCOMPARE(report.refusal, jukepak::undo::UndoRefusal::kNone);
+    disk.UnbindDriver();
+    QVERIFY(image.open(QIODevice::ReadOnly));
+    QVERIFY(image.readAll() == damaged);
   }
 };
 
