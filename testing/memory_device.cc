@@ -1,39 +1,15 @@
 #include "testing/memory_device.h"
 
 #include <cstring>
-#include <string>
 
 namespace jukepak {
 
-Result MemoryDevice::Open() {
-  open_ = true;
-  ++open_count_;
-  return Result::Ok();
-}
-
-Result MemoryDevice::QuerySectorCount(uint32_t* count) {
-  *count = sectors_;
-  return Result::Ok();
-}
-
-Result MemoryDevice::Read(uint32_t sector, uint32_t count, uint8_t* out) {
-  ++read_calls_;
-  if (uint64_t(sector) + count > sectors_) {
-    return Result::Error(ResultCode::kIoError, "read past the end at sector " + std::to_string(sector));
-  }
+void MemoryDevice::ReadStored(uint32_t sector, uint32_t count, uint8_t* out) {
   std::memcpy(out, bytes_.data() + size_t(sector) * 512, size_t(count) * 512);
-  sectors_read_ += count;
-  return Result::Ok();
 }
 
-Result MemoryDevice::Write(uint32_t sector, uint32_t count, const uint8_t* in) {
-  ++write_calls_;
-  if (uint64_t(sector) + count > sectors_) {
-    return Result::Error(ResultCode::kIoError, "write past the end at sector " + std::to_string(sector));
-  }
+void MemoryDevice::WriteStored(uint32_t sector, uint32_t count, const uint8_t* in) {
   std::memcpy(bytes_.data() + size_t(sector) * 512, in, size_t(count) * 512);
-  sectors_written_ += count;
-  return Result::Ok();
 }
 
 uint32_t MemoryDevice::ReadRemoteCode() {

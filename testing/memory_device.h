@@ -1,24 +1,20 @@
-// MemoryDevice: a disk held in memory, for tests, fuzzers and benchmarks.
-// Counts its transfers so tests can see what an operation wrote.
+// MemoryDevice: a disk held in memory, for tests, fuzzers and benchmarks,
+// with the transfer counts of every test disk (counted_device.h).
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <vector>
 
-#include "format/sector_device.h"
+#include "testing/counted_device.h"
 
 namespace jukepak {
 
-class MemoryDevice : public SectorDevice {
+class MemoryDevice : public testing::CountedDevice {
  public:
-  explicit MemoryDevice(uint32_t sectors) : bytes_(size_t(sectors) * 512, 0), sectors_(sectors) {}
+  explicit MemoryDevice(uint32_t sectors)
+      : CountedDevice(sectors), bytes_(size_t(sectors) * 512, 0) {}
 
-  Result Open() override;
-  void Close() override { open_ = false; }
-  Result QuerySectorCount(uint32_t* count) override;
-  Result Read(uint32_t sector, uint32_t count, uint8_t* out) override;
-  Result Write(uint32_t sector, uint32_t count, const uint8_t* in) override;
   uint32_t ReadRemoteCode() override;
 
   // Codes handed out by ReadRemoteCode, oldest first; 0 when none waits.
@@ -27,25 +23,14 @@ class MemoryDevice : public SectorDevice {
   std::vector<uint8_t>& bytes() { return bytes_; }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
   uint8_t* sector(uint32_t s) { return bytes_.data() + size_t(s) * 512; }
-  uint32_t sectorCount() const { return sectors_; }
 
-  bool isOpen() const { return open_; }
-  int openCount() const { return open_count_; }
-  uint64_t readCalls() const { return read_calls_; }
-  uint64_t sectorsRead() const { return sectors_read_; }
-  uint64_t writeCalls() const { return write_calls_; }
-  uint64_t sectorsWritten() const { return sectors_written_; }
+ protected:
+  void ReadStored(uint32_t sector, uint32_t count, uint8_t* out) override;
+  void WriteStored(uint32_t sector, uint32_t count, const uint8_t* in) override;
 
  private:
   std::vector<uint8_t> bytes_;
-  uint32_t sectors_;
   std::deque<uint32_t> remote_codes_;
-  bool open_ = false;
-  int open_count_ = 0;
-  uint64_t read_calls_ = 0;
-  uint64_t sectors_read_ = 0;
-  uint64_t write_calls_ = 0;
-  uint64_t sectors_written_ = 0;
 };
 
 }  // namespace jukepak

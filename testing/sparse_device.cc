@@ -1,26 +1,10 @@
 #include "testing/sparse_device.h"
 
 #include <cstring>
-#include <string>
 
 namespace jukepak::testing {
 
-Result SparseDevice::Open() {
-  open_ = true;
-  ++open_count_;
-  return Result::Ok();
-}
-
-Result SparseDevice::QuerySectorCount(uint32_t* count) {
-  *count = sectors_;
-  return Result::Ok();
-}
-
-Result SparseDevice::Read(uint32_t sector, uint32_t count, uint8_t* out) {
-  ++read_calls_;
-  if (uint64_t(sector) + count > sectors_) {
-    return Result::Error(ResultCode::kIoError, "read past the end at " + std::to_string(sector));
-  }
+void SparseDevice::ReadStored(uint32_t sector, uint32_t count, uint8_t* out) {
   for (uint32_t i = 0; i < count; ++i) {
     const auto found = stored_.find(sector + i);
     if (found == stored_.end()) {
@@ -29,18 +13,12 @@ Result SparseDevice::Read(uint32_t sector, uint32_t count, uint8_t* out) {
       std::memcpy(out + size_t(i) * 512, found->second.data(), 512);
     }
   }
-  return Result::Ok();
 }
 
-Result SparseDevice::Write(uint32_t sector, uint32_t count, const uint8_t* in) {
-  ++write_calls_;
-  if (uint64_t(sector) + count > sectors_) {
-    return Result::Error(ResultCode::kIoError, "write past the end at " + std::to_string(sector));
-  }
+void SparseDevice::WriteStored(uint32_t sector, uint32_t count, const uint8_t* in) {
   for (uint32_t i = 0; i < count; ++i) {
     std::memcpy(stored_[sector + i].data(), in + size_t(i) * 512, 512);
   }
-  return Result::Ok();
 }
 
 SparseDevice::Sector SparseDevice::Get(uint32_t sector) const {
