@@ -186,6 +186,29 @@ class CopyToPcTest : public QObject {
     QVERIFY(w.copy()->action()->isEnabled());
   }
 
+  void aFailedReadEndsTheCopyNamingTheSongsFile() {
+    CopyWindow w;
+    const auto& model = w.app->volume().model();
+    const uint32_t second_song = uint32_t(
+        model.header.ClusterSector(model.playerCds[0]->tracks[1]->firstCluster));
+    w.device->BeforeEach([&](const jukepak::testing::DeviceCall& call) {
+      if (call.op != jukepak::testing::Op::kRead || call.sector != second_song) {
+        return std::optional<jukepak::Result>();
+      }
+      return std::optional(jukepak::Result::Error(jukepak::ResultCode::kIoError, "no answer"));
+    });
+    w.cd(0)->setSelected(true);
+    const QString message = w.RunCopy();
+    QVERIFY2(message.startsWith("Copied 1 song to") &&
+                 message.contains("1 song could not be copied:\n    Band/First/02 Two.mp3 "
+                                  "(Band / Two): no answer"),
+             qPrintable(message));
+    QCOMPARE(Listing(w.folder.path()).size(), 1);
+    QCOMPARE(w.app->volume().deviceState(), DeviceState::kNoDriver);
+    QCOMPARE(w.app->volume().busyState(), BusyState::kIdle);
+    QVERIFY(!w.copy()->progress()->isVisible());
+  }
+
   void theCommandNeedsAHighlightedItemAndAnIdlePlayer() {
     CopyWindow w;
     QVERIFY(!w.copy()->action()->isEnabled());
