@@ -31,7 +31,7 @@ using testing::ScopedEnv;
 using testing::SectorPattern;
 using testing::TempDir;
 
-constexpr uint32_t kImageSectors = 256;
+constexpr uint32_t kImageSectors = 1024;
 const std::string kModulePath = std::string(JUKEPAK_BIN_DIR) + "/diskimage.dld";
 
 class DiskImageModuleTest : public testing::ImageModuleTest {
@@ -39,20 +39,23 @@ class DiskImageModuleTest : public testing::ImageModuleTest {
   DiskImageModuleTest() : ImageModuleTest("diskimage.dld", kImageSectors) {}
 };
 
-TEST_F(DiskImageModuleTest, CountZeroAndSeventeenSectorTransfers) {
+TEST_F(DiskImageModuleTest, CountZeroSeventeenAndSixHundredSectorTransfers) {
   ASSERT_EQ(e().Open(), 0);
   uint8_t unused = 0;
   EXPECT_EQ(e().ReadSectors(3, 0, &unused), 0);
   EXPECT_EQ(e().WriteSectors(3, 0, &unused), 0);
 
-  const std::vector<uint8_t> data = SectorPattern(20, 17, 1);
-  std::vector<uint8_t> back(data.size());
-  ASSERT_EQ(e().WriteSectors(20, 17, data.data()), 0);
-  ASSERT_EQ(e().ReadSectors(20, 17, back.data()), 0);
-  EXPECT_EQ(back, data);
-  EXPECT_EQ(ReadImageSectors(image_, 20, 17), data);
-  EXPECT_EQ(ReadImageSectors(image_, 19, 1), std::vector<uint8_t>(512, 0));
-  EXPECT_EQ(ReadImageSectors(image_, 37, 1), std::vector<uint8_t>(512, 0));
+  // 600 sectors: a long run, which the image takes in several pieces.
+  for (const uint32_t count : {17u, 600u}) {
+    const std::vector<uint8_t> data = SectorPattern(20, count, 1);
+    std::vector<uint8_t> back(data.size());
+    ASSERT_EQ(e().WriteSectors(20, count, data.data()), 0);
+    ASSERT_EQ(e().ReadSectors(20, count, back.data()), 0);
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(ReadImageSectors(image_, 20, count), data);
+    EXPECT_EQ(ReadImageSectors(image_, 19, 1), std::vector<uint8_t>(512, 0));
+    EXPECT_EQ(ReadImageSectors(image_, 20 + count, 1), std::vector<uint8_t>(512, 0));
+  }
 }
 
 TEST_F(DiskImageModuleTest, TransferPastTheEndFailsAndMovesNothing) {
