@@ -141,8 +141,9 @@ CopyToPc::~CopyToPc() {
       QThread::msleep(2);
     }
   }
-  // Drags of this run are over; the file manager has copied what it took.
-  QDir(DragFolder()).removeRecursively();
+  // Drags of this window are over; the file manager has copied what it
+  // took. The folders of another Songlift's drags are left alone.
+  for (const QString& folder : drag_folders_) QDir(folder).removeRecursively();
 }
 
 QDialog* CopyToPc::progress() const { return progress_; }
@@ -358,6 +359,7 @@ void CopyToPc::StartDragOut() {
   if (!made.isValid()) return;
   made.setAutoRemove(false);
   const QString folder = made.path();
+  drag_folders_.push_back(folder);
   StartCopy(std::move(tracks), folder, [this, folder](const Result& result,
                                                       const CopySummary& summary) {
     if (!result.ok() || summary.written.empty()) {

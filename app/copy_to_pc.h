@@ -124,6 +124,8 @@ class CopyToPc : public QObject {
   std::atomic<bool> running_{false};
   Done done_;
   std::vector<frontend::TrackChoice> press_tracks_;
+  // The drag folders this window made; another Songlift's stay.
+  std::vector<QString> drag_folders_;
   bool press_drags_out_ = false;
   size_t song_ = 0;
   uint32_t song_clusters_ = 0;

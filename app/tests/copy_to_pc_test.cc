@@ -222,24 +222,33 @@ class CopyToPcTest : public QObject {
   }
 
   void aDragOutCarriesTheCopiedFilesAsUris() {
-    CopyWindow w;
-    const size_t boxes = w.boxes.shown.size();
-    std::unique_ptr<QMimeData> dragged;
-    w.copy()->setDragStarter([&](std::unique_ptr<QMimeData> data) { dragged = std::move(data); });
-    w.copy()->NotePress(w.cd(1));
-    QVERIFY(w.copy()->DragsOutAtOnce());
-    w.copy()->StartDragOut();
-    QTRY_VERIFY(dragged != nullptr);
-    QVERIFY(dragged->hasFormat("text/uri-list"));
-    const QList<QUrl> urls = dragged->urls();
-    QCOMPARE(urls.size(), 2);
-    for (int i = 0; i < 2; ++i) {
-      const QString path = urls[i].toLocalFile();
-      QVERIFY2(path.startsWith(CopyToPc::DragFolder() + "/"), qPrintable(path));
-      QVERIFY(path.endsWith(i == 0 ? "/Band/Second/01 Four.mp3" : "/Band/Second/02 Five.mp3"));
-      QVERIFY(HoldsAudio(path, kCds[1].songs[size_t(i)]));
+    // Another Songlift's drag folder, which this window must leave alone.
+    const QString others = CopyToPc::DragFolder() + "/drag-of-another-window";
+    QVERIFY(QDir().mkpath(others));
+    QString mine;
+    {
+      CopyWindow w;
+      const size_t boxes = w.boxes.shown.size();
+      std::unique_ptr<QMimeData> dragged;
+      w.copy()->setDragStarter([&](std::unique_ptr<QMimeData> data) { dragged = std::move(data); });
+      w.copy()->NotePress(w.cd(1));
+      QVERIFY(w.copy()->DragsOutAtOnce());
+      w.copy()->StartDragOut();
+      QTRY_VERIFY(dragged != nullptr);
+      QVERIFY(dragged->hasFormat("text/uri-list"));
+      const QList<QUrl> urls = dragged->urls();
+      QCOMPARE(urls.size(), 2);
+      for (int i = 0; i < 2; ++i) {
+        const QString path = urls[i].toLocalFile();
+        QVERIFY2(path.startsWith(CopyToPc::DragFolder() + "/"), qPrintable(path));
+        QVERIFY(path.endsWith(i == 0 ? "/Band/Second/01 Four.mp3" : "/Band/Second/02 Five.mp3"));
+        QVERIFY(HoldsAudio(path, kCds[1].songs[size_t(i)]));
+        mine = path.left(path.indexOf("/Band/"));
+      }
+      QCOMPARE(w.boxes.shown.size(), boxes);  // no complaint
     }
-    QCOMPARE(w.boxes.shown.size(), boxes);  // no complaint
+    QVERIFY(!QFileInfo::exists(mine));  // the window's drags went with it
+    QVERIFY(QFileInfo::exists(others));
   }
 };
 
