@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "app/songlift_app.h"
+#include "app/list_tree.h"
 #include "app/songlift_dlg.h"
 #include "frontend/message_boxes.h"
 
@@ -169,11 +170,14 @@ void CopyToPc::UpdateEnabled() {
 std::vector<TrackChoice> CopyToPc::TracksOf(
     const std::function<bool(const QTreeWidgetItem*)>& chosen) const {
   std::vector<TrackChoice> tracks;
+  // The directory is the window's while no job runs, and no job runs while
+  // the window chooses what to copy.
+  const ListTree* list = window_->playerList();
   for (const auto& cd : window_->app()->volume().model().playerCds) {
-    const QTreeWidgetItem* cd_item = CSongliftDlg::ItemOf(cd->treeItem);
+    const QTreeWidgetItem* cd_item = list->ItemOfCd(cd->id);
     const bool whole_cd = cd_item != nullptr && chosen(cd_item);
     for (uint32_t slot = 0; slot < cd->tracks.size(); ++slot) {
-      const QTreeWidgetItem* item = CSongliftDlg::ItemOf(cd->tracks[slot]->treeItem);
+      const QTreeWidgetItem* item = list->ItemOfTrack(cd->tracks[slot]->id);
       if (whole_cd || (item != nullptr && chosen(item))) tracks.push_back(TrackChoice{cd.get(), slot});
     }
   }
@@ -239,9 +243,7 @@ bool CopyToPc::StartCopy(std::vector<TrackChoice> tracks, const QString& folder,
     const Result result = frontend::CopyTracks(volume, tracks, folder, observer, &summary);
     caller_.Post([this, result, summary] { Finish(result, summary); });
     running_.store(false);  // from here on the window may go: nothing of it is touched
-    // A driver failure has ended the busy state already (and the window may
-    // have started something else since).
-    if (volume.busyState() == BusyState::kCopy) volume.SetBusyState(BusyState::kIdle);
+    // The engine sets the busy state back to idle once the task returns.
   });
   if (!queued) {
     running_.store(false);

@@ -14,6 +14,7 @@ SongliftApp::SongliftApp(QString driver_override)
 
 SongliftApp::~SongliftApp() {
   volume_->UnbindDriver();
+  reporter_.Attach(nullptr);  // events still queued find no window
   window_.reset();
 }
 

@@ -28,6 +28,7 @@
 #include "app/dlg_import.h"
 #include "app/dlg_ir.h"
 #include "app/dlg_options.h"
+#include "app/list_tree.h"
 #include "app/songlift_app.h"
 #include "app/tree_filter.h"
 #include "app/undo_switch_device.h"
@@ -45,7 +46,6 @@ using frontend::MessageBoxes;
 using jukepak::BusyState;
 using jukepak::DeviceState;
 using jukepak::Job;
-using jukepak::Tree;
 
 namespace {
 
@@ -63,7 +63,11 @@ QPushButton* Button(const char* text, QWidget* parent) {
 
 }  // namespace
 
-CSongliftDlg::CSongliftDlg(SongliftApp* app, QWidget* parent) : QDialog(parent), app_(app) {
+CSongliftDlg::CSongliftDlg(SongliftApp* app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      shown_device_(app->volume().deviceState()),
+      shown_busy_(app->volume().busyState()) {
   setWindowTitle("Songlift");
   setWindowIcon(SongliftIcon());
   setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -102,6 +106,8 @@ void CSongliftDlg::BuildLayout() {
   }
   pending_tree_->setObjectName("pendingTree");
   player_tree_->setObjectName("playerTree");
+  pending_list_ = new ListTree(pending_tree_);
+  player_list_ = new ListTree(player_tree_);
   // The player tree shows no selection while another control has the focus.
   QPalette palette = player_tree_->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Base));
@@ -207,8 +213,8 @@ void CSongliftDlg::SetDeviceState(DeviceState state) { volume().SetDeviceState(s
 void CSongliftDlg::SetBusyState(BusyState state) { volume().SetBusyState(state); }
 
 void CSongliftDlg::UpdateControls() {
-  const DeviceState device = volume().deviceState();
-  const bool idle = volume().busyState() == BusyState::kIdle;
+  const DeviceState device = shown_device_;
+  const bool idle = !working();
   const bool ready = device == DeviceState::kReady;
   // A directory the mount found damaged is shown but not written to.
   const bool writable = ready && !volume().ReadOnly();
@@ -224,14 +230,16 @@ void CSongliftDlg::UpdateControls() {
   copy_to_pc_->UpdateEnabled();
 }
 
+bool CSongliftDlg::working() const {
+  return shown_busy_ != BusyState::kIdle || (repair_ != nullptr && repair_->running());
+}
+
 bool CSongliftDlg::IsPlayerIdle(const QString& message) {
-  if (volume().deviceState() == DeviceState::kReady && volume().ReadOnly()) {
+  if (shown_device_ == DeviceState::kReady && volume().ReadOnly()) {
     ReportEditFailure(jukepak::Result::Error(jukepak::ResultCode::kCorrupt, jukepak::kDamagedDirectory));
     return false;
   }
-  if (volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle) {
-    return true;
-  }
+  if (shown_device_ == DeviceState::kReady && !working()) return true;
   if (app_->options().notifyBusy != 0) {
     MessageBoxes::Current().Show(this, MessageBoxes::Kind::kInformation, "Player Busy", message,
                                  MessageBoxes::Buttons::kOk);
@@ -262,68 +270,57 @@ void CSongliftDlg::RequestMount() {
   if (volume().deviceState() == DeviceState::kNoDriver) return;  // the header could not be read
   SetDeviceState(valid ? DeviceState::kVolumeNotLoaded : DeviceState::kNoVolume);
   if (!valid) ShowStatus(kNoVolumeStatus);
-  if (valid && volume().busyState() == BusyState::kIdle) {
+  if (valid && !working()) {
     SetBusyState(BusyState::kMount);
     volume().SignalJob(Job::kMount);
   }
 }
 
 void CSongliftDlg::RefreshSizeLabels() {
-  const jukepak::SizeLabelUpdate update = size_labels_.Refresh(volume());
+  const jukepak::SizeLabelUpdate update =
+      size_labels_.Update(download_kilobytes_, free_kilobytes_);
   if (update.downloadChanged) download_size_->setText(QString::fromStdString(update.download));
   if (update.freeChanged) free_space_->setText(QString::fromStdString(update.free));
 }
 
-// --- the engine's window calls ---------------------------------------------
-
-QTreeWidgetItem* CSongliftDlg::ItemOf(jukepak::TreeItem handle) {
-  return reinterpret_cast<QTreeWidgetItem*>(handle);
-}
-
-jukepak::TreeItem CSongliftDlg::HandleOf(QTreeWidgetItem* item) {
-  return reinterpret_cast<jukepak::TreeItem>(item);
-}
-
-QTreeWidget* CSongliftDlg::TreeOf(Tree tree) const {
-  return tree == Tree::kPlayer ? player_tree_ : pending_tree_;
-}
+// --- the engine's events ---------------------------------------------------
 
 void CSongliftDlg::ShowStatus(const QString& text) { status_->setText(text); }
 
-jukepak::TreeItem CSongliftDlg::InsertCdItem(Tree tree, const QString& label, jukepak::CdNode* cd,
-                                             bool first) {
-  auto* item = new QTreeWidgetItem(QStringList{label});
-  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(cd)));
-  if (first) {
-    TreeOf(tree)->insertTopLevelItem(0, item);
-  } else {
-    TreeOf(tree)->addTopLevelItem(item);
-  }
-  return HandleOf(item);
+void CSongliftDlg::OnDeviceState(DeviceState state) {
+  shown_device_ = state;
+  UpdateControls();
 }
 
-jukepak::TreeItem CSongliftDlg::InsertTrackItem(Tree, jukepak::TreeItem cd_item,
-                                                const QString& label, jukepak::TrackNode* track) {
-  QTreeWidgetItem* parent = ItemOf(cd_item);
-  if (parent == nullptr) return jukepak::kNoTreeItem;
-  auto* item = new QTreeWidgetItem(parent, QStringList{label});
-  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(track)));
-  return HandleOf(item);
+void CSongliftDlg::OnBusyState(BusyState state) {
+  shown_busy_ = state;
+  UpdateControls();
+  RefreshSizeLabels();
+  if (state == BusyState::kIdle && close_when_idle_) close();
 }
 
-void CSongliftDlg::SetItemLabel(Tree, jukepak::TreeItem item, const QString& label) {
-  if (QTreeWidgetItem* found = ItemOf(item)) found->setText(0, label);
+void CSongliftDlg::ShowDirectory(const jukepak::DirectorySnapshot& directory) {
+  player_list_->Apply(directory.sequence, directory.cds);
+  free_kilobytes_ = directory.freeKilobytes;
+  RefreshSizeLabels();
 }
 
-void CSongliftDlg::DeleteItem(Tree, jukepak::TreeItem item) { delete ItemOf(item); }
-
-void CSongliftDlg::DeleteChildren(Tree, jukepak::TreeItem item) {
-  if (QTreeWidgetItem* found = ItemOf(item)) qDeleteAll(found->takeChildren());
+void CSongliftDlg::ShowPending(const jukepak::PendingSnapshot& pending) {
+  pending_list_->Apply(pending.sequence, pending.cds);
+  download_kilobytes_ = pending.downloadKilobytes;
+  RefreshSizeLabels();
 }
 
-void CSongliftDlg::ClearTree(Tree tree) { TreeOf(tree)->clear(); }
+void CSongliftDlg::ShowProgress(const jukepak::SyncProgress& progress) {
+  copyProgress()->ShowProgress(progress);
+  // The free space follows the sync as it takes the clusters.
+  free_kilobytes_ = progress.freeKilobytes;
+  RefreshSizeLabels();
+}
 
-void CSongliftDlg::RedrawTree(Tree tree) { TreeOf(tree)->viewport()->update(); }
+void CSongliftDlg::ShowJobEnd(const jukepak::JobSummary& summary) {
+  if (summary.job == Job::kSync && copy_progress_ != nullptr) copy_progress_->hide();
+}
 
 DlgCopyProgress* CSongliftDlg::copyProgress() {
   if (copy_progress_ == nullptr) {
@@ -345,19 +342,19 @@ void CSongliftDlg::OnSync() {
                                  MessageBoxes::Buttons::kOk);
     return;
   }
-  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle ||
-      volume().ReadOnly()) {
+  if (shown_device_ != DeviceState::kReady || working() || volume().ReadOnly()) {
     return;
   }
   if (!DiskWritable()) return;
   SetBusyState(BusyState::kSync);
+  copyProgress()->Start();
   copyProgress()->show();
   volume().SignalJob(Job::kSync);
 }
 
 void CSongliftDlg::OnInitialize() {
-  const DeviceState device = volume().deviceState();
-  const bool allowed = (device == DeviceState::kReady && volume().busyState() == BusyState::kIdle) ||
+  const DeviceState device = shown_device_;
+  const bool allowed = (device == DeviceState::kReady && !working()) ||
                        device == DeviceState::kNoVolume;
   if (!allowed) return;
   bool keep_undo = true;
@@ -464,9 +461,7 @@ void CSongliftDlg::OnIntegrityCheck() {
 }
 
 void CSongliftDlg::StartRepair() {
-  if (volume().deviceState() != DeviceState::kReady || volume().busyState() != BusyState::kIdle) {
-    return;
-  }
+  if (shown_device_ != DeviceState::kReady || working()) return;
   if (!DiskWritable()) return;
   if (repair_ == nullptr) {
     repair_ = new VolumeRepair(this);
@@ -500,8 +495,10 @@ void CSongliftDlg::OnDriver() {
   DlgDrivers dialog(app_->driverInUse(), jukepak::FindDriverModules(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const QString chosen = dialog.selectedPath();
-  WaitUntilIdle();
+  if (working()) return;
   volume().UnbindDriver();
+  // What the old player sent is shown before anything of the new one.
+  app_->reporter().DeliverPending();
   app_->setDriverPath(chosen);
   app_->clearDriverOverride();
   app_->settings().WriteDriver(chosen.toStdString());  // stored at once, before the module is known to work
@@ -572,28 +569,25 @@ void CSongliftDlg::showEvent(QShowEvent* event) {
   }
 }
 
-void CSongliftDlg::WaitUntilIdle() {
-  // The worker's blocking calls into this window are delivered while it waits.
-  while (volume().busyState() != BusyState::kIdle || volume().JobInProgress() ||
-         (repair_ != nullptr && repair_->running())) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-}
-
 void CSongliftDlg::closeEvent(QCloseEvent* event) {
-  if (volume().busyState() != BusyState::kIdle) {
-    const auto answer = MessageBoxes::Current().Show(
-        this, MessageBoxes::Kind::kQuestion, "Songlift",
-        "Songlift is still working on the player.\nStop after the song in hand and quit?",
-        MessageBoxes::Buttons::kYesNo);
-    if (answer != MessageBoxes::Answer::kYes) {
-      event->ignore();
-      return;
+  if (working()) {
+    if (!close_when_idle_) {
+      const auto answer = MessageBoxes::Current().Show(
+          this, MessageBoxes::Kind::kQuestion, "Songlift",
+          "Songlift is still working on the player.\nStop after the song in hand and quit?",
+          MessageBoxes::Buttons::kYesNo);
+      if (answer != MessageBoxes::Answer::kYes) {
+        event->ignore();
+        return;
+      }
+      // The job stops after the cluster in hand; its last event closes the
+      // window (OnBusyState), so nothing here waits for the worker.
+      close_when_idle_ = true;
+      volume().RequestCancel();
     }
-    volume().RequestCancel();
+    event->ignore();
+    return;
   }
-  // The worker's calls still reach this window while it waits, so it can finish.
-  WaitUntilIdle();
   size_timer_->stop();
   QDialog::closeEvent(event);
 }

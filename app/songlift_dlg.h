@@ -4,9 +4,12 @@
 //
 // It owns the rule that switches the commands with the engine's deviceState
 // and busyState, starts the jobs, refuses player edits while the player is
-// busy ("Player Busy"), refreshes the size labels every 500 ms and hosts the
-// trees the engine fills through the WindowReporter. Everything here runs on
-// the window thread.
+// busy ("Player Busy") and refreshes the size labels every 500 ms. The trees
+// are the window's own (ListTree): the engine sends value snapshots of its
+// lists through the WindowReporter, and the window shows the newest. The
+// states the window goes by are the ones the engine's events have brought,
+// so a job counts as running until its last event has been shown.
+// Everything here runs on the window thread.
 #pragma once
 
 #include <QDialog>
@@ -33,6 +36,7 @@ namespace songlift {
 
 class CopyToPc;
 class DlgCopyProgress;
+class ListTree;
 class VolumeRepair;
 class SongliftApp;
 
@@ -43,9 +47,13 @@ class CSongliftDlg : public QDialog {
   ~CSongliftDlg() override;
 
   // --- states and commands ---
+  // Set the engine's states (which the events bring back to the window).
   void SetDeviceState(jukepak::DeviceState state);
   void SetBusyState(jukepak::BusyState state);
-  // Enables and disables the commands for the engine's current states.
+  // The states as the window knows them from the engine's events.
+  jukepak::DeviceState shownDeviceState() const { return shown_device_; }
+  jukepak::BusyState shownBusyState() const { return shown_busy_; }
+  // Enables and disables the commands for the states shown.
   void UpdateControls();
   // True when the player is ready, idle and its directory may be written;
   // otherwise shows `message` under "Player Busy" when the NotifyBusy option
@@ -62,9 +70,6 @@ class CSongliftDlg : public QDialog {
   // A module that could not be bound: the status line and a box name it,
   // give bindError()'s reason and say what to do next.
   void ReportBindFailure(const QString& module);
-  // Waits, running the event loop, until no job or repair runs and the
-  // worker's last calls have reached the window.
-  void WaitUntilIdle();
   // The "Download Size:" and "Free Space:" values; rewritten when they change.
   void RefreshSizeLabels();
   // Sends the next job's writes (an initialization's, a repair's) through a
@@ -75,17 +80,14 @@ class CSongliftDlg : public QDialog {
   // returns the line that names it; empty when none was kept.
   QString FinishUndoFile();
 
-  // --- what the engine's reporter does on the window thread ---
+  // --- the engine's events, on the window thread (WindowReporter) ---
   void ShowStatus(const QString& text);
-  jukepak::TreeItem InsertCdItem(jukepak::Tree tree, const QString& label, jukepak::CdNode* cd,
-                                 bool first);
-  jukepak::TreeItem InsertTrackItem(jukepak::Tree tree, jukepak::TreeItem cd_item,
-                                    const QString& label, jukepak::TrackNode* track);
-  void SetItemLabel(jukepak::Tree tree, jukepak::TreeItem item, const QString& label);
-  void DeleteItem(jukepak::Tree tree, jukepak::TreeItem item);
-  void DeleteChildren(jukepak::Tree tree, jukepak::TreeItem item);
-  void ClearTree(jukepak::Tree tree);
-  void RedrawTree(jukepak::Tree tree);
+  void OnDeviceState(jukepak::DeviceState state);
+  void OnBusyState(jukepak::BusyState state);
+  void ShowDirectory(const jukepak::DirectorySnapshot& directory);
+  void ShowPending(const jukepak::PendingSnapshot& pending);
+  void ShowProgress(const jukepak::SyncProgress& progress);
+  void ShowJobEnd(const jukepak::JobSummary& summary);
   DlgCopyProgress* copyProgress();
 
   // --- the commands, as the buttons run them ---
@@ -115,7 +117,6 @@ class CSongliftDlg : public QDialog {
   // Delete, the key and the button: the highlighted items of `tree`, after
   // one confirmation when the option asks for it.
   void DeleteHighlighted(QTreeWidget* tree);
-  jukepak::CdNode* FindPlayerCd(QTreeWidgetItem* item) const;
   void DeletePlayerItem(QTreeWidgetItem* item, bool confirm);
   void DeletePlayerItems(const QList<QTreeWidgetItem*>& items, bool confirm);
   void RenamePlayerItem(QTreeWidgetItem* item);
@@ -156,11 +157,11 @@ class CSongliftDlg : public QDialog {
   QTreeWidget* focusTree() const { return focus_tree_; }
   SongliftApp* app() const { return app_; }
   CopyToPc* copyToPc() const { return copy_to_pc_; }
-  // The item data role that holds the engine node an item shows.
-  static constexpr int kNodeRole = Qt::UserRole;
-  // Item of a tree handle, and the engine node an item shows.
-  static QTreeWidgetItem* ItemOf(jukepak::TreeItem handle);
-  static jukepak::TreeItem HandleOf(QTreeWidgetItem* item);
+  // The window's own copies of the two lists.
+  ListTree* playerList() const { return player_list_; }
+  ListTree* pendingList() const { return pending_list_; }
+  // True while a job or a repair runs, as far as the window has been told.
+  bool working() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -176,12 +177,14 @@ class CSongliftDlg : public QDialog {
   void BuildLayout();
   // The filter box over `tree`.
   QLineEdit* FilterBox(QTreeWidget* tree);
-  QTreeWidget* TreeOf(jukepak::Tree tree) const;
   jukepak::PlayerVolume& volume();
+  // The engine's player CD an item (a CD or one of its tracks) shows, and the
+  // slot of a track's item in `cd`; nullptr and -1 when the directory no
+  // longer has them.
+  jukepak::CdNode* FindPlayerCd(QTreeWidgetItem* item);
+  int PlayerTrackSlot(jukepak::CdNode* cd, QTreeWidgetItem* item) const;
   void OnTreeKey(QTreeWidget* tree, int key);
   void OnTreeDoubleClick(QTreeWidget* tree);
-  // The track slot an item of a player CD stands for, or -1.
-  int PlayerTrackSlot(jukepak::CdNode* cd, QTreeWidgetItem* item) const;
   // True while pending edits are allowed; otherwise the "Player Busy" notice
   // (when NotifyBusy is on) and false.
   bool IsPendingEditable();
@@ -208,10 +211,10 @@ class CSongliftDlg : public QDialog {
   // false when nothing could be moved.
   bool DropTrack(QTreeWidget* tree, QTreeWidgetItem* dragged, QTreeWidgetItem* hit);
   // Moves the track of `node` right after the track of `previous`.
-  bool PlaceTrackAfter(QTreeWidget* tree, quintptr node, quintptr previous);
-  // The engine node an item shows, and the item of `tree` that shows `node`.
-  static quintptr NodeOf(QTreeWidgetItem* item);
-  static QTreeWidgetItem* ItemOfNode(QTreeWidget* tree, quintptr node);
+  bool PlaceTrackAfter(QTreeWidget* tree, uint64_t node, uint64_t previous);
+  // The id of the entry an item shows, and the item of `tree` that shows `id`.
+  static uint64_t IdOf(const QTreeWidgetItem* item);
+  QTreeWidgetItem* ItemOfNode(QTreeWidget* tree, uint64_t id) const;
   void EndTrackDrag();
   bool HandleTreeMouse(QTreeWidget* tree, QEvent* event);
 
@@ -220,6 +223,14 @@ class CSongliftDlg : public QDialog {
   QTreeWidget* player_tree_ = nullptr;
   QLineEdit* pending_filter_ = nullptr;
   QLineEdit* player_filter_ = nullptr;
+  ListTree* pending_list_ = nullptr;
+  ListTree* player_list_ = nullptr;
+  jukepak::DeviceState shown_device_;
+  jukepak::BusyState shown_busy_;
+  uint32_t free_kilobytes_ = 0;
+  uint32_t download_kilobytes_ = 0;
+  // Close was asked for while a job ran: the window closes when it has ended.
+  bool close_when_idle_ = false;
   QPushButton* import_ = nullptr;
   QPushButton* delete_ = nullptr;
   QPushButton* sync_ = nullptr;
@@ -240,7 +251,7 @@ class CSongliftDlg : public QDialog {
   // follows the pointer, the item under it, and where a press may start one.
   QTreeWidget* drag_tree_ = nullptr;
   QTreeWidgetItem* drag_item_ = nullptr;
-  std::vector<quintptr> drag_nodes_;  // the dragged tracks, in tree order
+  std::vector<uint64_t> drag_nodes_;  // the dragged tracks' ids, in tree order
   QLabel* drag_image_ = nullptr;
   QTreeWidgetItem* drop_highlight_ = nullptr;
   QTreeWidgetItem* press_item_ = nullptr;

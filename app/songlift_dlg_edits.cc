@@ -11,6 +11,7 @@
 #include "app/copy_to_pc.h"
 #include "app/dlg_confirm_delete.h"
 #include "app/dlg_rename.h"
+#include "app/list_tree.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
 #include "base/latin1.h"
@@ -32,26 +33,19 @@ namespace {
 constexpr char kMoveRefusal[] = "You may not move a track on the player right now.";
 constexpr char kRenameRefusal[] = "You may not rename either a track nor a CD on the player right now.";
 
-QString FromVolume(const std::string& latin1) {
-  return QString::fromStdString(jukepak::Utf8FromLatin1(latin1));
-}
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 }  // namespace
 
-CdNode* CSongliftDlg::FindPlayerCd(QTreeWidgetItem* item) const {
-  if (item == nullptr) return nullptr;
-  for (const auto& cd : app_->volume().model().playerCds) {
-    if (cd->treeItem == HandleOf(item)) return cd.get();
-  }
-  return nullptr;
+CdNode* CSongliftDlg::FindPlayerCd(QTreeWidgetItem* item) {
+  const ListTree::Entry entry = player_list_->EntryOf(item);
+  return entry.cd == nullptr ? nullptr : jukepak::FindPlayerCd(volume(), entry.cd->id);
 }
 
 int CSongliftDlg::PlayerTrackSlot(CdNode* cd, QTreeWidgetItem* item) const {
   if (cd == nullptr || item == nullptr) return -1;
-  for (size_t slot = 0; slot < cd->tracks.size(); ++slot) {
-    if (cd->tracks[slot]->treeItem == HandleOf(item)) return int(slot);
-  }
-  return -1;
+  const ListTree::Entry entry = player_list_->EntryOf(item);
+  return entry.track == nullptr ? -1 : jukepak::FindPlayerTrack(*cd, entry.track->id);
 }
 
 void CSongliftDlg::ReportEditFailure(const jukepak::Result& result) {
@@ -104,35 +98,33 @@ void CSongliftDlg::DeletePlayerItem(QTreeWidgetItem* item, bool confirm) {
 }
 
 void CSongliftDlg::DeletePlayerItems(const QList<QTreeWidgetItem*>& items, bool confirm) {
-  auto idle = [this] {
-    return volume().deviceState() == DeviceState::kReady && volume().busyState() == BusyState::kIdle;
-  };
+  auto idle = [this] { return shownDeviceState() == DeviceState::kReady && !working(); };
   if (!idle() || items.isEmpty()) return;  // refused silently, whatever NotifyBusy says
   if (volume().ReadOnly()) {
     ReportEditFailure(jukepak::Result::Error(jukepak::ResultCode::kCorrupt, jukepak::kDamagedDirectory));
     return;
   }
-  // Handles, not items: the dialog runs the event loop, and each delete
+  // Ids, not items: the dialog runs the event loop, and each delete
   // removes items from the tree.
   struct Target {
-    jukepak::TreeItem cd;
-    jukepak::TreeItem track;  // kNoTreeItem for the whole CD
+    uint64_t cd;
+    uint64_t track;  // 0 for the whole CD
   };
   std::vector<Target> targets;
   for (QTreeWidgetItem* item : items) {
-    const bool is_track = item->parent() != nullptr;
-    targets.push_back({HandleOf(is_track ? item->parent() : item),
-                       is_track ? HandleOf(item) : jukepak::kNoTreeItem});
+    const ListTree::Entry entry = player_list_->EntryOf(item);
+    if (entry.cd == nullptr) continue;
+    targets.push_back({entry.cd->id, entry.track != nullptr ? entry.track->id : 0});
   }
   if (confirm && !ConfirmDelete(items, "the player", "track", "tracks")) return;
   // The dialog ran the event loop: find each target again, it may be gone.
   if (!idle() || !DiskWritable()) return;
   for (const Target& target : targets) {
-    CdNode* cd = FindPlayerCd(ItemOf(target.cd));
+    CdNode* cd = jukepak::FindPlayerCd(volume(), target.cd);
     if (cd == nullptr) continue;  // gone with its last track
     jukepak::Result result;
-    if (target.track != jukepak::kNoTreeItem) {
-      const int slot = PlayerTrackSlot(cd, ItemOf(target.track));
+    if (target.track != 0) {
+      const int slot = jukepak::FindPlayerTrack(*cd, target.track);
       if (slot < 0) continue;
       result = jukepak::DeletePlayerTrack(volume(), cd, uint32_t(slot));
     } else {
@@ -148,32 +140,23 @@ void CSongliftDlg::DeletePlayerItems(const QList<QTreeWidgetItem*>& items, bool 
 
 void CSongliftDlg::RenamePlayerItem(QTreeWidgetItem* item) {
   if (!IsPlayerIdle(kRenameRefusal) || item == nullptr) return;
-  const bool is_track = item->parent() != nullptr;
-  const jukepak::TreeItem handle = HandleOf(item);
-  const jukepak::TreeItem cd_handle = is_track ? HandleOf(item->parent()) : handle;
-  CdNode* cd = FindPlayerCd(ItemOf(cd_handle));
-  if (cd == nullptr) return;
-  QString caption = "Change CD Information";
-  QString artist = FromVolume(cd->record.artist());
-  QString title = FromVolume(cd->record.album());
-  if (is_track) {
-    const int slot = PlayerTrackSlot(cd, item);
-    if (slot < 0) return;
-    caption = "Change Track Information";
-    artist = FromVolume(cd->tracks[size_t(slot)]->record.artist());
-    title = FromVolume(cd->tracks[size_t(slot)]->record.title());
-  }
-  DlgRename dialog(caption, artist, title, this);
+  const ListTree::Entry entry = player_list_->EntryOf(item);
+  if (entry.cd == nullptr) return;
+  const uint64_t cd_id = entry.cd->id;
+  const uint64_t track_id = entry.track != nullptr ? entry.track->id : 0;
+  DlgRename dialog(entry.track != nullptr ? "Change Track Information" : "Change CD Information",
+                   Text(entry.track != nullptr ? entry.track->artist : entry.cd->artist),
+                   Text(entry.track != nullptr ? entry.track->title : entry.cd->album), this);
   if (dialog.exec() != QDialog::Accepted) return;
   // Look again: a job may have started or the entry gone while the dialog was open.
   if (!IsPlayerIdle(kRenameRefusal) || !DiskWritable()) return;
-  cd = FindPlayerCd(ItemOf(cd_handle));
+  CdNode* cd = jukepak::FindPlayerCd(volume(), cd_id);
   if (cd == nullptr) return;
   const std::string new_artist = dialog.artist().toStdString();
   const std::string new_title = dialog.title().toStdString();
   jukepak::Result result;
-  if (is_track) {
-    const int slot = PlayerTrackSlot(cd, ItemOf(handle));
+  if (track_id != 0) {
+    const int slot = jukepak::FindPlayerTrack(*cd, track_id);
     if (slot < 0) return;
     result = jukepak::RenameTrack(volume(), cd, uint32_t(slot), new_artist, new_title);
   } else {
@@ -206,13 +189,18 @@ void CSongliftDlg::DeleteProposedItems(const QList<QTreeWidgetItem*>& items, boo
     IsPendingEditable();
     return;
   }
-  std::vector<std::pair<jukepak::TreeItem, bool>> targets;  // the entry, and whether a song
-  for (QTreeWidgetItem* item : items) targets.emplace_back(HandleOf(item), item->parent() != nullptr);
+  std::vector<std::pair<uint64_t, bool>> targets;  // the entry, and whether a song
+  for (QTreeWidgetItem* item : items) {
+    const ListTree::Entry entry = pending_list_->EntryOf(item);
+    if (entry.cd == nullptr) continue;
+    const bool is_song = entry.track != nullptr;
+    targets.emplace_back(is_song ? entry.track->id : entry.cd->id, is_song);
+  }
   if (confirm && !ConfirmDelete(items, "the pending additions", "song", "songs")) return;
   // The engine looks each entry up again; a sync that started meanwhile refuses.
-  for (const auto& [handle, is_song] : targets) {
-    const jukepak::Result removed = is_song ? jukepak::RemovePendingSong(volume(), handle)
-                                            : jukepak::RemovePendingCd(volume(), handle);
+  for (const auto& [id, is_song] : targets) {
+    const jukepak::Result removed = is_song ? jukepak::RemovePendingSong(volume(), id)
+                                            : jukepak::RemovePendingCd(volume(), id);
     if (removed.code() == jukepak::ResultCode::kBusy) {
       IsPendingEditable();
       break;
@@ -224,18 +212,18 @@ void CSongliftDlg::DeleteProposedItems(const QList<QTreeWidgetItem*>& items, boo
 void CSongliftDlg::RenameProposedItem(QTreeWidgetItem* item) {
   if (item == nullptr) return;
   if (!IsPendingEditable()) return;
-  const jukepak::TreeItem handle = HandleOf(item);
+  const uint64_t id = IdOf(item);
   const bool is_song = item->parent() != nullptr;
   std::string artist, title;
-  if (!jukepak::PendingTexts(volume(), handle, &artist, &title)) return;
+  if (!jukepak::PendingTexts(volume(), id, &artist, &title)) return;
   DlgRename dialog(is_song ? "Change Track Information" : "Change CD Information",
                    QString::fromStdString(artist), QString::fromStdString(title), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const std::string new_artist = dialog.artist().toStdString();
   const std::string new_title = dialog.title().toStdString();
   const jukepak::Result renamed =
-      is_song ? jukepak::RenamePendingSong(volume(), handle, new_artist, new_title)
-              : jukepak::RenamePendingCd(volume(), handle, new_artist, new_title);
+      is_song ? jukepak::RenamePendingSong(volume(), id, new_artist, new_title)
+              : jukepak::RenamePendingCd(volume(), id, new_artist, new_title);
   if (renamed.code() == jukepak::ResultCode::kBusy) IsPendingEditable();
   ReportEditFailure(renamed);  // e.g. an album that has no room for this CD's songs
 }
@@ -251,7 +239,7 @@ bool CSongliftDlg::IsPendingEditable() {
 
 bool CSongliftDlg::DropPendingTrack(QTreeWidgetItem* dragged, QTreeWidgetItem* hit) {
   if (!IsPendingEditable()) return false;
-  const jukepak::Result result = jukepak::DropPendingSong(volume(), HandleOf(dragged), HandleOf(hit));
+  const jukepak::Result result = jukepak::DropPendingSong(volume(), IdOf(dragged), IdOf(hit));
   ReportEditFailure(result);
   return result.ok();
 }
@@ -290,14 +278,15 @@ void CSongliftDlg::BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
   drag_tree_ = tree;
   drag_item_ = item;
   // A highlighted track takes the other highlighted tracks along, in tree
-  // order; they are known by their engine nodes, as moves rebuild the items.
+  // order; they are known by their entries' ids, as a move may take an
+  // item out of its CD and put it into another.
   drag_nodes_.clear();
   if (item->isSelected()) {
     for (QTreeWidgetItem* track : HighlightedItems(tree)) {
-      if (track->parent() != nullptr) drag_nodes_.push_back(NodeOf(track));
+      if (track->parent() != nullptr) drag_nodes_.push_back(IdOf(track));
     }
   }
-  if (drag_nodes_.empty()) drag_nodes_.push_back(NodeOf(item));
+  if (drag_nodes_.empty()) drag_nodes_.push_back(IdOf(item));
   // The image of the dragged item follows the pointer.
   const QRect rect = tree->visualItemRect(item);
   drag_image_ = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
@@ -309,19 +298,12 @@ void CSongliftDlg::BeginTrackDrag(QTreeWidget* tree, QTreeWidgetItem* item) {
   grabMouse(Qt::ClosedHandCursor);
 }
 
-quintptr CSongliftDlg::NodeOf(QTreeWidgetItem* item) {
-  return item->data(0, kNodeRole).value<quintptr>();
-}
+uint64_t CSongliftDlg::IdOf(const QTreeWidgetItem* item) { return ListTree::IdOf(item); }
 
-QTreeWidgetItem* CSongliftDlg::ItemOfNode(QTreeWidget* tree, quintptr node) {
-  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* cd = tree->topLevelItem(i);
-    if (NodeOf(cd) == node) return cd;
-    for (int k = 0; k < cd->childCount(); ++k) {
-      if (NodeOf(cd->child(k)) == node) return cd->child(k);
-    }
-  }
-  return nullptr;
+QTreeWidgetItem* CSongliftDlg::ItemOfNode(QTreeWidget* tree, uint64_t id) const {
+  const ListTree* list = tree == player_tree_ ? player_list_ : pending_list_;
+  QTreeWidgetItem* track = list->ItemOfTrack(id);
+  return track != nullptr ? track : list->ItemOfCd(id);
 }
 
 void CSongliftDlg::SetDropHighlight(QTreeWidgetItem* item) {
@@ -348,7 +330,7 @@ void CSongliftDlg::MoveTrackDrag(const QPoint& global) {
 void CSongliftDlg::DropTrackDrag(const QPoint& global) {
   if (!dragging()) return;
   QTreeWidget* tree = drag_tree_;
-  const std::vector<quintptr> nodes = drag_nodes_;
+  const std::vector<uint64_t> nodes = drag_nodes_;
   EndTrackDrag();
   if (tree == player_tree_ && !IsPlayerIdle(kMoveRefusal)) return;
   const QPoint local = tree->viewport()->mapFromGlobal(global);
@@ -357,7 +339,7 @@ void CSongliftDlg::DropTrackDrag(const QPoint& global) {
   if (!tree->viewport()->rect().contains(local)) return;
   QTreeWidgetItem* hit = tree->itemAt(local);
   if (hit == nullptr || nodes.empty()) return;
-  const quintptr hit_node = NodeOf(hit);
+  const uint64_t hit_node = IdOf(hit);
   if (nodes.size() > 1 && std::find(nodes.begin(), nodes.end(), hit_node) != nodes.end()) return;
   if (tree == player_tree_ && !DiskWritable()) return;
   // The first track goes where a single one would; each next one right
@@ -368,7 +350,7 @@ void CSongliftDlg::DropTrackDrag(const QPoint& global) {
   }
 }
 
-bool CSongliftDlg::PlaceTrackAfter(QTreeWidget* tree, quintptr node, quintptr previous) {
+bool CSongliftDlg::PlaceTrackAfter(QTreeWidget* tree, uint64_t node, uint64_t previous) {
   QTreeWidgetItem* item = ItemOfNode(tree, node);
   QTreeWidgetItem* before = ItemOfNode(tree, previous);
   if (item == nullptr || before == nullptr || before->parent() == nullptr) return false;

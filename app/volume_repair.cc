@@ -49,7 +49,7 @@ void VolumeRepair::ListLine(const std::string& line) { lines_ << Text(line); }
 
 void VolumeRepair::TitleLine(const std::string& line) {
   const QString status = Text(line);
-  window_thread_.Call([this, &status] { window_->ShowStatus(status); });
+  window_thread_.Post([this, status] { window_->ShowStatus(status); });
 }
 
 jukepak::checker::RepairDecision VolumeRepair::AwaitRepair(bool reinitialize) {

@@ -27,24 +27,23 @@
 namespace songlift::cli {
 namespace {
 
-bool OnPlayer(const jukepak::VolumeModel& model, const jukepak::CdRecord& record) {
-  return jukepak::PlayerCdOf(model, record) != nullptr;
+bool OnPlayer(const jukepak::DirectorySnapshot& directory, const jukepak::CdView& cd) {
+  for (const auto& on_player : directory.cds) {
+    if (on_player.artist == cd.artist && on_player.album == cd.album) return true;
+  }
+  return false;
 }
 
 std::string DryRunText(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_t free) {
-  const jukepak::VolumeModel& model = volume.model();
+  const jukepak::DirectorySnapshot directory = volume.SnapshotDirectory();
   std::string text;
-  for (const auto& cd : model.pendingCds) {
-    text += jukepak::CdLabel(cd->record) +
-            (OnPlayer(model, cd->record) ? "  (on the player)" : "  (new)") + "\n";
-    const std::string artist = cd->record.artist();
+  for (const auto& cd : volume.SnapshotPending().cds) {
+    text += cd.label + (OnPlayer(directory, cd) ? "  (on the player)" : "  (new)") + "\n";
     int number = 0;
-    for (const auto& song : cd->pendingTracks) {
-      const std::string size =
-          jukepak::SizeLabelText(uint32_t(jukepak::SongKilobytes(song->record.size())));
-      text += "  " + std::to_string(++number) + " " + jukepak::TrackLabel(song->record, artist) +
-              "  " + (song->needsConversion ? "~" + size + " (estimated)" : size) + "  " +
-              song->sourcePath + "\n";
+    for (const auto& song : cd.tracks) {
+      const std::string size = jukepak::SizeLabelText(uint32_t(jukepak::SongKilobytes(song.audioBytes)));
+      text += "  " + std::to_string(++number) + " " + song.label + "  " +
+              (song.estimated ? "~" + size + " (estimated)" : size) + "  " + song.sourcePath + "\n";
     }
   }
   text += "Download Size: " + jukepak::SizeLabelText(estimate) + " (" + std::to_string(estimate) +
@@ -54,20 +53,20 @@ std::string DryRunText(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_
 }
 
 QJsonObject DryRunJson(jukepak::PlayerVolume& volume, uint32_t estimate, uint32_t free) {
-  const jukepak::VolumeModel& model = volume.model();
+  const jukepak::DirectorySnapshot directory = volume.SnapshotDirectory();
   QJsonArray cds;
-  for (const auto& cd : model.pendingCds) {
+  for (const auto& cd : volume.SnapshotPending().cds) {
     QJsonArray tracks;
-    for (const auto& song : cd->pendingTracks) {
-      tracks.append(QJsonObject{{"title", JsonFromLatin1(song->record.title())},
-                                {"artist", JsonFromLatin1(song->record.artist())},
-                                {"path", JsonFromUtf8(song->sourcePath)},
-                                {"size", qint64(song->record.size())},
-                                {"estimated", song->needsConversion}});
+    for (const auto& song : cd.tracks) {
+      tracks.append(QJsonObject{{"title", JsonFromUtf8(song.title)},
+                                {"artist", JsonFromUtf8(song.artist)},
+                                {"path", JsonFromUtf8(song.sourcePath)},
+                                {"size", qint64(song.audioBytes)},
+                                {"estimated", song.estimated}});
     }
-    cds.append(QJsonObject{{"artist", JsonFromLatin1(cd->record.artist())},
-                           {"album", JsonFromLatin1(cd->record.album())},
-                           {"onPlayer", OnPlayer(model, cd->record)},
+    cds.append(QJsonObject{{"artist", JsonFromUtf8(cd.artist)},
+                           {"album", JsonFromUtf8(cd.album)},
+                           {"onPlayer", OnPlayer(directory, cd)},
                            {"tracks", tracks}});
   }
   return QJsonObject{{"cds", cds},

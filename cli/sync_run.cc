@@ -11,9 +11,9 @@ namespace {
 // The hook of the Ctrl-C handler: only stores the engine's atomic flag.
 void CancelSync(void* volume) { static_cast<jukepak::PlayerVolume*>(volume)->RequestCancel(); }
 
-size_t PendingSongs(const jukepak::VolumeModel& model) {
+size_t PendingSongs(const jukepak::PendingSnapshot& pending) {
   size_t n = 0;
-  for (const auto& cd : model.pendingCds) n += cd->pendingTracks.size();
+  for (const auto& cd : pending.cds) n += cd.tracks.size();
   return n;
 }
 
@@ -38,19 +38,20 @@ void SyncProgress::Draw(bool force) {
   const Clock::time_point now = Clock::now();
   if (!force && now - last_draw_ < std::chrono::milliseconds(100)) return;
   last_draw_ = now;
-  const double rate = seconds() > 0 ? clusters_written_ * 8192.0 / 1e6 / seconds() : 0.0;
+  const jukepak::SyncProgress& p = progress_;
+  const double rate = seconds() > 0 ? double(p.bytesWritten) / 1e6 / seconds() : 0.0;
   constexpr int kBar = 20;
-  const int filled = clusters_ > 1 ? int(kBar * cluster_ / (clusters_ - 1)) : kBar;
+  const int filled = p.clusters > 0 ? int(kBar * uint64_t(p.cluster) / p.clusters) : kBar;
   std::string bar(size_t(filled), '#');
   bar.resize(kBar, '-');
   char line[160];
-  std::snprintf(line, sizeof line, "CD %d/%d  track %d/%d  [%s] %u/%u clusters  %.1f MB/s  ", cd_,
-                cds_, track_, tracks_, bar.c_str(), cluster_ + 1, clusters_, rate);
+  std::snprintf(line, sizeof line, "CD %d/%d  track %d/%d  [%s] %u/%u clusters  %.1f MB/s  ", p.cd,
+                p.cds, p.track, p.tracks, bar.c_str(), p.cluster, p.clusters, rate);
   std::string text = line;
   if (volume_ != nullptr && volume_->CancelRequested()) {
     text += "cancelling...";
   } else {
-    text += title_.substr(0, 30);
+    text += p.title.substr(0, 30);
   }
   std::fprintf(stderr, "\r\033[K%s", text.c_str());
   std::fflush(stderr);
@@ -61,13 +62,13 @@ SyncOutcome RunPendingSync(CliContext& context, SyncProgress& progress) {
   jukepak::PlayerVolume& volume = context.volume();
   progress.set_volume(&volume);
   SyncOutcome outcome;
-  outcome.songs = PendingSongs(volume.model());
+  outcome.songs = PendingSongs(volume.SnapshotPending());
   if (outcome.songs != 0) {
     InterruptScope cancels(CancelSync, &volume);
     outcome.result = volume.RunJobNow(jukepak::Job::kSync);
   }
   if (outcome.songs != 0) outcome.summary = volume.lastSyncSummary();
-  outcome.pendingAfter = PendingSongs(volume.model());
+  outcome.pendingAfter = PendingSongs(volume.SnapshotPending());
   if (!outcome.result.ok()) outcome.errors = MessageLines(outcome.result.message());
   for (const std::string& line : outcome.errors) context.Fail(line);
   return outcome;

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "base/result.h"
@@ -21,7 +20,7 @@ inline constexpr char kTooLarge[] =
     "Your pending songs are too large for the player.  Please remove some songs from the "
     "pending list.";
 
-// Follows the job's progress feed; draws one line on stderr when it is a
+// Follows the job's progress; draws one line on stderr when it is a
 // terminal.
 class SyncProgress : public CliReporter {
  public:
@@ -30,30 +29,13 @@ class SyncProgress : public CliReporter {
   explicit SyncProgress(bool draw) : draw_(draw) {}
   void set_volume(const jukepak::PlayerVolume* volume) { volume_ = volume; }
 
-  void BeginAll(int cds) override {
-    cds_ = cds;
-    start_ = Clock::now();
+  void SyncProgressed(const jukepak::SyncProgress& progress) override {
+    const bool new_track = progress.cluster == 0;
+    if (new_track && progress.song == 1) start_ = Clock::now();
+    progress_ = progress;
+    Draw(new_track);
   }
-  void BeginCd(int tracks) override {
-    ++cd_;
-    tracks_ = tracks;
-    track_ = 0;
-  }
-  void BeginTrack(std::string_view title, uint32_t clusters) override {
-    ++track_;
-    title_ = std::string(title);
-    clusters_ = clusters;
-    cluster_ = 0;
-    clusters_written_ += 1;  // the first cluster goes with the track record
-    Draw(true);
-  }
-  // Positions come after each driver call, which may write many clusters.
-  void TrackPosition(uint32_t cluster) override {
-    clusters_written_ += cluster > cluster_ ? cluster - cluster_ : 0;
-    cluster_ = cluster;
-    Draw(false);
-  }
-  void EndAll() override {
+  void JobEnded(const jukepak::JobSummary&) override {
     if (drawn_) std::fputs("\r\033[K", stderr);
     drawn_ = false;
   }
@@ -65,10 +47,7 @@ class SyncProgress : public CliReporter {
 
   bool draw_;
   const jukepak::PlayerVolume* volume_ = nullptr;
-  int cds_ = 0, cd_ = 0, tracks_ = 0, track_ = 0;
-  uint32_t clusters_ = 0, cluster_ = 0;
-  uint64_t clusters_written_ = 0;
-  std::string title_;
+  jukepak::SyncProgress progress_;
   Clock::time_point start_ = Clock::now();
   Clock::time_point last_draw_{};
   bool drawn_ = false;

@@ -21,7 +21,7 @@ WindowCaller::WindowCaller(QObject* parent)
 WindowCaller::~WindowCaller() {
   delete notifier_;
   if (wake_fd_ >= 0) close(wake_fd_);
-  std::lock_guard<std::mutex> lock(mutex_);
+  jukepak::MutexLock lock(&mutex_);
   queue_.clear();
 }
 
@@ -32,15 +32,23 @@ void WindowCaller::Call(const std::function<void()>& call) {
   }
   bool done = false;
   Enqueue({call, &done});
-  std::unique_lock<std::mutex> lock(mutex_);
-  ran_.wait(lock, [&done] { return done; });
+  jukepak::MutexLock lock(&mutex_);
+  while (!done) mutex_.Await(ran_);
 }
 
 void WindowCaller::Post(std::function<void()> call) { Enqueue({std::move(call), nullptr}); }
 
+void WindowCaller::Deliver(std::function<void()> call) {
+  if (std::this_thread::get_id() == window_thread_) {
+    call();
+    return;
+  }
+  Post(std::move(call));
+}
+
 void WindowCaller::Enqueue(Queued queued) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    jukepak::MutexLock lock(&mutex_);
     queue_.push_back(std::move(queued));
   }
   if (wake_fd_ >= 0) {
@@ -61,7 +69,7 @@ void WindowCaller::RunQueued() {
   for (;;) {
     Queued queued;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      jukepak::MutexLock lock(&mutex_);
       if (queue_.empty()) return;
       queued = std::move(queue_.front());
       queue_.pop_front();
@@ -71,7 +79,7 @@ void WindowCaller::RunQueued() {
     queued.call();
     queued.call = nullptr;  // its captures go before the worker goes on
     if (queued.done != nullptr) {
-      std::lock_guard<std::mutex> lock(mutex_);
+      jukepak::MutexLock lock(&mutex_);
       *queued.done = true;
       ran_.notify_all();
     }

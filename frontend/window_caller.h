@@ -22,8 +22,9 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
+
+#include "base/mutex.h"
 
 class QSocketNotifier;
 
@@ -41,6 +42,12 @@ class WindowCaller : public QObject {
   void Call(const std::function<void()>& call);
   // Queues `call` for the window thread and returns at once.
   void Post(std::function<void()> call);
+  // Runs `call` at once on the window thread, else queues it (Post). For
+  // events whose senders never wait for them.
+  void Deliver(std::function<void()> call);
+  // Window thread: runs the calls queued so far now, oldest first, instead
+  // of at the event loop's next turn.
+  void RunPending() { RunQueued(); }
 
  private:
   struct Queued {
@@ -54,9 +61,9 @@ class WindowCaller : public QObject {
   const std::thread::id window_thread_;
   const int wake_fd_;  // an eventfd; -1 if none could be made
   QSocketNotifier* notifier_ = nullptr;
-  std::mutex mutex_;
+  jukepak::Mutex mutex_;
   std::condition_variable ran_;
-  std::deque<Queued> queue_;  // guarded by mutex_, as are the done flags
+  std::deque<Queued> queue_ GUARDED_BY(mutex_);  // the done flags too
 };
 
 }  // namespace frontend

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QEventLoop>
-#include <chrono>
 #include <functional>
 
 #include "driver/image_write_consent.h"
@@ -13,38 +12,31 @@ namespace {
 using jukepak::checker::Notice;
 using jukepak::checker::RepairDecision;
 
-// The worker's console: every window call is made on the window thread while
-// the worker waits for it.
+// The worker's console: what it shows is handed to the window thread at
+// once; what it asks waits for the user's answer there.
 class WindowConsole : public jukepak::checker::CheckConsole {
  public:
   WindowConsole(frontend::WindowCaller* window, VolmendDialog* dialog, CheckerPrompts* prompts,
-                std::atomic<int>* state)
+                SharedWorkerState* state)
       : window_(window), dialog_(dialog), prompts_(prompts), state_(state) {}
 
   void ListLine(const std::string& line) override {
     const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
-    OnWindow([this, text] { dialog_->AddLine(text); });
+    Show([dialog = dialog_, text] { dialog->AddLine(text); });
   }
   void TitleLine(const std::string& line) override {
     const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
-    OnWindow([this, text] { dialog_->SetTitleLine(text); });
+    Show([dialog = dialog_, text] { dialog->SetTitleLine(text); });
   }
-  bool StopRequested() override { return state_->load() == kStopRequested; }
+  bool StopRequested() override { return state_->stopRequested(); }
   void OfferRepair(bool reinitialize) override {
-    OnWindow([this, reinitialize] { dialog_->EnableButtons(reinitialize); });
+    Show([dialog = dialog_, reinitialize] { dialog->EnableButtons(reinitialize); });
   }
   RepairDecision AwaitRepair(bool reinitialize) override {
-    for (;;) {
-      int seen = state_->load();
-      if (seen == kStopRequested) return RepairDecision::kStop;
-      // Take the request back to running; a stop that came in between wins.
-      if (seen == kRepairRequested && state_->compare_exchange_strong(seen, kRunning)) {
-        // A reinitialization asks its own question first (ConfirmReinitialize).
-        if (!reinitialize && !DiskWritable()) return RepairDecision::kLeave;
-        return RepairDecision::kRepair;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!state_->AwaitRepairOrStop()) return RepairDecision::kStop;
+    // A reinitialization asks its own question first (ConfirmReinitialize).
+    if (!reinitialize && !DiskWritable()) return RepairDecision::kLeave;
+    return RepairDecision::kRepair;
   }
   bool ConfirmReinitialize() override {
     bool yes = false;
@@ -63,7 +55,12 @@ class WindowConsole : public jukepak::checker::CheckConsole {
   }
 
  private:
+  // Asks on the window thread and waits for the answer.
   void OnWindow(const std::function<void()>& call) { window_->Call(call); }
+  // Shows on the window thread; the worker goes on. The call may run after
+  // this console is gone, so it holds only the dialog (the session's, which
+  // outlives the worker's last call).
+  void Show(std::function<void()> call) { window_->Post(std::move(call)); }
 
   // A read-only image is told about; a disk holding something else is asked
   // about a second time, default No.
@@ -84,7 +81,7 @@ class WindowConsole : public jukepak::checker::CheckConsole {
   frontend::WindowCaller* window_;
   VolmendDialog* dialog_;
   CheckerPrompts* prompts_;
-  std::atomic<int>* state_;
+  SharedWorkerState* state_;
 };
 
 }  // namespace
@@ -116,7 +113,7 @@ void VolmendSession::Start() {
       line = QString::fromStdString("No undo file could be made, so nothing was written: " +
                                     undo_.createFailure().message());
     }
-    if (!line.isEmpty()) window_.Call([this, line] { dialog_.AddLine(line); });
+    if (!line.isEmpty()) window_.Post([this, line] { dialog_.AddLine(line); });
     // The worker's last call: the outcome reaches the window thread with the
     // run's end, which closes the dialog (on a stop, it is gone already).
     window_.Post([this, outcome] {
@@ -150,11 +147,8 @@ void VolmendSession::Stop() {
 
 bool VolmendSession::workerFinished() const { return ended_; }
 
-void VolmendSession::RequestRepair() {
-  int expected = kRunning;
-  state_.compare_exchange_strong(expected, kRepairRequested);
-}
+void VolmendSession::RequestRepair() { state_.RequestRepair(); }
 
-void VolmendSession::RequestStop() { state_.store(kStopRequested); }
+void VolmendSession::RequestStop() { state_.RequestStop(); }
 
 }  // namespace volmend

@@ -1,23 +1,20 @@
 // The worker thread of Volmend and the handshake that ends it.
 //
 // One worker makes every device call of the run but Close (RunCheck over the
-// bound device) and reaches the window only through blocking calls handed to
-// the window thread, so each report line is in the list before the worker
-// goes on; its last, queued call hands the outcome over and ends the dialog
-// (the worker's end travels through the same mutex as every call). The window
-// thread and the worker share one state word, changed only by atomic
-// exchanges: a repair request never overwrites a stop request, and the
-// worker's taking of a repair request never erases a stop that came at the
-// same moment.
+// bound device). Its report lines, titles and the enabling of the buttons are
+// handed to the window thread and the worker goes on at once; only the
+// questions and notices to the user wait for their answer. The calls run on
+// the window thread in the order they were handed over; the worker's last
+// call hands the outcome over and ends the dialog. The window thread and the
+// worker share one state word (worker_state.h); the worker waits for the
+// user's answer to "Repair?" on its condition variable.
 //
 // When the dialog has ended the window thread asks the worker to stop and
-// waits for its end by running its event loop, so the worker's blocking
-// calls are still served while it waits; only then may the caller close the
-// device.
+// waits for its end by running its event loop, so a question the worker
+// asks meanwhile is still served; only then may the caller close the device.
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <thread>
 
 #include "checker/check_run.h"
@@ -26,11 +23,9 @@
 #include "frontend/window_caller.h"
 #include "volmend/checker_prompts.h"
 #include "volmend/volmend_dialog.h"
+#include "volmend/worker_state.h"
 
 namespace volmend {
-
-// The state word shared by the window and the worker.
-enum WorkerState : int { kRunning = 0, kStopRequested = 1, kRepairRequested = 2 };
 
 class VolmendSession : public QObject {
   Q_OBJECT
@@ -62,7 +57,7 @@ class VolmendSession : public QObject {
   jukepak::checker::CheckOutcome outcome() const { return outcome_; }
   // The undo file the run kept, empty when it kept none.
   const QString& undoFile() const { return undo_.path(); }
-  int state() const { return state_.load(); }
+  int state() const { return state_.value(); }
 
   // The window side of the state word (also what the buttons do).
   void RequestRepair();
@@ -76,7 +71,7 @@ class VolmendSession : public QObject {
   CheckerPrompts* prompts_;
   VolmendDialog dialog_;
   frontend::WindowCaller window_;  // before the worker, which it must outlive
-  std::atomic<int> state_{kRunning};
+  SharedWorkerState state_;
   std::thread worker_;
   // Window thread only: set by the worker's last call.
   jukepak::checker::CheckOutcome outcome_ = jukepak::checker::CheckOutcome::kCancelled;

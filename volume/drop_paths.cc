@@ -35,7 +35,7 @@ class Drop {
 
  private:
   void AddSong(const std::string& path, const std::optional<std::string>& album) {
-    const Result r = AddFile(volume_, path, album);
+    const Result r = AddFileQuietly(volume_, path, album);
     if (!r.ok()) failures_.push_back({path, r});
   }
 
@@ -94,6 +94,8 @@ std::vector<AddFailure> DropFiles(PlayerVolume& volume, const std::vector<std::s
                                   const DropOptions& options) {
   Drop drop(volume, options);
   for (const std::string& path : paths) drop.AddPath(path);
+  // One event for the whole drop: a folder of a thousand songs is one change.
+  volume.PublishPending();
   return drop.failures();
 }
 

@@ -33,7 +33,7 @@ bool AlreadyOnPlayer(const CdNode* target, const TrackNode& song, const SyncOpti
 uint32_t KilobytesToWrite(PlayerVolume& volume) {
   const SyncOptions options = volume.syncOptions();
   const VolumeModel& model = volume.model();
-  std::lock_guard<std::mutex> lock(volume.model().pendingMutex);
+  MutexLock lock(&model.pendingMutex);
   uint64_t kb = 0;
   uint32_t new_cds = 0;
   for (const auto& cd : model.pendingCds) {

@@ -7,7 +7,6 @@
 // FAT.
 
 #include <array>
-#include <mutex>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -65,11 +64,8 @@ Result PlayerVolume::InitJob() {
   reporter_->ShowStatus("Initializing file system");
   // Whatever follows, the old directory is no longer the drive's: the first
   // write zeroes its signature, and a failure leaves no volume to show.
+  model_.header = VolumeHeader();
   ClearPlayerDirectory();
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);  // the window's estimate reads it
-    model_.header = VolumeHeader();
-  }
   model_.fat.Clear();
   uint32_t n = 0;
   Result r = device_->QuerySectorCount(&n);
@@ -82,7 +78,6 @@ Result PlayerVolume::InitJob() {
   if (!r.ok()) {
     reporter_->ShowStatus("Initialization failed: " + r.message());
     SetDeviceState(DeviceState::kNoVolume);
-    SetBusyState(BusyState::kIdle);
     return r;
   }
   r = WriteEmptyVolume(n);
@@ -125,11 +120,7 @@ Result PlayerVolume::WriteEmptyVolume(uint32_t sector_count) {
     if (!r.ok()) return r;
   }
 
-  {
-    // The window reads the CD count for its download estimate meanwhile.
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    model_.header = NewHeader(layout);
-  }
+  model_.header = NewHeader(layout);
   return WriteHeader();
 }
 

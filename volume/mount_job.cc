@@ -1,6 +1,6 @@
 // The mount: reads the header's directory (every CD record and the first
-// sector of every track record) and the whole FAT into the model and fills
-// the player tree. Over the parallel port each sector costs thousands of
+// sector of every track record) and the whole FAT into the model and sends
+// the directory. Over the parallel port each sector costs thousands of
 // port operations, so the mount reads no more of a track than the tree and
 // the edits show: the first sector holds the signature, the size and the
 // texts. The rest of the record, the later index marks, is read when needed.
@@ -27,7 +27,7 @@ constexpr uint32_t kMostPrefetchedCdRecords = 4096;
 void PlayerVolume::ClearPlayerDirectory() {
   model_.readOnly = false;  // nothing is left to protect
   model_.playerCds.clear();
-  reporter_->ClearTree(Tree::kPlayer);
+  PublishDirectory();
 }
 
 Result PlayerVolume::MountJob() {
@@ -71,7 +71,6 @@ Result PlayerVolume::MountDirectory() {
     reporter_->ShowStatus("The volume on the player is damaged (" + r.message() +
                           "); run volmend to check and repair it");
     SetDeviceState(DeviceState::kNoVolume);
-    SetBusyState(BusyState::kIdle);
     return r;
   }
 
@@ -103,8 +102,8 @@ Result PlayerVolume::MountDirectory() {
       break;
     }
   }
-  FreeKilobytes();
-  EstimateDownloadKilobytes();
+  PublishDirectory();
+  PublishPending();  // the estimate counts the CD records the new CDs add
 
   if (ReadOnly()) {
     reporter_->ShowStatus(kDamagedDirectory);
@@ -114,7 +113,6 @@ Result PlayerVolume::MountDirectory() {
                                          "to check and repair it");
   }
   SetDeviceState(DeviceState::kReady);
-  SetBusyState(BusyState::kIdle);
   return Result::Ok();
 }
 
@@ -131,9 +129,7 @@ Result PlayerVolume::ReadCd(SectorDevice& device, uint32_t index, int* damaged) 
   }
   CdNode* node = cd.get();
   model_.playerCds.push_back(std::move(cd));
-  node->treeItem = reporter_->InsertCdItem(Tree::kPlayer, CdLabel(node->record), node, false);
 
-  const std::string cd_artist = node->record.artist();
   for (uint32_t j = 0; j < node->record.trackCount(); ++j) {
     auto track = std::make_unique<TrackNode>();
     track->firstCluster = node->record.startCluster(j);
@@ -144,12 +140,8 @@ Result PlayerVolume::ReadCd(SectorDevice& device, uint32_t index, int* damaged) 
     } else {
       ++*damaged;  // its record would lie outside the audio area: leave it unread
     }
-    TrackNode* t = track.get();
     node->tracks.push_back(std::move(track));
-    t->treeItem =
-        reporter_->InsertTrackItem(Tree::kPlayer, node->treeItem, TrackLabel(t->record, cd_artist), t);
   }
-  reporter_->RedrawTree(Tree::kPlayer);
   return Result::Ok();
 }
 

@@ -72,29 +72,30 @@ bool SameKey(const CdNode& cd, const std::string& album, const std::string& arti
   return cd.record.album() == album && cd.record.artist() == artist;
 }
 
-// Tracks the player's CD of this key already holds. The player list is only
-// looked at while no job but a sync runs (a sync changes it under the
-// pending lock, which the caller holds; a mount or an initialization
-// rebuilds it without one).
-uint32_t PlayerTracksOfKey(const PlayerVolume& volume, const std::string& album,
-                           const std::string& artist) {
-  if (volume.deviceState() != DeviceState::kReady) return 0;
-  const BusyState busy = volume.busyState();
-  if (busy != BusyState::kIdle && busy != BusyState::kSync) return 0;
-  for (const auto& cd : volume.model().playerCds) {
-    if (SameKey(*cd, album, artist)) return cd->record.trackCount();
+// Tracks the player's CD of this key already holds, as the directory was
+// last sent (a sync may be changing it on the worker meanwhile; while a
+// mount reads it, none are known yet).
+uint32_t PlayerTracksOfKey(const VolumeModel& model, const std::string& album,
+                           const std::string& artist) REQUIRES(model.pendingMutex) {
+  const auto found = model.directoryFacts.tracksOfKey.find({album, artist});
+  return found == model.directoryFacts.tracksOfKey.end() ? 0 : found->second;
+}
+
+CdNode* FindPendingCd(VolumeModel& model, uint64_t id) REQUIRES(model.pendingMutex) {
+  for (const auto& cd : model.pendingCds) {
+    if (id != 0 && cd->id == id) return cd.get();
   }
-  return 0;
+  return nullptr;
 }
 
 }  // namespace
 
 // Songs of one key may sit in two pending CDs while a sync writes one of
 // them, and all of them end on the same player CD.
-uint32_t SongsBoundForKey(const PlayerVolume& volume, const std::string& album,
+uint32_t SongsBoundForKey(const VolumeModel& model, const std::string& album,
                           const std::string& artist) {
-  size_t songs = PlayerTracksOfKey(volume, album, artist);
-  for (const auto& cd : volume.model().pendingCds) {
+  size_t songs = PlayerTracksOfKey(model, album, artist);
+  for (const auto& cd : model.pendingCds) {
     if (SameKey(*cd, album, artist)) songs += cd->pendingTracks.size();
   }
   return uint32_t(songs);
@@ -143,6 +144,13 @@ Result PrepareSong(const std::string& path, const std::optional<std::string>& de
 
 Result AddFile(PlayerVolume& volume, const std::string& path,
                const std::optional<std::string>& default_album) {
+  const Result r = AddFileQuietly(volume, path, default_album);
+  volume.PublishPending();
+  return r;
+}
+
+Result AddFileQuietly(PlayerVolume& volume, const std::string& path,
+                      const std::optional<std::string>& default_album) {
   std::optional<std::string> album_default;
   if (default_album.has_value()) album_default = PlayerFieldFromUtf8(*default_album);
   std::unique_ptr<TrackNode> song;
@@ -150,22 +158,33 @@ Result AddFile(PlayerVolume& volume, const std::string& path,
   Result r = PrepareSong(path, album_default, &song, &album, volume.media(),
                          volume.syncOptions().bitrateKbps);
   if (!r.ok()) return r;
-  r = AddToPendingCd(volume, album, std::move(song));
-  volume.EstimateDownloadKilobytes();
-  return r;
+  VolumeModel& model = volume.model();
+  MutexLock lock(&model.pendingMutex);
+  return AddToPendingCd(model, album, std::move(song));
 }
 
-Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
+Result AddToPendingCd(VolumeModel& model, const std::string& album_latin1,
                       std::unique_ptr<TrackNode> song) {
   const std::string artist = CdArtistOf(*song);
-  return AddToPendingCdOfArtist(volume, album_latin1, artist, std::move(song));
+  return AddToPendingCdOfArtist(model, album_latin1, artist, std::move(song));
 }
 
 Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_latin1,
                               const std::string& cd_artist_latin1,
                               std::unique_ptr<TrackNode> song) {
-  VolumeModel& model = volume.model();
-  std::lock_guard<std::mutex> lock(model.pendingMutex);
+  Result r;
+  {
+    VolumeModel& model = volume.model();
+    MutexLock lock(&model.pendingMutex);
+    r = AddToPendingCdOfArtist(model, album_latin1, cd_artist_latin1, std::move(song));
+  }
+  volume.PublishPending();
+  return r;
+}
+
+Result AddToPendingCdOfArtist(VolumeModel& model, const std::string& album_latin1,
+                              const std::string& cd_artist_latin1,
+                              std::unique_ptr<TrackNode> song) {
   const std::string album = album_latin1.substr(0, format::kTextLimit);
   const std::string artist = cd_artist_latin1.substr(0, format::kTextLimit);
 
@@ -177,7 +196,7 @@ Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_lat
     }
     if (target == nullptr && cd->hasWork) target = cd.get();
   }
-  if (SongsBoundForKey(volume, album, artist) >= format::kMaxTracksPerCd) {
+  if (SongsBoundForKey(model, album, artist) >= format::kMaxTracksPerCd) {
     return Result::Error(ResultCode::kLimit, kNoMoreTracks);
   }
 
@@ -187,8 +206,6 @@ Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_lat
     cd->record.setArtist(artist);
     cd->hasWork = true;
     target = cd.get();
-    cd->treeItem =
-        volume.reporter().InsertCdItem(Tree::kPending, CdLabel(cd->record), target, false);
     model.pendingCds.insert(model.pendingCds.begin(), std::move(cd));
   }
 
@@ -198,39 +215,25 @@ Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_lat
                                  return PlaysBefore(*song, *other);
                                });
   slots.insert(at, std::move(song));
-  FillProposedCdTracks(volume.reporter(), *target);
   return Result::Ok();
-}
-
-void FillProposedCdTracks(VolumeReporter& reporter, CdNode& cd) {
-  reporter.DeleteChildren(Tree::kPending, cd.treeItem);
-  const std::string cd_artist = cd.record.artist();
-  for (const auto& song : cd.pendingTracks) {
-    song->treeItem = reporter.InsertTrackItem(Tree::kPending, cd.treeItem,
-                                              PendingSongLabel(*song, cd_artist), song.get());
-  }
-  reporter.RedrawTree(Tree::kPending);
 }
 
 void EstimateConversions(PlayerVolume& volume) {
   const uint32_t kbps = volume.syncOptions().bitrateKbps;
   {
     VolumeModel& model = volume.model();
-    std::lock_guard<std::mutex> lock(model.pendingMutex);
+    MutexLock lock(&model.pendingMutex);
     for (const auto& cd : model.pendingCds) {
       // A CD without work is being written by the sync, which reads its songs.
       if (!cd->hasWork) continue;
-      bool changed = false;
       for (const auto& song : cd->pendingTracks) {
         if (!song->needsConversion) continue;
         const uint64_t bytes = std::min(EstimatedMp3Bytes(song->sourceSeconds, kbps), kMaxSongAudioBytes);
         song->record.setSize(uint32_t(bytes));
-        changed = true;
       }
-      if (changed) FillProposedCdTracks(volume.reporter(), *cd);
     }
   }
-  volume.EstimateDownloadKilobytes();
+  volume.PublishPending();
 }
 
 std::string DescribeFailure(const AddFailure& failure) {
@@ -241,42 +244,64 @@ bool PendingEditsAllowed(const PlayerVolume& volume) {
   return volume.busyState() != BusyState::kSync;
 }
 
-Result RemovePendingSong(PlayerVolume& volume, TreeItem item) {
-  VolumeModel& model = volume.model();
-  std::lock_guard<std::mutex> lock(model.pendingMutex);
-  if (!PendingEditsAllowed(volume)) return Result::Error(ResultCode::kBusy, kPendingBusy);
+namespace {
+
+Result RemoveSongLocked(VolumeModel& model, uint64_t song_id) REQUIRES(model.pendingMutex) {
   for (auto cd = model.pendingCds.begin(); cd != model.pendingCds.end(); ++cd) {
     auto& slots = (*cd)->pendingTracks;
     auto song = std::find_if(slots.begin(), slots.end(), [&](const std::unique_ptr<TrackNode>& s) {
-      return item != kNoTreeItem && s->treeItem == item;
+      return song_id != 0 && s->id == song_id;
     });
     if (song == slots.end()) continue;
-    volume.reporter().DeleteItem(Tree::kPending, item);
     slots.erase(song);
-    if (slots.empty()) {
-      volume.reporter().DeleteItem(Tree::kPending, (*cd)->treeItem);
-      model.pendingCds.erase(cd);
-    }
-    volume.reporter().RedrawTree(Tree::kPending);
+    if (slots.empty()) model.pendingCds.erase(cd);
     return Result::Ok();
   }
-  return Result::Error(ResultCode::kNotFound, "no pending song has this entry");
+  return Result::Error(ResultCode::kNotFound, "no pending song has this id");
 }
 
-Result RemovePendingCd(PlayerVolume& volume, TreeItem item) {
-  VolumeModel& model = volume.model();
-  std::lock_guard<std::mutex> lock(model.pendingMutex);
-  if (!PendingEditsAllowed(volume)) return Result::Error(ResultCode::kBusy, kPendingBusy);
-  auto cd = std::find_if(
+Result RemoveCdLocked(VolumeModel& model, uint64_t cd_id) REQUIRES(model.pendingMutex) {
+  CdNode* cd = FindPendingCd(model, cd_id);
+  if (cd == nullptr) return Result::Error(ResultCode::kNotFound, "no pending CD has this id");
+  model.pendingCds.erase(std::find_if(
       model.pendingCds.begin(), model.pendingCds.end(),
-      [&](const std::unique_ptr<CdNode>& c) { return item != kNoTreeItem && c->treeItem == item; });
-  if (cd == model.pendingCds.end()) {
-    return Result::Error(ResultCode::kNotFound, "no pending CD has this entry");
-  }
-  volume.reporter().DeleteItem(Tree::kPending, item);
-  model.pendingCds.erase(cd);
-  volume.reporter().RedrawTree(Tree::kPending);
+      [&](const std::unique_ptr<CdNode>& c) { return c.get() == cd; }));
   return Result::Ok();
+}
+
+}  // namespace
+
+Result RemovePendingSong(PlayerVolume& volume, uint64_t song_id) {
+  return RemovePendingEntries(volume, {}, {song_id});
+}
+
+Result RemovePendingCd(PlayerVolume& volume, uint64_t cd_id) {
+  return RemovePendingEntries(volume, {cd_id}, {});
+}
+
+Result RemovePendingEntries(PlayerVolume& volume, const std::vector<uint64_t>& cd_ids,
+                            const std::vector<uint64_t>& song_ids) {
+  Result first_failure;
+  bool removed = false;
+  {
+    VolumeModel& model = volume.model();
+    MutexLock lock(&model.pendingMutex);
+    if (!PendingEditsAllowed(volume)) return Result::Error(ResultCode::kBusy, kPendingBusy);
+    for (uint64_t id : cd_ids) {
+      const Result r = RemoveCdLocked(model, id);
+      removed = removed || r.ok();
+      if (!r.ok() && first_failure.ok()) first_failure = r;
+    }
+    for (uint64_t id : song_ids) {
+      const Result r = RemoveSongLocked(model, id);
+      removed = removed || r.ok();
+      // A song of a CD removed above went with it.
+      const bool gone_with_cd = r.code() == ResultCode::kNotFound && !cd_ids.empty();
+      if (!r.ok() && !gone_with_cd && first_failure.ok()) first_failure = r;
+    }
+  }
+  if (removed) volume.PublishPending();
+  return first_failure;
 }
 
 std::string SizeLabelText(uint32_t kilobytes) {
@@ -286,7 +311,6 @@ std::string SizeLabelText(uint32_t kilobytes) {
 }
 
 SizeLabelUpdate SizeLabels::Refresh(PlayerVolume& volume) {
-  SizeLabelUpdate update;
   const uint32_t download = volume.EstimateDownloadKilobytes();
   const DeviceState device = volume.deviceState();
   if (device == DeviceState::kReady && volume.busyState() == BusyState::kIdle) {
@@ -294,12 +318,18 @@ SizeLabelUpdate SizeLabels::Refresh(PlayerVolume& volume) {
   } else if (device == DeviceState::kNoDriver || device == DeviceState::kNoVolume) {
     free_kilobytes_ = 0;  // no volume: the last player's free space no longer holds
   }
-  update.download = SizeLabelText(download);
-  update.free = SizeLabelText(free_kilobytes_);
-  update.downloadChanged = download != shown_download_;
-  update.freeChanged = free_kilobytes_ != shown_free_;
-  shown_download_ = download;
-  shown_free_ = free_kilobytes_;
+  return Update(download, free_kilobytes_);
+}
+
+SizeLabelUpdate SizeLabels::Update(uint32_t download_kilobytes, uint32_t free_kilobytes) {
+  SizeLabelUpdate update;
+  free_kilobytes_ = free_kilobytes;
+  update.download = SizeLabelText(download_kilobytes);
+  update.free = SizeLabelText(free_kilobytes);
+  update.downloadChanged = download_kilobytes != shown_download_;
+  update.freeChanged = free_kilobytes != shown_free_;
+  shown_download_ = download_kilobytes;
+  shown_free_ = free_kilobytes;
   return update;
 }
 

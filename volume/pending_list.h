@@ -8,7 +8,8 @@
 // pendingMutex for every look at the list, so they may run while the sync
 // job consumes it on the worker; the job never changes a pending CD that
 // has work under them and moves nothing in the list without that lock.
-// Tree edits go to the reporter's pending tree (Tree::kPending).
+// Every change is sent as a snapshot of the whole list (PendingListChanged)
+// once the lock is released. Entries are named by their node ids.
 //
 // Messages: the Result texts are the messages the window shows in a message
 // box and the command-line tool prints on stderr (after the file's name).
@@ -63,25 +64,34 @@ Result PrepareSong(const std::string& path, const std::optional<std::string>& de
                    uint32_t kbps = kDefaultBitrateKbps);
 
 // Adds one file (PrepareSong with the volume's libraries and bitrate, then
-// AddToPendingCd) and recomputes the download estimate. `default_album` is
-// UTF-8 (a folder name).
+// AddToPendingCd) and sends the pending list. `default_album` is UTF-8 (a
+// folder name).
 Result AddFile(PlayerVolume& volume, const std::string& path,
                const std::optional<std::string>& default_album);
+// AddFile without the event, for a caller that adds many files and sends the
+// list once (PlayerVolume::PublishPending).
+Result AddFileQuietly(PlayerVolume& volume, const std::string& path,
+                      const std::optional<std::string>& default_album);
 
 // Places `song` into the pending CD with work keyed by (album, the song's
-// CD artist), creating it (its tree entry last) when there is none. A song
+// CD artist), creating it (it shows last) when there is none. A song
 // with a track number goes in front of the first song of a later (disc,
 // track), a disc number of 0 counting as 1; a song without one goes last.
 // A song whose path is already pending under the same key is dropped
 // silently (Ok). A song that would take the CD past 100 tracks (pending songs
 // of that key plus the tracks of the player's CD of that key) is dropped
-// with "No more tracks allowed on this CD" (kLimit). Rebuilds the CD's tree
-// entries in slot order.
-Result AddToPendingCd(PlayerVolume& volume, const std::string& album_latin1,
-                      std::unique_ptr<TrackNode> song);
+// with "No more tracks allowed on this CD" (kLimit). Sends nothing: the
+// caller sends the list once it has released the lock.
+Result AddToPendingCd(VolumeModel& model, const std::string& album_latin1,
+                      std::unique_ptr<TrackNode> song) REQUIRES(model.pendingMutex);
 // AddToPendingCd into the pending CD of (album, `cd_artist_latin1`), the
 // artist taken as given, even an empty one: a song restored from a backup
 // keeps its CD's texts exactly.
+Result AddToPendingCdOfArtist(VolumeModel& model, const std::string& album_latin1,
+                              const std::string& cd_artist_latin1,
+                              std::unique_ptr<TrackNode> song) REQUIRES(model.pendingMutex);
+// The same for a caller that holds no lock: takes it, then sends the pending
+// list.
 Result AddToPendingCdOfArtist(PlayerVolume& volume, const std::string& album_latin1,
                               const std::string& cd_artist_latin1,
                               std::unique_ptr<TrackNode> song);
@@ -117,28 +127,26 @@ void EstimateConversions(PlayerVolume& volume);
 // The songs that will end on the player CD of (album, artist) once the
 // pending list is written: that CD's tracks on the player and every pending
 // song of the key, in whichever pending CD it waits. An addition or a move
-// into the key is refused when this has reached 100. Caller holds the
-// model's pendingMutex.
-uint32_t SongsBoundForKey(const PlayerVolume& volume, const std::string& album,
-                          const std::string& artist);
+// into the key is refused when this has reached 100.
+uint32_t SongsBoundForKey(const VolumeModel& model, const std::string& album,
+                          const std::string& artist) REQUIRES(model.pendingMutex);
 
 // False while a sync runs: the pending tree's edits (delete, rename, move)
 // are refused then, so that no edit touches a song the job is writing.
 bool PendingEditsAllowed(const PlayerVolume& volume);
 
-// Takes the song shown by tree entry `item` out of its pending CD (later
-// songs move up) and deletes the entry; a CD left without songs goes too.
-// kBusy while a sync runs, kNotFound when no pending song has that entry.
-Result RemovePendingSong(PlayerVolume& volume, TreeItem item);
-// Takes the pending CD shown by `item` out of the list with all its songs
-// and deletes its tree entry. kBusy while a sync runs, kNotFound when no
-// pending CD has that entry.
-Result RemovePendingCd(PlayerVolume& volume, TreeItem item);
-
-// Rebuilds the children of a pending CD's tree entry in slot order, labelled
-// as PendingSongLabel does, and stores the new handles. The caller holds the
-// model's pendingMutex.
-void FillProposedCdTracks(VolumeReporter& reporter, CdNode& cd);
+// Takes the song `song_id` out of its pending CD (later songs move up); a
+// CD left without songs goes too. kBusy while a sync runs, kNotFound when no
+// pending song has that id.
+Result RemovePendingSong(PlayerVolume& volume, uint64_t song_id);
+// Takes the pending CD `cd_id` out of the list with all its songs. kBusy
+// while a sync runs, kNotFound when no pending CD has that id.
+Result RemovePendingCd(PlayerVolume& volume, uint64_t cd_id);
+// Takes several CDs and songs out at once (what the user highlighted), with
+// one event. A song whose CD goes too is no failure. The first failure is
+// returned; the others are still removed.
+Result RemovePendingEntries(PlayerVolume& volume, const std::vector<uint64_t>& cd_ids,
+                            const std::vector<uint64_t>& song_ids);
 
 // "M.hh Mb": whole megabytes, a point and the hundredths, truncated.
 std::string SizeLabelText(uint32_t kilobytes);
@@ -155,9 +163,12 @@ struct SizeLabelUpdate {
 // runs the value it computed last stands; with no driver or no volume it is
 // 0), and says which text differs from the
 // one shown before. The first refresh changes both. Front end's thread.
+// Update does the same for values the front end already has (the
+// snapshots' kilobytes).
 class SizeLabels {
  public:
   SizeLabelUpdate Refresh(PlayerVolume& volume);
+  SizeLabelUpdate Update(uint32_t download_kilobytes, uint32_t free_kilobytes);
 
  private:
   uint32_t shown_download_ = 0xFFFFFFFF;

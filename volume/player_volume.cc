@@ -29,8 +29,8 @@ Result PlayerVolume::Attach(std::unique_ptr<SectorDevice>& device) {
   }
   device_ = std::move(device);
   worker_ = std::make_unique<TransferWorker>(TransferWorker::JobTable{
-      [this] { (void)SyncJob(); }, [this] { (void)MountJob(); }, [this] { (void)InitJob(); },
-      [this] { (void)TaskJob(); }});
+      [this] { RunQueuedJob(Job::kSync); }, [this] { RunQueuedJob(Job::kMount); },
+      [this] { RunQueuedJob(Job::kInit); }, [this] { RunQueuedJob(Job::kTask); }});
   // A device bound after a failed one must not stay "no driver": its volume
   // is simply not looked at yet, so the mount can follow at once.
   SetDeviceState(DeviceState::kStartUp);
@@ -43,12 +43,11 @@ void PlayerVolume::UnbindDriver() {
     worker_.reset();
   }
   model_.fat.Clear();
+  if (device_ == nullptr) return;
   // The directory belongs to the player just released; nothing may edit it now.
-  if (!model_.playerCds.empty()) ClearPlayerDirectory();
-  if (device_ != nullptr) {
-    device_->Close();
-    device_.reset();
-  }
+  ClearPlayerDirectory();
+  device_->Close();
+  device_.reset();
 }
 
 bool PlayerVolume::CheckVolume() {
@@ -69,24 +68,47 @@ Result PlayerVolume::RunJobNow(Job job) {
   switch (job) {
     case Job::kMount:
       SetBusyState(BusyState::kMount);
-      return MountJob();
+      break;
     case Job::kInit:
       SetDeviceState(DeviceState::kNoVolume);
       SetBusyState(BusyState::kInitialize);
-      return InitJob();
+      break;
     case Job::kSync:
       SetBusyState(BusyState::kSync);
-      return SyncJob();
+      break;
     case Job::kTask:
-      return TaskJob();
+      break;
   }
-  return Result::Error(ResultCode::kInvalidArgument, "unknown job");
+  return RunJob(job);
+}
+
+Result PlayerVolume::RunJob(Job job) {
+  JobSummary summary;
+  summary.job = job;
+  switch (job) {
+    case Job::kMount:
+      summary.result = MountJob();
+      break;
+    case Job::kInit:
+      summary.result = InitJob();
+      break;
+    case Job::kSync:
+      summary.result = SyncJob();
+      summary.sync = lastSyncSummary();
+      break;
+    case Job::kTask:
+      summary.result = TaskJob();
+      break;
+  }
+  reporter_->JobEnded(summary);
+  SetBusyState(BusyState::kIdle);
+  return summary.result;
 }
 
 bool PlayerVolume::SignalTask(std::function<void()> task) {
   if (worker_ == nullptr) return false;
   {
-    std::lock_guard<std::mutex> lock(task_mutex_);
+    MutexLock lock(&task_mutex_);
     task_ = std::move(task);
   }
   worker_->Signal(Job::kTask);
@@ -96,7 +118,7 @@ bool PlayerVolume::SignalTask(std::function<void()> task) {
 Result PlayerVolume::TaskJob() {
   std::function<void()> task;
   {
-    std::lock_guard<std::mutex> lock(task_mutex_);
+    MutexLock lock(&task_mutex_);
     task.swap(task_);
   }
   if (!task) return Result::Error(ResultCode::kInvalidArgument, "no task was handed over");
@@ -105,8 +127,6 @@ Result PlayerVolume::TaskJob() {
 }
 
 void PlayerVolume::RequestCancel() { cancel_requested_.store(true); }
-
-bool PlayerVolume::JobInProgress() const { return worker_ != nullptr && worker_->JobRunning(); }
 
 bool PlayerVolume::CancelRequested() const { return cancel_requested_.load(); }
 
@@ -126,7 +146,6 @@ Result PlayerVolume::ReportDriverFailure(const std::string& what, const Result& 
   DebugPrint("%s: %s\n", what.c_str(), failure.message().c_str());
   reporter_->ShowStatus(what + ": " + failure.message());
   SetDeviceState(DeviceState::kNoDriver);
-  SetBusyState(BusyState::kIdle);
   return failure;
 }
 

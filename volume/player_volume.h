@@ -8,21 +8,24 @@
 // directly on the caller's thread through RunJobNow). Everything else is
 // called from the front end's thread while no job runs; busyState is the
 // exclusion, as the front ends keep volume commands disabled while a job runs.
-// deviceState and busyState are atomic and may be read from any thread.
+// The pending additions are the exception: they may be changed while a sync
+// runs (pending_list.h). deviceState and busyState are atomic and may be read
+// from any thread. The engine tells its front end what changes through the
+// reporter's events (volume_reporter.h) and never waits for it.
 //
 // Failures: every driver transfer is checked. A job or writer that meets a
 // driver failure reports it on the status line and leaves deviceState
-// kNoDriver and busyState kIdle, so nothing more runs over a model that may
-// no longer match the disk until the driver is bound again.
+// kNoDriver, so nothing more runs over a model that may no longer match the
+// disk until the driver is bound again.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "base/mutex.h"
 #include "base/result.h"
 #include "format/sector_device.h"
 #include "volume/sync_options.h"
@@ -52,8 +55,9 @@ class PlayerVolume {
   // For a front end whose device could not even be made (a module that does
   // not load): unbinds, leaves deviceState kNoDriver and bindError() = why.
   void RefuseBinding(const Result& why);
-  // Stops and joins the worker, releases the FAT and the player's directory
-  // (its tree is cleared), closes the device.
+  // Stops and joins the worker (a job in hand runs to its end first; cancel a
+  // sync before), releases the FAT and the player's directory (an empty
+  // directory is sent), closes the device.
   void UnbindDriver();
   bool bound() const { return device_ != nullptr; }
   const std::string& bindError() const { return bind_error_; }
@@ -66,35 +70,23 @@ class PlayerVolume {
   // busy state first). The worker runs it.
   void SignalJob(Job job);
   // Sets busyState for the job and runs it on the calling thread; for the
-  // command-line tool and tests. Returns the job's result. Job::kTask runs
-  // the task handed to SignalTask that the worker has not taken yet.
+  // command-line tool and tests. Returns the job's result. A job, here or on
+  // the worker, ends with JobEnded and busyState kIdle. Job::kTask runs the
+  // task handed to SignalTask that the worker has not taken yet.
   Result RunJobNow(Job job);
   // Hands `task` to the worker as a job (Job::kTask), for a front end's jobs
   // that read the player, such as copying tracks to the PC: they run on the
   // worker so that only one driver call is ever in flight. The front end
-  // sets busyState first (kCopy); the task sets it back to kIdle at its end.
+  // sets busyState first (kCopy); it is kIdle again when the task returns.
   // A task not yet taken is replaced by a newer one. False, and nothing
   // runs, while no device is bound.
   bool SignalTask(std::function<void()> task);
   // Asks a running sync to stop after the cluster in hand. Only stores an
   // atomic flag, so any thread and a signal handler may call it.
-  // True while the worker runs a job. busyState turns idle inside a job's
-  // last steps, before its final front-end calls have been delivered; a front
-  // end that is about to unbind waits for this to turn false, delivering
-  // those calls meanwhile, so that joining the worker cannot deadlock.
-  bool JobInProgress() const;
   void RequestCancel();
   bool CancelRequested() const;
   // Withdraws a cancel request; the sync calls it at its end.
   void ClearCancel();
-
-  // The jobs. Each ends with the states the job leaves behind and returns
-  // what happened (already reported through the reporter).
-  Result MountJob();
-  Result InitJob();
-  Result SyncJob();
-  // Runs the task SignalTask handed over, if any.
-  Result TaskJob();
 
   // Writes every dirty FAT sector, ascending. Stops at the first failure (the
   // failed sector stays dirty). Refused with kCorrupt (kDamagedDirectory)
@@ -113,7 +105,7 @@ class PlayerVolume {
   uint32_t FreeKilobytes();
   // The space the pending additions will take, rounded as the sync allocates,
   // plus 8 KB for each further cluster the CD area grows into. Stored.
-  uint32_t EstimateDownloadKilobytes();
+  uint32_t EstimateDownloadKilobytes() EXCLUDES(model_.pendingMutex);
 
   uint32_t ReadRemoteCode();
   uint32_t GetRemoteCode(uint32_t slot) const;
@@ -145,17 +137,41 @@ class PlayerVolume {
   SyncSummary lastSyncSummary() const;
   void SetLastSyncSummary(SyncSummary summary);
 
+  // The two lists as values (list_snapshot.h). The directory on the thread
+  // that owns it; the pending list from any thread, not with pendingMutex held.
+  DirectorySnapshot SnapshotDirectory();
+  PendingSnapshot SnapshotPending() EXCLUDES(model_.pendingMutex);
+  // Sends the directory as it is now (PlayerDirectoryChanged) and brings the
+  // pending list's facts about it up to date. Called by whatever changed the
+  // directory, on the thread that owns it, not with pendingMutex held.
+  void PublishDirectory() EXCLUDES(model_.pendingMutex);
+  // Sends the pending list as it is now (PendingListChanged), with the
+  // download estimate. Any thread, not with pendingMutex held.
+  void PublishPending() EXCLUDES(model_.pendingMutex);
+
   VolumeModel& model() { return model_; }
   const VolumeModel& model() const { return model_; }
   VolumeReporter& reporter() { return *reporter_; }
   SectorDevice* device() { return device_.get(); }
 
   // Reports a driver failure met by a job or an edit: the status line says
-  // `what` and why, deviceState becomes kNoDriver, busyState kIdle. Returns
-  // `failure` for chaining.
+  // `what` and why, deviceState becomes kNoDriver. Returns `failure` for
+  // chaining.
   Result ReportDriverFailure(const std::string& what, const Result& failure);
 
  private:
+  // The jobs. Each leaves the device state it ends in and returns what
+  // happened (already reported); RunJob adds the job's end.
+  Result MountJob();
+  Result InitJob();
+  Result SyncJob();
+  // Runs the task SignalTask handed over, if any.
+  Result TaskJob();
+  Result RunJob(Job job);
+  uint32_t EstimateDownloadKilobytesLocked() REQUIRES(model_.pendingMutex);
+  // The worker's side of RunJob.
+  void RunQueuedJob(Job job) { (void)RunJob(job); }
+
   // Opens the device and starts the worker; on failure the device stays with
   // the caller and bindError() says why.
   Result Attach(std::unique_ptr<SectorDevice>& device);
@@ -175,11 +191,13 @@ class PlayerVolume {
   std::atomic<bool> cancel_requested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the cancel flag");
   MediaLibraries media_ = DefaultMediaLibraries();
-  mutable std::mutex options_mutex_;  // guards the two below
-  SyncOptions sync_options_;
-  SyncSummary last_sync_;
-  std::mutex task_mutex_;  // guards task_
-  std::function<void()> task_;
+  mutable Mutex options_mutex_;
+  SyncOptions sync_options_ GUARDED_BY(options_mutex_);
+  SyncSummary last_sync_ GUARDED_BY(options_mutex_);
+  Mutex task_mutex_;
+  std::function<void()> task_ GUARDED_BY(task_mutex_);
+  // Numbers the snapshots, so a front end knows the newer of two.
+  std::atomic<uint64_t> snapshot_sequence_{0};
 };
 
 }  // namespace jukepak

@@ -31,16 +31,20 @@ uint32_t PlayerVolume::FreeKilobytes() {
 }
 
 uint32_t PlayerVolume::EstimateDownloadKilobytes() {
-  // The sync changes the CD count under the pending lock while the window
-  // asks for the estimate, so both are read under it.
-  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  // A sync changes the list and the CD count while the window asks, so the
+  // estimate reads both under the pending lock.
+  MutexLock lock(&model_.pendingMutex);
+  return EstimateDownloadKilobytesLocked();
+}
+
+uint32_t PlayerVolume::EstimateDownloadKilobytesLocked() {
   uint64_t kb = 0;
   uint32_t pending_cds = 0;
   for (const auto& cd : model_.pendingCds) {
     ++pending_cds;
     for (const auto& track : cd->pendingTracks) kb += SongKilobytes(track->record.size());
   }
-  kb += CdAreaGrowthKilobytes(model_.header.cdCount(), pending_cds);
+  kb += CdAreaGrowthKilobytes(model_.directoryFacts.cdCount, pending_cds);
   const uint32_t estimate = uint32_t(std::min<uint64_t>(kb, 0xFFFFFFFFu));
   model_.downloadKilobytes = estimate;
   return estimate;

@@ -32,11 +32,11 @@
 // must go into a cluster that a track uses first moves that cluster to a
 // free one (track_cluster_move.h).
 //
-// Locking: the window adds to the pending list while the job runs. The job
-// changes the list, the player list, the player CDs' track counts and the
-// header's CD fields only under the model's pendingMutex, and never calls
-// the reporter while it holds it (a window reporter runs the call on the
-// window thread, which may be waiting for that lock).
+// Locking: the window adds to the pending list while the job runs, so the
+// job changes the list only under the model's pendingMutex; the directory is
+// the job's alone until it ends. Each change of either list is sent as a
+// snapshot (PlayerVolume::PublishDirectory, PublishPending), with no lock
+// held, and the progress after every cluster.
 
 #include <algorithm>
 #include <map>
@@ -127,6 +127,10 @@ class SyncRun {
   bool StoreDirectory(TrackNode& song, CdNode& target, PreparedTrack& track, bool* cd_on_disk);
   void MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, PreparedTrack& track);
   void Fail(ResultCode code, const std::string& text);
+  // A song that stays pending because of `why`: counted as failed, by name.
+  void FailSong(const TrackNode& song, const Result& why);
+  // Sends where the sync stands, `cluster` clusters into the current track.
+  void ReportProgress(uint32_t cluster);
   void DriverFailed(const std::string& what, const Result& failure);
   Result Finish();
 
@@ -148,8 +152,13 @@ class SyncRun {
   Result driver_failure_;
   ResultCode first_code_ = ResultCode::kOk;
   std::vector<std::string> failures_;
+  std::vector<SongFailure> failed_songs_;
   size_t songs_ = 0;
   size_t written_ = 0;
+  SyncProgress progress_;
+  uint64_t bytes_before_track_ = 0;   // audio of the tracks written before this one
+  uint32_t track_audio_bytes_ = 0;
+  uint32_t free_before_track_ = 0;    // KB free when the track's clusters were taken
 };
 
 bool SameKey(const CdRecord& a, const CdRecord& b) {
@@ -170,7 +179,8 @@ Result SyncRun::Run() {
   TakePendingWork();
   if (taken_.empty()) return Finish();
   StartConversions();
-  reporter_.BeginAll(int(taken_.size()));
+  progress_.cds = int(taken_.size());
+  progress_.songs = int(songs_);
   const Result reserved = ReserveCdArea();
   if (reserved.code() == ResultCode::kNoSpace) {
     full_ = true;
@@ -189,7 +199,7 @@ Result SyncRun::Run() {
 }
 
 void SyncRun::TakePendingWork() {
-  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  MutexLock lock(&model_.pendingMutex);
   for (const auto& cd : model_.pendingCds) {
     if (!cd->hasWork) continue;
     // Off the list of CDs that take additions: songs added from now on go
@@ -197,7 +207,10 @@ void SyncRun::TakePendingWork() {
     cd->hasWork = false;
     TakenCd taken;
     taken.pending = cd.get();
-    for (const auto& song : cd->pendingTracks) taken.songs.push_back(song.get());
+    for (const auto& song : cd->pendingTracks) {
+      taken.songs.push_back(song.get());
+      progress_.bytesTotal += song->record.size();
+    }
     songs_ += taken.songs.size();
     taken_.push_back(std::move(taken));
   }
@@ -229,22 +242,21 @@ void SyncRun::PassOverDuplicate(TrackNode& song, TakenCd& taken) {
   if (conversion != conversions_.end()) pipeline_->Skip(conversion->second);
   const std::string name =
       Utf8FromLatin1(song.record.artist()) + " / " + Utf8FromLatin1(song.record.title());
-  const TreeItem item = song.treeItem;
+  progress_.bytesTotal -= std::min<uint64_t>(progress_.bytesTotal, song.record.size());
   {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    MutexLock lock(&model_.pendingMutex);
     auto& slots = taken.pending->pendingTracks;
     slots.erase(std::remove_if(slots.begin(), slots.end(),
                                [&](const std::unique_ptr<TrackNode>& s) { return s.get() == &song; }),
                 slots.end());
   }
   duplicates_.push_back(name);
-  reporter_.DeleteItem(Tree::kPending, item);
-  reporter_.RedrawTree(Tree::kPending);
+  volume_.PublishPending();
   reporter_.ShowStatus(kAlreadyOnPlayer + name);
 }
 
 void SyncRun::ReturnPendingWork() {
-  std::lock_guard<std::mutex> lock(model_.pendingMutex);
+  MutexLock lock(&model_.pendingMutex);
   for (TakenCd& taken : taken_) {
     if (!taken.released) taken.pending->hasWork = true;
   }
@@ -306,36 +318,27 @@ CdNode* SyncRun::CreatePlayerCd(const TakenCd& taken) {
   node->record.StampSignature();
   node->record.setTrackCount(0);
   CdNode* cd = node.get();
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    VolumeHeader& header = model_.header;
-    if (header.cdCount() == 0) header.setCdStart(uint32_t(header.AudioEndSector()));
-    header.setCdCount(header.cdCount() + 1);
-    header.setCdStart(header.cdStart() - 1);
-    cd->sector = header.cdStart();
-    taken.pending->sector = cd->sector;
-    model_.playerCds.insert(model_.playerCds.begin(), std::move(node));
-  }
-  cd->treeItem = reporter_.InsertCdItem(Tree::kPlayer, CdLabel(cd->record), cd, true);
-  reporter_.RedrawTree(Tree::kPlayer);
+  VolumeHeader& header = model_.header;
+  if (header.cdCount() == 0) header.setCdStart(uint32_t(header.AudioEndSector()));
+  header.setCdCount(header.cdCount() + 1);
+  header.setCdStart(header.cdStart() - 1);
+  cd->sector = header.cdStart();
+  taken.pending->sector = cd->sector;
+  model_.playerCds.insert(model_.playerCds.begin(), std::move(node));
+  volume_.PublishDirectory();
   return cd;
 }
 
 // A new CD none of whose songs was written: nothing of it reached the disk,
 // so it leaves the model as if it had never been made.
 void SyncRun::RollBackNewCd(CdNode* cd, uint32_t old_start, uint32_t old_count) {
-  const TreeItem item = cd->treeItem;
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    model_.header.setCdStart(old_start);
-    model_.header.setCdCount(old_count);
-    auto& cds = model_.playerCds;
-    cds.erase(std::remove_if(cds.begin(), cds.end(),
-                             [&](const std::unique_ptr<CdNode>& c) { return c.get() == cd; }),
-              cds.end());
-  }
-  reporter_.DeleteItem(Tree::kPlayer, item);
-  reporter_.RedrawTree(Tree::kPlayer);
+  model_.header.setCdStart(old_start);
+  model_.header.setCdCount(old_count);
+  auto& cds = model_.playerCds;
+  cds.erase(std::remove_if(cds.begin(), cds.end(),
+                           [&](const std::unique_ptr<CdNode>& c) { return c.get() == cd; }),
+            cds.end());
+  volume_.PublishDirectory();
 }
 
 void SyncRun::WriteCd(TakenCd& taken) {
@@ -346,10 +349,11 @@ void SyncRun::WriteCd(TakenCd& taken) {
   if (created) {
     target = CreatePlayerCd(taken);
   } else {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
     taken.pending->sector = target->sector;
   }
-  reporter_.BeginCd(int(taken.songs.size()));
+  ++progress_.cd;
+  progress_.tracks = int(taken.songs.size());
+  progress_.track = 0;
 
   size_t written_here = 0;
   bool limit_reported = false;
@@ -373,34 +377,40 @@ void SyncRun::WriteCd(TakenCd& taken) {
   }
 
   if (created && written_here == 0) RollBackNewCd(target, old_start, old_count);
-  bool empty = false;
   {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    empty = taken.pending->pendingTracks.empty();
+    MutexLock lock(&model_.pendingMutex);
+    if (!taken.pending->pendingTracks.empty()) return;
+    auto& cds = model_.pendingCds;
+    cds.erase(
+        std::remove_if(cds.begin(), cds.end(),
+                       [&](const std::unique_ptr<CdNode>& c) { return c.get() == taken.pending; }),
+        cds.end());
+    taken.released = true;
   }
-  if (!empty) return;
-  reporter_.DeleteItem(Tree::kPending, taken.pending->treeItem);
-  reporter_.RedrawTree(Tree::kPending);
-  std::lock_guard<std::mutex> lock(model_.pendingMutex);
-  auto& cds = model_.pendingCds;
-  cds.erase(
-      std::remove_if(cds.begin(), cds.end(),
-                     [&](const std::unique_ptr<CdNode>& c) { return c.get() == taken.pending; }),
-      cds.end());
-  taken.released = true;
+  volume_.PublishPending();
 }
 
 bool SyncRun::WriteTrack(TrackNode& song, TakenCd& taken, CdNode& target, bool* cd_on_disk) {
   reporter_.ShowStatus(AfterLastSlash(song.sourcePath));  // the file's name alone
+  ++progress_.track;
+  ++progress_.song;
   std::unique_ptr<SongAudio> source;
   if (!OpenAudio(song, &source)) return false;
   if (source->size() > kMaxSongAudioBytes) {
-    Fail(ResultCode::kLimit, std::string(kFileTooLarge) + " (" + song.sourcePath + ")");
+    FailSong(song, Result::Error(ResultCode::kLimit, kFileTooLarge));
     return false;
   }
   const uint32_t audio_bytes = uint32_t(source->size());
   const uint32_t clusters = uint32_t(ClustersForAudio(audio_bytes));
-  reporter_.BeginTrack(Utf8FromLatin1(song.record.title()), clusters);
+  // A conversion's real size replaces the estimate the total counted.
+  progress_.bytesTotal = progress_.bytesTotal - std::min<uint64_t>(progress_.bytesTotal,
+                                                                   song.record.size()) +
+                         audio_bytes;
+  progress_.title = Utf8FromLatin1(song.record.title());
+  progress_.clusters = clusters;
+  track_audio_bytes_ = audio_bytes;
+  free_before_track_ = volume_.FreeKilobytes();
+  ReportProgress(0);
 
   PreparedTrack track;
   const Result allocated =
@@ -446,7 +456,7 @@ bool SyncRun::OpenAudio(const TrackNode& song, std::unique_ptr<SongAudio>* audio
     r = file->Open(song.sourcePath, song.record.size());
     *audio = std::move(file);
   }
-  if (!r.ok()) Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
+  if (!r.ok()) FailSong(song, r);
   return r.ok();
 }
 
@@ -456,7 +466,7 @@ bool SyncRun::WriteAudio(const TrackNode& song, PreparedTrack& track) {
     Result r = reader_.Next(&piece);
     if (!r.ok()) {
       FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
-      Fail(r.code(), r.message() + " (" + song.sourcePath + ")");
+      FailSong(song, r);
       return false;
     }
     if (piece.clusters == 0) return true;
@@ -494,7 +504,7 @@ Result SyncRun::WritePiece(const TrackAudioReader::Piece& piece, const std::vect
     }
     const Result r = device.Write(sector, count, bytes);
     if (!r.ok()) return r;
-    if (next > 1) reporter_.TrackPosition(next - 1);
+    ReportProgress(next);
     if (next < chain.size() && volume_.CancelRequested()) {
       *cancelled = true;
       return Result::Ok();
@@ -516,13 +526,9 @@ bool SyncRun::WriteRecord(const TrackNode& song, PreparedTrack& track) {
 
 bool SyncRun::StoreDirectory(TrackNode& song, CdNode& target, PreparedTrack& track,
                              bool* cd_on_disk) {
-  uint32_t slot = 0;
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    slot = target.record.trackCount();
-    target.record.setStartCluster(slot, track.chain[0]);
-    target.record.setTrackCount(uint8_t(slot + 1));
-  }
+  const uint32_t slot = target.record.trackCount();
+  target.record.setStartCluster(slot, track.chain[0]);
+  target.record.setTrackCount(uint8_t(slot + 1));
   Result r = volume_.FlushFat();
   if (r.ok()) r = volume_.device()->Write(target.sector, 1, target.record.data());
   if (r.ok()) {
@@ -533,20 +539,16 @@ bool SyncRun::StoreDirectory(TrackNode& song, CdNode& target, PreparedTrack& tra
       return true;
     }
   }
-  {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
-    target.record.setStartCluster(slot, 0);
-    target.record.setTrackCount(uint8_t(slot));
-  }
+  target.record.setStartCluster(slot, 0);
+  target.record.setTrackCount(uint8_t(slot));
   FreeChain(model_.fat, track.chain, &model_.nextFreeCluster);
   DriverFailed("Could not write the directory for " + Utf8FromLatin1(song.record.title()), r);
   return false;
 }
 
 void SyncRun::MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, PreparedTrack& track) {
-  const TreeItem pending_item = song.treeItem;
   {
-    std::lock_guard<std::mutex> lock(model_.pendingMutex);
+    MutexLock lock(&model_.pendingMutex);
     auto& slots = taken.pending->pendingTracks;
     auto found = std::find_if(slots.begin(), slots.end(), [&](const std::unique_ptr<TrackNode>& s) {
       return s.get() == &song;
@@ -561,21 +563,33 @@ void SyncRun::MoveToPlayer(TrackNode& song, TakenCd& taken, CdNode& target, Prep
     target.tracks.push_back(std::move(*found));
     slots.erase(found);
   }
-  reporter_.DeleteItem(Tree::kPending, pending_item);
-  reporter_.RedrawTree(Tree::kPending);
-  song.treeItem =
-      reporter_.InsertTrackItem(Tree::kPlayer, target.treeItem,
-                                TrackLabel(song.record, taken.pending->record.artist()), &song);
-  reporter_.RedrawTree(Tree::kPlayer);
   ++written_;
-  volume_.FreeKilobytes();
-  volume_.EstimateDownloadKilobytes();
+  bytes_before_track_ += track_audio_bytes_;
+  track_audio_bytes_ = 0;
+  volume_.PublishDirectory();
+  volume_.PublishPending();
 }
 
 void SyncRun::Fail(ResultCode code, const std::string& text) {
   if (first_code_ == ResultCode::kOk) first_code_ = code;
   failures_.push_back(text);
   reporter_.ShowStatus(text);
+}
+
+void SyncRun::FailSong(const TrackNode& song, const Result& why) {
+  failed_songs_.push_back({song.sourcePath, why.message()});
+  Fail(why.code(), why.message() + " (" + song.sourcePath + ")");
+}
+
+void SyncRun::ReportProgress(uint32_t cluster) {
+  progress_.cluster = cluster;
+  // The first cluster carries the record, so it holds 1024 bytes less audio.
+  const uint64_t in_track =
+      cluster == 0 ? 0 : uint64_t(cluster) * format::kClusterSize - format::kTrackRecordSize;
+  progress_.bytesWritten = bytes_before_track_ + std::min<uint64_t>(in_track, track_audio_bytes_);
+  const uint64_t taken_kb = uint64_t(cluster) * (format::kClusterSize / 1024);
+  progress_.freeKilobytes = uint32_t(free_before_track_ - std::min<uint64_t>(taken_kb, free_before_track_));
+  reporter_.SyncProgressed(progress_);
 }
 
 void SyncRun::DriverFailed(const std::string& what, const Result& failure) {
@@ -589,10 +603,10 @@ void SyncRun::DriverFailed(const std::string& what, const Result& failure) {
 Result SyncRun::Finish() {
   pipeline_.reset();  // stops conversions the writer no longer needs
   ReturnPendingWork();
-  reporter_.EndAll();
   volume_.ClearCancel();
   const size_t pending = songs_ - written_ - duplicates_.size();
-  volume_.SetLastSyncSummary(SyncSummary{written_, duplicates_, pending});
+  volume_.SetLastSyncSummary(
+      SyncSummary{written_, duplicates_, failed_songs_, pending, cancelled_});
   if (cancelled_) {
     if (first_code_ == ResultCode::kOk) first_code_ = ResultCode::kCancelled;
     failures_.push_back("The sync was cancelled; " + std::to_string(pending) +
@@ -606,8 +620,6 @@ Result SyncRun::Finish() {
     (void)volume_.ReportDriverFailure(driver_what_, driver_failure_);
     return outcome;
   }
-  if (model_.fat.loaded()) volume_.FreeKilobytes();
-  volume_.EstimateDownloadKilobytes();
   if (full_) {
     reporter_.ShowStatus(kPlayerFull);
   } else if (!failures_.empty() && !cancelled_) {
@@ -619,7 +631,6 @@ Result SyncRun::Finish() {
     reporter_.ShowStatus("Ready");
   }
   if (model_.fat.loaded()) volume_.SetDeviceState(DeviceState::kReady);
-  volume_.SetBusyState(BusyState::kIdle);
   return outcome;
 }
 

@@ -8,7 +8,7 @@ namespace jukepak {
 void PlayerVolume::SetSyncOptions(const SyncOptions& options) {
   uint32_t old_kbps = 0;
   {
-    std::lock_guard<std::mutex> lock(options_mutex_);
+    MutexLock lock(&options_mutex_);
     old_kbps = sync_options_.bitrateKbps;
     sync_options_ = options;
   }
@@ -16,17 +16,17 @@ void PlayerVolume::SetSyncOptions(const SyncOptions& options) {
 }
 
 SyncOptions PlayerVolume::syncOptions() const {
-  std::lock_guard<std::mutex> lock(options_mutex_);
+  MutexLock lock(&options_mutex_);
   return sync_options_;
 }
 
 SyncSummary PlayerVolume::lastSyncSummary() const {
-  std::lock_guard<std::mutex> lock(options_mutex_);
+  MutexLock lock(&options_mutex_);
   return last_sync_;
 }
 
 void PlayerVolume::SetLastSyncSummary(SyncSummary summary) {
-  std::lock_guard<std::mutex> lock(options_mutex_);
+  MutexLock lock(&options_mutex_);
   last_sync_ = std::move(summary);
 }
 

@@ -1,4 +1,4 @@
-// What the user chooses about syncs and additions, and what a sync did.
+// What the user chooses about syncs and additions.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "volume/audio_transcoder.h"
+#include "volume/job_report.h"
 #include "volume/song_tags.h"
 
 namespace jukepak {
@@ -31,13 +32,5 @@ struct MediaLibraries {
 MediaLibraries DefaultMediaLibraries();
 
 inline constexpr char kAlreadyOnPlayer[] = "already on the player: ";
-
-// How the last sync ended, song by song.
-struct SyncSummary {
-  size_t written = 0;
-  // "ARTIST / TITLE" (UTF-8) of each song passed over as a duplicate.
-  std::vector<std::string> duplicates;
-  size_t leftPending = 0;  // songs that stayed pending (failed, no room, cancelled)
-};
 
 }  // namespace jukepak

@@ -125,10 +125,7 @@ Result MoveTrackCluster(PlayerVolume& volume, uint32_t cluster, uint32_t limit,
   if (!r.ok()) return r;
 
   if (first) {
-    {
-      std::lock_guard<std::mutex> lock(model.pendingMutex);
-      user.cd->record.setStartCluster(user.slot, to);
-    }
+    user.cd->record.setStartCluster(user.slot, to);
     r = device.Write(user.cd->sector, 1, user.cd->record.data());
   } else {
     model.fat.set(user.previous, to);

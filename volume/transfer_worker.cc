@@ -12,7 +12,7 @@ TransferWorker::~TransferWorker() { Stop(); }
 
 void TransferWorker::Signal(Job job) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     signalled_[size_t(job)] = true;
   }
   wake_.notify_one();
@@ -20,31 +20,32 @@ void TransferWorker::Signal(Job job) {
 
 void TransferWorker::Stop() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     stop_requested_ = true;
   }
   wake_.notify_one();
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
+bool TransferWorker::TakeNextJob(size_t* job) {
+  MutexLock lock(&mutex_);
+  while (!stop_requested_ &&
+         std::find(signalled_.begin(), signalled_.end(), true) == signalled_.end()) {
+    mutex_.Await(wake_);
+  }
+  if (stop_requested_) return false;
+  // Like a wait on several events: the lowest signalled index wins, and
+  // taking it resets it.
+  *job = 0;
+  while (!signalled_[*job]) ++*job;
+  signalled_[*job] = false;
+  return true;
+}
+
 void TransferWorker::Run() {
-  for (;;) {
-    size_t job = 0;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] {
-        return stop_requested_ ||
-               std::find(signalled_.begin(), signalled_.end(), true) != signalled_.end();
-      });
-      if (stop_requested_) return;
-      // Like a wait on several events: the lowest signalled index wins, and
-      // taking it resets it.
-      while (!signalled_[job]) ++job;
-      signalled_[job] = false;
-      job_running_.store(true);
-    }
+  size_t job = 0;
+  while (TakeNextJob(&job)) {
     if (jobs_[job]) jobs_[job]();
-    job_running_.store(false);
   }
 }
 

@@ -6,17 +6,14 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
 
-namespace jukepak {
+#include "base/mutex.h"
+#include "volume/job.h"
 
-// kTask: a reading job of the front end's own (PlayerVolume::SignalTask).
-enum class Job : int { kSync = 0, kMount = 1, kInit = 2, kTask = 3 };
-inline constexpr size_t kJobKinds = 4;
+namespace jukepak {
 
 class TransferWorker {
  public:
@@ -30,26 +27,25 @@ class TransferWorker {
   TransferWorker& operator=(const TransferWorker&) = delete;
 
   // Sets the job's event. Any thread.
-  void Signal(Job job);
+  void Signal(Job job) EXCLUDES(mutex_);
 
   // Asks the worker to end and waits for it: a job in hand runs to its end
   // first (ask a sync to cancel before, to make that quick). No job starts
-  // after the stop request, even one whose event is set.
-  void Stop();
-
-  // True from the moment the worker takes a job until the job has returned,
-  // including the job's last calls to its front end.
-  bool JobRunning() const { return job_running_.load(); }
+  // after the stop request, even one whose event is set. The jobs never wait
+  // for the thread that calls this, so it may be any thread but the worker.
+  void Stop() EXCLUDES(mutex_);
 
  private:
-  void Run();
+  void Run() EXCLUDES(mutex_);
+  // The signalled job to run next, taking its event; false once a stop is
+  // asked for.
+  bool TakeNextJob(size_t* job) EXCLUDES(mutex_);
 
   JobTable jobs_;
-  std::mutex mutex_;
+  Mutex mutex_;
   std::condition_variable wake_;
-  std::array<bool, kJobKinds> signalled_{};
-  bool stop_requested_ = false;
-  std::atomic<bool> job_running_{false};
+  std::array<bool, kJobKinds> signalled_ GUARDED_BY(mutex_){};
+  bool stop_requested_ GUARDED_BY(mutex_) = false;
   std::thread thread_;
 };
 

@@ -58,18 +58,10 @@ Result CheckSlot(const CdNode& cd, uint32_t slot) {
 
 uint32_t TrackCount(const CdNode& cd) { return uint32_t(cd.tracks.size()); }
 
-void RelabelTracks(PlayerVolume& volume, const CdNode& cd) {
-  const std::string artist = cd.record.artist();
-  for (const auto& track : cd.tracks) {
-    volume.reporter().SetItemLabel(Tree::kPlayer, track->treeItem,
-                                   TrackLabel(track->record, artist));
-  }
-}
-
 // Takes every track whose start cluster is `first` out of the CD's record and
-// list, with its tree item. Each removed slot is looked at again, so two
-// neighbouring entries of the same cluster both go.
-void RemoveTracksStartingAt(PlayerVolume& volume, CdNode* cd, uint32_t first) {
+// list. Each removed slot is looked at again, so two neighbouring entries of
+// the same cluster both go.
+void RemoveTracksStartingAt(CdNode* cd, uint32_t first) {
   uint32_t count = TrackCount(*cd);
   for (uint32_t i = 0; i < count;) {
     if (cd->tracks[i]->firstCluster != first) {
@@ -77,7 +69,6 @@ void RemoveTracksStartingAt(PlayerVolume& volume, CdNode* cd, uint32_t first) {
       continue;
     }
     cd->record.RemoveStartCluster(i, count);
-    volume.reporter().DeleteItem(Tree::kPlayer, cd->tracks[i]->treeItem);
     cd->tracks.erase(cd->tracks.begin() + i);
     --count;
   }
@@ -127,14 +118,19 @@ Result CheckCdRun(const VolumeModel& model) {
   return Result::Ok();
 }
 
+// The edits themselves; the public functions below check that an edit may
+// run and send the directory after it.
+Result DeleteTrackEdit(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left);
+Result DeleteCdEdit(PlayerVolume& volume, CdNode* cd);
+
 // Deletes the track and, when none is left, the CD. *cd_gone tells whether
 // the CD went.
 Result DeleteTrackAndEmptyCd(PlayerVolume& volume, CdNode* cd, TrackNode* track, bool* cd_gone) {
   *cd_gone = false;
   uint32_t left = 0;
-  Result r = DeleteTrack(volume, cd, track, &left);
+  Result r = DeleteTrackEdit(volume, cd, track, &left);
   if (!r.ok() || left > 0) return r;
-  r = DeleteCd(volume, cd);
+  r = DeleteCdEdit(volume, cd);
   *cd_gone = r.ok();
   return r;
 }
@@ -163,7 +159,9 @@ Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track) {
                                 track.record.data());
 }
 
-Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left) {
+namespace {
+
+Result DeleteTrackEdit(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
   r = CheckCd(volume, cd);
@@ -172,9 +170,8 @@ Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t*
 
   VolumeModel& model = volume.model();
   const uint32_t first = track->firstCluster;
-  RemoveTracksStartingAt(volume, cd, first);  // releases `track`
+  RemoveTracksStartingAt(cd, first);  // releases `track`
   *tracks_left = TrackCount(*cd);
-  volume.reporter().RedrawTree(Tree::kPlayer);
 
   // The record goes first, so the disk never lists a track whose clusters
   // are free.
@@ -195,7 +192,7 @@ Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t*
   return Result::Ok();
 }
 
-Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
+Result DeleteCdEdit(PlayerVolume& volume, CdNode* cd) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
   r = CheckCd(volume, cd);
@@ -207,13 +204,11 @@ Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
 
   const uint32_t old_limit = AllocatableClusterLimit(model.header);
   const int index = IndexOfCd(model, cd);
-  volume.reporter().DeleteItem(Tree::kPlayer, cd->treeItem);
   model.playerCds.erase(model.playerCds.begin() + index);  // releases `cd`
   for (int k = index - 1; k >= 0; --k) model.playerCds[size_t(k)]->sector += 1;
   model.header.setCdCount(model.header.cdCount() - 1);
   // A volume without CDs keeps its CD run at 0.
   model.header.setCdStart(model.header.cdCount() != 0 ? model.header.cdStart() + 1 : 0);
-  volume.reporter().RedrawTree(Tree::kPlayer);
 
   // The CD area may have shrunk past clusters the allocator could not reach.
   if (model.nextFreeCluster >= old_limit) {
@@ -233,7 +228,7 @@ Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
   return Result::Ok();
 }
 
-Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot) {
+Result DeletePlayerTrackEdit(PlayerVolume& volume, CdNode* cd, uint32_t slot) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
   r = CheckCd(volume, cd);
@@ -244,12 +239,12 @@ Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot) {
   return DeleteTrackAndEmptyCd(volume, cd, cd->tracks[slot].get(), &cd_gone);
 }
 
-Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd) {
+Result DeletePlayerCdEdit(PlayerVolume& volume, CdNode* cd) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
   r = CheckCd(volume, cd);
   if (!r.ok()) return r;
-  if (cd->tracks.empty()) return DeleteCd(volume, cd);
+  if (cd->tracks.empty()) return DeleteCdEdit(volume, cd);
   // Every pass removes at least one track, and the CD goes with the last.
   for (;;) {
     bool cd_gone = false;
@@ -258,7 +253,7 @@ Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd) {
   }
 }
 
-Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
+Result RenameCdEdit(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
                 std::string_view album_utf8) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
@@ -266,15 +261,12 @@ Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
   if (!r.ok()) return r;
   cd->record.setArtist(PlayerFieldFromUtf8(artist_utf8));
   cd->record.setAlbum(PlayerFieldFromUtf8(album_utf8));
-  volume.reporter().SetItemLabel(Tree::kPlayer, cd->treeItem, CdLabel(cd->record));
-  RelabelTracks(volume, *cd);
-  volume.reporter().RedrawTree(Tree::kPlayer);
   r = WriteCdRecord(volume, *cd);
   if (!r.ok()) return volume.ReportDriverFailure("Could not rename the CD", r);
   return Result::Ok();
 }
 
-Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_view artist_utf8,
+Result RenameTrackEdit(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_view artist_utf8,
                    std::string_view title_utf8) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
@@ -290,15 +282,12 @@ Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_
   }
   track.record.setArtist(PlayerFieldFromUtf8(artist_utf8));
   track.record.setTitle(PlayerFieldFromUtf8(title_utf8));
-  volume.reporter().SetItemLabel(Tree::kPlayer, track.treeItem,
-                                 TrackLabel(track.record, cd->record.artist()));
-  volume.reporter().RedrawTree(Tree::kPlayer);
   r = WriteTrackRecord(volume, track);
   if (!r.ok()) return volume.ReportDriverFailure("Could not rename the track", r);
   return Result::Ok();
 }
 
-Result MoveTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
+Result MoveTrackEdit(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
                  uint32_t position) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
@@ -327,9 +316,6 @@ Result MoveTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* ta
   target->tracks.insert(target->tracks.begin() + position, std::move(node));
   target->record.setTrackCount(uint8_t(TrackCount(*target)));
 
-  if (!same) FillPlayerCdTracks(volume, target);
-  FillPlayerCdTracks(volume, source);
-
   // Target first: a cut between the writes lists the track twice, never nowhere.
   if (!same) {
     r = WriteCdRecord(volume, *target);
@@ -340,12 +326,7 @@ Result MoveTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* ta
   return Result::Ok();
 }
 
-Result DropTrackOntoTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
-                          uint32_t onto) {
-  return MoveTrack(volume, source, from, target, onto);
-}
-
-Result DropTrackOntoCd(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target) {
+Result DropTrackOntoCdEdit(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target) {
   Result r = EditAllowed(volume);
   if (!r.ok()) return r;
   r = CheckCd(volume, source);
@@ -354,18 +335,77 @@ Result DropTrackOntoCd(PlayerVolume& volume, CdNode* source, uint32_t from, CdNo
   if (!r.ok()) return r;
   r = CheckSlot(*source, from);
   if (!r.ok() || source == target) return r;
-  return MoveTrack(volume, source, from, target, TrackCount(*target));
+  return MoveTrackEdit(volume, source, from, target, TrackCount(*target));
 }
 
-void FillPlayerCdTracks(PlayerVolume& volume, CdNode* cd) {
-  VolumeReporter& reporter = volume.reporter();
-  reporter.DeleteChildren(Tree::kPlayer, cd->treeItem);
-  const std::string artist = cd->record.artist();
-  for (const auto& track : cd->tracks) {
-    track->treeItem = reporter.InsertTrackItem(Tree::kPlayer, cd->treeItem,
-                                               TrackLabel(track->record, artist), track.get());
+// Runs an edit over the directory and sends the directory afterwards,
+// whatever the edit's result: a failed write leaves the model changed. An
+// edit that may not run now changes nothing and sends nothing (a job may own
+// the directory).
+template <typename Edit>
+Result Published(PlayerVolume& volume, Edit edit) {
+  Result r = EditAllowed(volume);
+  if (!r.ok()) return r;
+  r = edit();
+  volume.PublishDirectory();
+  return r;
+}
+
+}  // namespace
+
+Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t* tracks_left) {
+  return Published(volume, [&] { return DeleteTrackEdit(volume, cd, track, tracks_left); });
+}
+
+Result DeleteCd(PlayerVolume& volume, CdNode* cd) {
+  return Published(volume, [&] { return DeleteCdEdit(volume, cd); });
+}
+
+Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot) {
+  return Published(volume, [&] { return DeletePlayerTrackEdit(volume, cd, slot); });
+}
+
+Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd) {
+  return Published(volume, [&] { return DeletePlayerCdEdit(volume, cd); });
+}
+
+Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
+                std::string_view album_utf8) {
+  return Published(volume, [&] { return RenameCdEdit(volume, cd, artist_utf8, album_utf8); });
+}
+
+Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_view artist_utf8,
+                   std::string_view title_utf8) {
+  return Published(volume,
+                   [&] { return RenameTrackEdit(volume, cd, slot, artist_utf8, title_utf8); });
+}
+
+Result MoveTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
+                 uint32_t position) {
+  return Published(volume, [&] { return MoveTrackEdit(volume, source, from, target, position); });
+}
+
+Result DropTrackOntoTrack(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target,
+                          uint32_t onto) {
+  return Published(volume, [&] { return MoveTrackEdit(volume, source, from, target, onto); });
+}
+
+Result DropTrackOntoCd(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target) {
+  return Published(volume, [&] { return DropTrackOntoCdEdit(volume, source, from, target); });
+}
+
+CdNode* FindPlayerCd(PlayerVolume& volume, uint64_t cd_id) {
+  for (const auto& cd : volume.model().playerCds) {
+    if (cd_id != 0 && cd->id == cd_id) return cd.get();
   }
-  reporter.RedrawTree(Tree::kPlayer);
+  return nullptr;
+}
+
+int FindPlayerTrack(const CdNode& cd, uint64_t track_id) {
+  for (size_t slot = 0; slot < cd.tracks.size(); ++slot) {
+    if (track_id != 0 && cd.tracks[slot]->id == track_id) return int(slot);
+  }
+  return -1;
 }
 
 }  // namespace jukepak

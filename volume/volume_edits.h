@@ -1,8 +1,8 @@
 // Edits of the player's directory: deleting tracks and CDs, renaming them and
 // moving a track within a CD or to another one. Each edit changes the
-// in-memory model, keeps the player tree (Tree::kPlayer) in step through the
-// volume's reporter and writes the records it changed at once, so that the
-// model stays what a fresh mount of the disk would read.
+// in-memory model, writes the records it changed at once, so that the model
+// stays what a fresh mount of the disk would read, and then sends the
+// directory (PlayerDirectoryChanged).
 //
 // Threads: the front end's thread, while the volume is mounted (deviceState
 // kReady) and no job runs (busyState kIdle). Otherwise an edit changes
@@ -16,8 +16,8 @@
 // lack, and nothing more runs over it until the volume is mounted again.
 //
 // Nodes: CdNode and TrackNode pointers must belong to the volume's player
-// list. An edit that removes a node releases it and deletes its tree item;
-// the pointer is dangling afterwards.
+// list (FindPlayerCd finds them by the ids a front end shows). An edit that
+// removes a node releases it; the pointer is dangling afterwards.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +41,8 @@ Result WriteCdRecord(PlayerVolume& volume, const CdNode& cd);
 Result WriteTrackRecord(PlayerVolume& volume, const TrackNode& track);
 
 // Removes `track` from `cd`: every start-cluster slot of the record that
-// names the track's first cluster goes (with the tracks it stands for and
-// their tree items), the record is written, then the track's chain is freed
+// names the track's first cluster goes (with the tracks it stands for), the
+// record is written, then the track's chain is freed
 // in the FAT and the dirty FAT sectors are flushed. The chain walk stops at an
 // end-of-chain entry, a free entry, an entry at or above audioClusters or
 // after audioClusters steps; it frees only what it walked, and nothing while
@@ -53,8 +53,7 @@ Result DeleteTrack(PlayerVolume& volume, CdNode* cd, TrackNode* track, uint32_t*
 
 // Removes a CD that holds no track (kInvalidArgument otherwise): every record
 // below it in the CD area moves up one sector, nearest first, then the header
-// is written with cdStart one higher and cdCount one lower. The CD's tree item
-// goes. With the last CD gone cdStart stays one above its last value.
+// is written with cdStart one higher and cdCount one lower. With the last CD gone cdStart stays one above its last value.
 Result DeleteCd(PlayerVolume& volume, CdNode* cd);
 
 // Deletes track `slot` of `cd`; when it was the CD's last track, the CD goes
@@ -65,12 +64,12 @@ Result DeletePlayerTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot);
 Result DeletePlayerCd(PlayerVolume& volume, CdNode* cd);
 
 // New artist and album of a CD (UTF-8; stored as the player's text, 47 characters,
-// empty allowed). Relabels the CD item and every track item, since the track
-// labels compare with the CD's artist, then writes the CD record.
+// empty allowed); the tracks' labels change with it, since they compare with
+// the CD's artist. Writes the CD record.
 Result RenameCd(PlayerVolume& volume, CdNode* cd, std::string_view artist_utf8,
                 std::string_view album_utf8);
-// New artist and title of track `slot` of `cd`, as RenameCd; relabels its
-// item and writes its track record.
+// New artist and title of track `slot` of `cd`, as RenameCd; writes its
+// track record.
 Result RenameTrack(PlayerVolume& volume, CdNode* cd, uint32_t slot, std::string_view artist_utf8,
                    std::string_view title_utf8);
 
@@ -95,7 +94,9 @@ Result DropTrackOntoTrack(PlayerVolume& volume, CdNode* source, uint32_t from, C
 // the track goes last.
 Result DropTrackOntoCd(PlayerVolume& volume, CdNode* source, uint32_t from, CdNode* target);
 
-// Rebuilds the track items of a player CD from its track list.
-void FillPlayerCdTracks(PlayerVolume& volume, CdNode* cd);
+// The player CD with node id `cd_id`, or nullptr. While no job runs.
+CdNode* FindPlayerCd(PlayerVolume& volume, uint64_t cd_id);
+// The slot of the track with node id `track_id` in `cd`, or -1.
+int FindPlayerTrack(const CdNode& cd, uint64_t track_id);
 
 }  // namespace jukepak

@@ -93,7 +93,7 @@ struct CopyWindow {
     if (!QTest::qWaitFor([&] { return app->volume().deviceState() == DeviceState::kReady; })) {
       qFatal("the volume never mounted");
     }
-    window->WaitUntilIdle();
+    if (!testing::WaitForIdleWindow(*window)) qFatal("the mount never ended");
     copy()->setFolderChooser([this](QWidget*, const QString& offered) {
       offers << offered;
       return folder.path();
@@ -111,7 +111,7 @@ struct CopyWindow {
     const size_t before = boxes.shown.size();
     copy()->action()->trigger();
     if (!QTest::qWaitFor([&] { return boxes.shown.size() > before; }, 10000)) return "no message";
-    window->WaitUntilIdle();
+    if (!testing::WaitForIdleWindow(*window)) return "the copy never ended";
     return boxes.shown.back().text;
   }
 
@@ -176,7 +176,7 @@ class CopyToPcTest : public QObject {
     w.copy()->progress()->findChild<QPushButton*>()->click();
     go = true;
     QTRY_VERIFY(w.boxes.shown.size() > before);
-    w.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*w.window));
     const QString message = w.boxes.shown.back().text;
     QVERIFY2(message.contains("Copied 1 song to") && message.contains("cancelled; 2 songs not"),
              qPrintable(message));

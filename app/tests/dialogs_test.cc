@@ -182,23 +182,32 @@ class DialogsTest : public QObject {
     QCOMPARE(dialog.artist(), QString("Artist"));
   }
 
-  void theProgressWindowFollowsTheFeed() {
+  void theProgressWindowFollowsTheSync() {
     bool cancelled = false;
     DlgCopyProgress progress([&] { cancelled = true; });
     progress.show();
-    progress.beginAll(4);
+    progress.Start();
+    jukepak::SyncProgress p;
+    p.cd = 1, p.cds = 4, p.track = 1, p.tracks = 4, p.song = 1, p.songs = 12;
+    p.title = "First", p.cluster = 2, p.clusters = 3;
+    progress.ShowProgress(p);
     QCOMPARE(progress.listBar()->maximum(), 400);
-    progress.beginCd(4);
-    progress.beginTrack("First", 3);
-    progress.trackPosition(2);
     QCOMPARE(progress.songBar()->value(), 2);
-    progress.beginTrack("Second", 100000);  // more clusters than 16 bits hold
+    p.track = 2, p.song = 3, p.title = "Second", p.cluster = 0, p.clusters = 100000;
+    progress.ShowProgress(p);  // more clusters than 16 bits hold
     QCOMPARE(progress.listBar()->value(), 25);
     QCOMPARE(progress.songLabel()->text(), QString("Second"));
     QCOMPARE(progress.songBar()->maximum(), 100000);
+    QCOMPARE(progress.countLabel()->text(), QString("Song 3 of 12"));
     progress.reject();  // Cancel
     QVERIFY(cancelled);
     QVERIFY(!progress.isVisible());
+  }
+
+  void theRateAndTheTimeLeftComeFromTheBytes() {
+    QCOMPARE(DlgCopyProgress::RateText(0, 1000, 1.0), QString());  // nothing written yet
+    QCOMPARE(DlgCopyProgress::RateText(3'000'000, 12'000'000, 2.0), QString("1.5 MB/s, 0:06 left"));
+    QCOMPARE(DlgCopyProgress::RateText(1'000'000, 151'000'000, 1.0), QString("1.0 MB/s, 2:30 left"));
   }
 
   void importOffersOnlyTheMp3Source() {

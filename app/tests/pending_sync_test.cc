@@ -18,9 +18,11 @@
 #include "app/dlg_copy_progress.h"
 #include "app/songlift_app.h"
 #include "app/songlift_dlg.h"
+#include "driver/bind_module.h"
 #include "frontend/bind_player.h"
 #include "frontend/qsettings_store.h"
 #include "frontend/undo_choice.h"
+#include "testing/scripted_device.h"
 #include "undo/file_undo_store.h"
 #include "undo/undo_restore.h"
 #include "window_test_support.h"
@@ -30,6 +32,9 @@ using frontend::MessageBoxes;
 using frontend::Options;
 using jukepak::BusyState;
 using jukepak::DeviceState;
+using jukepak::testing::DeviceCall;
+using jukepak::testing::Op;
+using jukepak::testing::ScriptedDevice;
 
 namespace {
 
@@ -74,7 +79,7 @@ struct Ready {
     window->initializeButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
     QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
-    window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*window));
     folder = QDir(testing::IsolateUserFolders()).filePath("songs");
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
@@ -84,10 +89,33 @@ struct Ready {
     app->volume().UnbindDriver();
   }
   QTreeWidget* pending() const { return window->pendingTree(); }
+  // The player again, through a device the test can hold the worker at.
+  ScriptedDevice* Gate() {
+    qputenv("JUKEPAK_IMAGE", image.toLocal8Bit());  // the folders' isolation forgot it
+    const std::string path = testing::BuiltModule("diskimage.dld").toStdString();
+    if (!jukepak::BindModule(path, jukepak::RequiredEntries::kDevice, &module).ok()) {
+      qFatal("cannot bind the module");
+    }
+    auto scripted = std::make_unique<ScriptedDevice>(module.get());
+    ScriptedDevice* gate = scripted.get();
+    if (!app->volume().BindDevice(std::move(scripted)).ok()) qFatal("cannot open the module");
+    window->RequestMount();
+    if (!testing::WaitForIdleWindow(*window)) qFatal("no mount");
+    return gate;
+  }
+  // `count` more writes pass; the ones after wait until the device is released.
+  static void HoldAfterWrites(ScriptedDevice* device, int count) {
+    device->ClearCalls();
+    device->BeforeEach([device, count](const DeviceCall& call) -> std::optional<jukepak::Result> {
+      if (call.op == Op::kWrite && call.number == uint64_t(count)) device->Hold(Op::kWrite);
+      return std::nullopt;
+    });
+  }
   QString Song(const QString& name) const { return folder + "/" + name; }
 
   QString image;
   QString folder;
+  std::unique_ptr<jukepak::DriverDevice> module;  // behind Gate()'s device; outlives the app
   std::unique_ptr<SongliftApp> app;
   CSongliftDlg* window = nullptr;
 };
@@ -169,13 +197,13 @@ class PendingSyncTest : public QObject {
              QString("quiet.wav  (~0.03 Mb, estimated)"));
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.window->playerTree()->topLevelItem(0)->child(0)->text(0), QString("quiet.wav"));
     // The same song again is not written twice.
     r.window->DropPaths({r.Song("quiet.wav")});
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.window->playerTree()->topLevelItem(0)->childCount(), 1);
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QVERIFY(r.window->statusLabel()->text().contains("already on the player"));
@@ -202,7 +230,7 @@ class PendingSyncTest : public QObject {
       r.window->DropPaths({r.Song("big.mp3")});
       r.window->syncButton()->click();
       QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-      r.window->WaitUntilIdle();
+      QVERIFY(testing::WaitForIdleWindow(*r.window));
     }
     QCOMPARE(boxes.shown.size(), size_t(0));
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
@@ -217,7 +245,7 @@ class PendingSyncTest : public QObject {
     r.window->syncButton()->click();
     QVERIFY(r.window->copyProgress()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QTRY_VERIFY(!r.window->copyProgress()->isVisible());
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QTreeWidget* player = r.window->playerTree();
@@ -230,44 +258,48 @@ class PendingSyncTest : public QObject {
 
   void cancelStopsTheSyncAndLeavesTheSongPending() {
     Ready r;
-    WriteSong(r.Song("long.mp3"), 2 * 1024 * 1024);
+    ScriptedDevice* gate = r.Gate();
+    WriteSong(r.Song("long.mp3"), 3 * 1024 * 1024);
     r.window->DropPaths({r.Song("long.mp3")});
-    DlgCopyProgress* progress = r.window->copyProgress();
-    // Cancel as soon as the first cluster after the record is reported.
-    QMetaObject::Connection once = connect(progress->songBar(), &QProgressBar::valueChanged,
-                                           progress, [progress](int value) {
-                                             if (value > 0) progress->reject();
-                                           });
+    // The song's first piece of audio goes out; the worker waits at the next.
+    Ready::HoldAfterWrites(gate, 1);
     r.window->syncButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
-    disconnect(once);
+    QTRY_VERIFY_WITH_TIMEOUT(gate->holding(), 20000);
+    QTRY_VERIFY(r.window->copyProgress()->songBar()->value() > 0);  // the progress reached it
+    r.window->copyProgress()->reject();  // Cancel
+    gate->Release();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.pending()->topLevelItemCount(), 1);  // still pending
     QCOMPARE(r.window->playerTree()->topLevelItem(0), nullptr);
+    QVERIFY(!r.window->copyProgress()->isVisible());
     // The next sync runs to its end.
     r.window->syncButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QCOMPARE(r.window->playerTree()->topLevelItemCount(), 1);
   }
 
-  void closingDuringASyncAsksThenCancelsAndWaits() {
+  void closingDuringASyncAsksThenCancelsAndClosesAtItsEnd() {
     Ready r;
+    ScriptedDevice* gate = r.Gate();
     WriteSong(r.Song("long.mp3"), 3 * 1024 * 1024);
     r.window->DropPaths({r.Song("long.mp3")});
     testing::ScriptedBoxes boxes;
     boxes.AnswerNext(MessageBoxes::Answer::kNo);
+    Ready::HoldAfterWrites(gate, 1);
     r.window->syncButton()->click();
-    // The worker waits on its first call into the window, so the sync is
-    // still running when the window is asked to close.
+    QTRY_VERIFY_WITH_TIMEOUT(gate->holding(), 20000);  // the sync is surely running
     r.window->close();  // No: the window stays
     QVERIFY(r.window->isVisible());
     QCOMPARE(r.app->volume().busyState(), BusyState::kSync);
     QCOMPARE(boxes.shown.back().caption, QString("Songlift"));
-    r.window->close();  // Yes: cancel after the cluster in hand, wait for the job, close
+    r.window->close();  // Yes: cancel after the cluster in hand; the window waits for the job
+    QVERIFY(r.window->isVisible());
+    QVERIFY(r.app->volume().CancelRequested());
+    gate->Release();  // the window thread never waited: the worker ends on its own
+    QTRY_VERIFY_WITH_TIMEOUT(!r.window->isVisible(), 20000);
     QCOMPARE(r.app->volume().busyState(), BusyState::kIdle);
-    QVERIFY(!r.window->isVisible());
+    QCOMPARE(r.pending()->topLevelItemCount(), 1);
   }
 
   void pendingEntriesAreDeletedWithOrWithoutConfirmation() {
@@ -310,7 +342,7 @@ class PendingSyncTest : public QObject {
     r.window->DropPaths({r.Song("a.mp3")});
     r.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(r.app->volume().busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     // A leftover chain on the disk: a used cluster no track starts at.
     jukepak::PlayerVolume& volume = r.app->volume();
     volume.model().fat.set(700, 0x00FFFFFE);
@@ -325,7 +357,7 @@ class PendingSyncTest : public QObject {
     r.window->checkButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(volume.deviceState(), DeviceState::kReady, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(volume.busyState(), BusyState::kIdle, 20000);
-    r.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
     QTRY_VERIFY(boxes.shown.size() >= 3);
     QVERIFY(boxes.shown[1].text.contains("8KB in damaged files/lost chains"));
     QVERIFY(boxes.shown[2].text.contains("Repairs complete"));

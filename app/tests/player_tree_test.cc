@@ -60,7 +60,7 @@ struct PlayerWindow {
     if (!QTest::qWaitForWindowExposed(window)) qFatal("the window never showed");
     QTRY_VERIFY_WITH_TIMEOUT(app->volume().deviceState() == DeviceState::kReady, 10000);
     QTRY_VERIFY(app->volume().busyState() == BusyState::kIdle);
-    window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*window));
     tree()->expandAll();  // tracks must be on screen to be dragged and dropped on
   }
   ~PlayerWindow() {
@@ -92,7 +92,7 @@ struct PlayerWindow {
   QStringList RemountedTitles(int cd_index) {
     jukepak::QuietReporter reporter;
     jukepak::PlayerVolume fresh(&reporter);
-    window->WaitUntilIdle();
+    (void)testing::WaitForIdleWindow(*window);
     app->volume().UnbindDriver();  // the image is locked while bound
     QStringList titles;
     if (frontend::BindPlayerModule(fresh, testing::BuiltModule("diskimage.dld").toStdString()).ok() &&
@@ -423,7 +423,7 @@ class PlayerTreeTest : public QObject {
     w.window->initializeButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(w.app->volume().deviceState(), DeviceState::kReady, 10000);
     QTRY_COMPARE(w.app->volume().busyState(), BusyState::kIdle);
-    w.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*w.window));
     QCOMPARE(w.tree()->topLevelItemCount(), 0);
     const QStringList files = QDir(frontend::UndoFolder()).entryList(QDir::Files);
     QCOMPARE(files.size(), qsizetype(1));

@@ -54,7 +54,7 @@ struct Running {
     window = app.Start();
     window->show();
     QTRY_VERIFY_WITH_TIMEOUT(app.volume().busyState() == BusyState::kIdle, 10000);
-    window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*window));
   }
   ~Running() {
     window->close();
@@ -71,7 +71,7 @@ void InitializeThroughTheWindow(Running& run, testing::ScriptedBoxes& boxes) {
   run.window->initializeButton()->click();
   QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
   QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
-  run.window->WaitUntilIdle();
+  QVERIFY(testing::WaitForIdleWindow(*run.window));
 }
 
 // Chooses the module at `path` in the Driver dialog, as a user does.
@@ -89,7 +89,7 @@ void ChooseDriver(Running& run, const QString& path) {
   run.window->driverButton()->click();
   QVERIFY2(listed, qPrintable(path + " is not in the Driver dialog"));
   QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
-  run.window->WaitUntilIdle();
+  QVERIFY(testing::WaitForIdleWindow(*run.window));
 }
 
 }  // namespace
@@ -188,7 +188,7 @@ class SongliftWindowTest : public QObject {
     run.window->initializeButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().deviceState(), DeviceState::kReady, 10000);
     QTRY_COMPARE(run.app.volume().busyState(), BusyState::kIdle);
-    run.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*run.window));
     QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
     QVERIFY(Same(EnabledOf(*run.window), {true, true, true, true, true, true, true}));
     QCOMPARE(run.window->playerTree()->topLevelItemCount(), 0);
@@ -273,12 +273,12 @@ class SongliftWindowTest : public QObject {
     DlgCopyProgress* progress = run.window->copyProgress();
     run.window->syncButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
-    run.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*run.window));
     QTRY_VERIFY(!progress->isVisible());
     QCOMPARE(run.window->statusLabel()->text(), QString("Ready"));
     run.window->syncButton()->click();  // a second sync reuses the same window
     QTRY_COMPARE_WITH_TIMEOUT(run.app.volume().busyState(), BusyState::kIdle, 10000);
-    run.window->WaitUntilIdle();
+    QVERIFY(testing::WaitForIdleWindow(*run.window));
     QCOMPARE(run.window->copyProgress(), progress);
   }
 

@@ -1,6 +1,14 @@
 #include "window_test_support.h"
 
+#include <QTest>
+
+#include "app/songlift_dlg.h"
+
 namespace songlift::testing {
+
+bool WaitForIdleWindow(const CSongliftDlg& window, int limit_ms) {
+  return QTest::qWaitFor([&window] { return !window.working(); }, limit_ms);
+}
 
 frontend::MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString& caption,
                                          const QString& text, Buttons buttons) {

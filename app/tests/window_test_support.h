@@ -9,12 +9,21 @@
 #include "frontend/message_boxes.h"
 #include "frontend/testing/window_testing.h"
 
+namespace songlift {
+class CSongliftDlg;
+}
+
 namespace songlift::testing {
 
 using frontend::testing::BuiltModule;
 using frontend::testing::HandleNextDialog;
 using frontend::testing::IsolateUserFolders;
 using frontend::testing::MakeImage;
+
+// Serves the window's events until its job (and a repair behind it) has
+// ended and the window has taken the job's last event; false when that takes
+// longer than `limit_ms`.
+bool WaitForIdleWindow(const CSongliftDlg& window, int limit_ms = 20000);
 
 // Records every box and answers from a script (default: OK, Yes, or No
 // where the box's default button is No; a check box keeps its state).

@@ -46,6 +46,23 @@ class WindowCallerTest : public QObject {
     QVERIFY(ran);
   }
 
+  // Events: the sender never waits; queued ones run at the loop's next turn
+  // or when the window thread asks for them at once.
+  void aDeliveredCallRunsAtOnceHereAndQueuedFromAWorker() {
+    WindowCaller caller;
+    std::vector<int> order;  // window thread only
+    caller.Deliver([&] { order.push_back(1); });
+    QCOMPARE(order, std::vector<int>{1});
+    std::thread worker([&] {
+      caller.Deliver([&] { order.push_back(2); });
+      caller.Deliver([&] { order.push_back(3); });
+    });
+    worker.join();  // the worker did not wait for its calls
+    QCOMPARE(order, std::vector<int>{1});
+    caller.RunPending();
+    QCOMPARE(order, (std::vector<int>{1, 2, 3}));
+  }
+
   void postedAndWaitedCallsRunInTheOrderHandedOver() {
     WindowCaller caller;
     std::vector<int> order;  // window thread only

@@ -276,8 +276,8 @@ class VolmendWindowTest : public QObject {
     session.Start();
     QVERIFY(QTest::qWaitFor([&] { return gated.holding(); }, kWaitMs));  // inside the header read
     session.dialog().reject();  // the user closes the window
-    // The worker finishes its read, then reports the drive (a blocking call
-    // the waiting window thread must serve) and stops at its first stop check.
+    // The worker finishes its read, then reports the drive (handed to the
+    // waiting window thread) and stops at its first stop check.
     std::thread release([&] {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       gated.Release();

@@ -50,9 +50,14 @@ std::string DescribeModel(const VolumeModel& model) {
                      "+" + std::to_string(h.audioClusters()) + " cds " +
                      std::to_string(h.cdStart()) + "+" + std::to_string(h.cdCount()) + " bytes " +
                      Hex(Fnv1a(h.data(), format::kHeaderSize)) + "\n";
+  uint32_t download_kb = 0;
+  {
+    MutexLock lock(&model.pendingMutex);
+    download_kb = model.downloadKilobytes;
+  }
   text += "nextFree " + std::to_string(model.nextFreeCluster) + " freeKB " +
-          std::to_string(model.freeKilobytes) + " downloadKB " +
-          std::to_string(model.downloadKilobytes) + "\n";
+          std::to_string(model.freeKilobytes) + " downloadKB " + std::to_string(download_kb) +
+          "\n";
   for (const auto& cd : model.playerCds) {
     text += "cd " + std::to_string(cd->sector) + " '" + cd->record.artist() + "' '" +
             cd->record.album() + "' tracks " + std::to_string(cd->record.trackCount()) + " " +

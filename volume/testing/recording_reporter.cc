@@ -1,191 +1,159 @@
 #include "volume/testing/recording_reporter.h"
 
-#include <algorithm>
-
 namespace jukepak::testing {
 
 void RecordingReporter::ShowStatus(std::string_view text) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   statuses_.emplace_back(text);
 }
 
 void RecordingReporter::DeviceStateChanged(DeviceState state) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   device_states_.push_back(state);
 }
 
 void RecordingReporter::BusyStateChanged(BusyState state) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     busy_states_.push_back(state);
     if (state == BusyState::kIdle) ++idle_reports_;
   }
   changed_.notify_all();
 }
 
-TreeItem RecordingReporter::InsertCdItem(Tree tree, std::string_view label, CdNode* cd,
-                                         bool first) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  TreeState& s = state(tree);
-  const TreeItem item = ++next_item_;
-  s.items[item] = Item{std::string(label), cd, kNoTreeItem, {}};
-  if (first) {
-    s.top.insert(s.top.begin(), item);
-  } else {
-    s.top.push_back(item);
-  }
-  return item;
+void RecordingReporter::PlayerDirectoryChanged(const DirectorySnapshot& directory) {
+  MutexLock lock(&mutex_);
+  if (directory.sequence > directory_.sequence) directory_ = directory;
 }
 
-TreeItem RecordingReporter::InsertTrackItem(Tree tree, TreeItem cd_item, std::string_view label,
-                                            TrackNode* track) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  TreeState& s = state(tree);
-  auto parent = s.items.find(cd_item);
-  if (parent == s.items.end()) return kNoTreeItem;
-  const TreeItem item = ++next_item_;
-  parent->second.children.push_back(item);
-  s.items[item] = Item{std::string(label), track, cd_item, {}};
-  return item;
+void RecordingReporter::PendingListChanged(const PendingSnapshot& pending) {
+  MutexLock lock(&mutex_);
+  // Two threads send it while a sync runs: the newer one stands.
+  if (pending.sequence > pending_.sequence) pending_ = pending;
 }
 
-void RecordingReporter::SetItemLabel(Tree tree, TreeItem item, std::string_view label) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = state(tree).items.find(item);
-  if (found != state(tree).items.end()) found->second.label = std::string(label);
+void RecordingReporter::SyncProgressed(const SyncProgress& progress) {
+  MutexLock lock(&mutex_);
+  progress_.push_back(progress);
 }
 
-void RecordingReporter::EraseLocked(TreeState& s, TreeItem item) {
-  auto found = s.items.find(item);
-  if (found == s.items.end()) return;
-  const std::vector<TreeItem> children = found->second.children;
-  for (TreeItem child : children) EraseLocked(s, child);
-  const TreeItem parent = found->second.parent;
-  if (parent == kNoTreeItem) {
-    s.top.erase(std::remove(s.top.begin(), s.top.end(), item), s.top.end());
-  } else if (auto p = s.items.find(parent); p != s.items.end()) {
-    auto& siblings = p->second.children;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), item), siblings.end());
-  }
-  s.items.erase(item);
+void RecordingReporter::JobEnded(const JobSummary& summary) {
+  MutexLock lock(&mutex_);
+  jobs_.push_back(summary);
 }
 
-void RecordingReporter::DeleteItem(Tree tree, TreeItem item) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  EraseLocked(state(tree), item);
-}
-
-void RecordingReporter::DeleteChildren(Tree tree, TreeItem item) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  TreeState& s = state(tree);
-  auto found = s.items.find(item);
-  if (found == s.items.end()) return;
-  const std::vector<TreeItem> children = found->second.children;
-  for (TreeItem child : children) EraseLocked(s, child);
-}
-
-void RecordingReporter::ClearTree(Tree tree) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state(tree) = TreeState{};
-}
-
-void RecordingReporter::RedrawTree(Tree tree) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  ++state(tree).redraws;
-}
-
-void RecordingReporter::BeginAll(int pending_cds) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  progress_.push_back("beginAll " + std::to_string(pending_cds));
-}
-
-void RecordingReporter::BeginCd(int tracks) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  progress_.push_back("beginCd " + std::to_string(tracks));
-}
-
-void RecordingReporter::BeginTrack(std::string_view title, uint32_t clusters) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  progress_.push_back("track " + std::string(title) + " " + std::to_string(clusters));
-}
-
-void RecordingReporter::TrackPosition(uint32_t cluster_index) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  progress_.push_back("pos " + std::to_string(cluster_index));
-}
-
-void RecordingReporter::EndAll() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  progress_.push_back("endAll");
+const std::vector<CdView>& RecordingReporter::Cds(Tree tree) const {
+  return tree == Tree::kPlayer ? directory_.cds : pending_.cds;
 }
 
 std::string RecordingReporter::TreeText(Tree tree) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const TreeState& s = state(tree);
+  MutexLock lock(&mutex_);
   std::string text;
-  for (TreeItem top : s.top) {
-    const Item& cd = s.items.at(top);
+  for (const CdView& cd : Cds(tree)) {
     text += cd.label + "\n";
-    for (TreeItem child : cd.children) text += "  " + s.items.at(child).label + "\n";
+    for (const TrackView& track : cd.tracks) text += "  " + track.label + "\n";
   }
   return text;
 }
 
 std::vector<std::string> RecordingReporter::TopLabels(Tree tree) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   std::vector<std::string> labels;
-  for (TreeItem top : state(tree).top) labels.push_back(state(tree).items.at(top).label);
+  for (const CdView& cd : Cds(tree)) labels.push_back(cd.label);
   return labels;
 }
 
-std::vector<std::string> RecordingReporter::ChildLabels(Tree tree, TreeItem item) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+std::vector<std::string> RecordingReporter::ChildLabels(Tree tree, uint64_t cd_id) const {
+  MutexLock lock(&mutex_);
   std::vector<std::string> labels;
-  auto found = state(tree).items.find(item);
-  if (found == state(tree).items.end()) return labels;
-  for (TreeItem child : found->second.children) labels.push_back(state(tree).items.at(child).label);
+  for (const CdView& cd : Cds(tree)) {
+    if (cd.id != cd_id) continue;
+    for (const TrackView& track : cd.tracks) labels.push_back(track.label);
+  }
   return labels;
 }
 
-std::string RecordingReporter::Label(Tree tree, TreeItem item) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = state(tree).items.find(item);
-  return found == state(tree).items.end() ? std::string() : found->second.label;
+std::string RecordingReporter::Label(Tree tree, uint64_t id) const {
+  MutexLock lock(&mutex_);
+  for (const CdView& cd : Cds(tree)) {
+    if (cd.id == id) return cd.label;
+    for (const TrackView& track : cd.tracks) {
+      if (track.id == id) return track.label;
+    }
+  }
+  return std::string();
 }
 
-bool RecordingReporter::HasItem(Tree tree, TreeItem item) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return state(tree).items.count(item) != 0;
+bool RecordingReporter::HasItem(Tree tree, uint64_t id) const {
+  MutexLock lock(&mutex_);
+  for (const CdView& cd : Cds(tree)) {
+    if (cd.id == id) return true;
+    for (const TrackView& track : cd.tracks) {
+      if (track.id == id) return true;
+    }
+  }
+  return false;
+}
+
+DirectorySnapshot RecordingReporter::directory() const {
+  MutexLock lock(&mutex_);
+  return directory_;
+}
+
+PendingSnapshot RecordingReporter::pending() const {
+  MutexLock lock(&mutex_);
+  return pending_;
 }
 
 std::vector<std::string> RecordingReporter::statuses() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return statuses_;
 }
 
 std::string RecordingReporter::lastStatus() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return statuses_.empty() ? std::string() : statuses_.back();
 }
 
 std::vector<DeviceState> RecordingReporter::deviceStates() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return device_states_;
 }
 
 std::vector<BusyState> RecordingReporter::busyStates() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return busy_states_;
 }
 
 std::vector<std::string> RecordingReporter::progress() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
+  std::vector<std::string> lines;
+  for (const SyncProgress& p : progress_) {
+    lines.push_back("cd " + std::to_string(p.cd) + "/" + std::to_string(p.cds) + " track " +
+                    std::to_string(p.track) + "/" + std::to_string(p.tracks) + " song " +
+                    std::to_string(p.song) + "/" + std::to_string(p.songs) + " " + p.title + " " +
+                    std::to_string(p.cluster) + "/" + std::to_string(p.clusters));
+  }
+  return lines;
+}
+
+std::vector<SyncProgress> RecordingReporter::progressEvents() const {
+  MutexLock lock(&mutex_);
   return progress_;
 }
 
+std::vector<JobSummary> RecordingReporter::jobs() const {
+  MutexLock lock(&mutex_);
+  return jobs_;
+}
+
 bool RecordingReporter::WaitForIdleReports(size_t count, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return idle_reports_ >= count; });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(&mutex_);
+  while (idle_reports_ < count) {
+    if (!mutex_.AwaitUntil(changed_, deadline)) return idle_reports_ >= count;
+  }
+  return true;
 }
 
 }  // namespace jukepak::testing

@@ -1,84 +1,71 @@
-// RecordingReporter: a VolumeReporter for tests. It keeps both trees as the
-// window would show them, every status text, every state change and the
-// progress feed, and lets a test wait until a job running on the worker has
-// ended. Thread-safe: the worker calls it while the test thread reads it.
+// RecordingReporter: a VolumeReporter for tests. It keeps the newest snapshot
+// of each list as the window would show it, every status text, every state
+// change, the progress and the ends of the jobs, and lets a test wait until
+// a job running on the worker has ended. Thread-safe: the worker reports
+// while the test thread reads.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/mutex.h"
 #include "volume/volume_reporter.h"
 
 namespace jukepak::testing {
 
+// Which list a question is about.
+enum class Tree { kPending, kPlayer };
+
 class RecordingReporter : public VolumeReporter {
  public:
-  struct Item {
-    std::string label;
-    void* node = nullptr;  // the CdNode or TrackNode it shows
-    TreeItem parent = kNoTreeItem;
-    std::vector<TreeItem> children;
-  };
-
   void ShowStatus(std::string_view text) override;
   void DeviceStateChanged(DeviceState state) override;
   void BusyStateChanged(BusyState state) override;
-  TreeItem InsertCdItem(Tree tree, std::string_view label, CdNode* cd, bool first) override;
-  TreeItem InsertTrackItem(Tree tree, TreeItem cd_item, std::string_view label,
-                           TrackNode* track) override;
-  void SetItemLabel(Tree tree, TreeItem item, std::string_view label) override;
-  void DeleteItem(Tree tree, TreeItem item) override;
-  void DeleteChildren(Tree tree, TreeItem item) override;
-  void ClearTree(Tree tree) override;
-  void RedrawTree(Tree tree) override;
-  void BeginAll(int pending_cds) override;
-  void BeginCd(int tracks) override;
-  void BeginTrack(std::string_view title, uint32_t clusters) override;
-  void TrackPosition(uint32_t cluster_index) override;
-  void EndAll() override;
+  void PlayerDirectoryChanged(const DirectorySnapshot& directory) override;
+  void PendingListChanged(const PendingSnapshot& pending) override;
+  void SyncProgressed(const SyncProgress& progress) override;
+  void JobEnded(const JobSummary& summary) override;
 
-  // The tree as text: one line per item, tracks indented by two spaces.
+  // The list as text: one line per CD label, its tracks indented by two spaces.
   std::string TreeText(Tree tree) const;
-  // Labels of the top-level items, in order.
+  // Labels of the CDs, in order.
   std::vector<std::string> TopLabels(Tree tree) const;
-  std::vector<std::string> ChildLabels(Tree tree, TreeItem item) const;
-  std::string Label(Tree tree, TreeItem item) const;
-  bool HasItem(Tree tree, TreeItem item) const;
+  // Labels of the tracks of the CD with id `cd_id`.
+  std::vector<std::string> ChildLabels(Tree tree, uint64_t cd_id) const;
+  // The label of the CD or track with id `id`; empty when the list has none.
+  std::string Label(Tree tree, uint64_t id) const;
+  bool HasItem(Tree tree, uint64_t id) const;
+  DirectorySnapshot directory() const;
+  PendingSnapshot pending() const;
 
   std::vector<std::string> statuses() const;
   std::string lastStatus() const;
   std::vector<DeviceState> deviceStates() const;
   std::vector<BusyState> busyStates() const;
-  // The progress feed as lines such as "beginAll 2", "track Title 3", "pos 1".
+  // The progress as lines "cd C/Cs track T/Ts song S/Ss TITLE K/N", K the
+  // clusters written of the track's N.
   std::vector<std::string> progress() const;
+  std::vector<SyncProgress> progressEvents() const;
+  std::vector<JobSummary> jobs() const;
 
   // Waits until busyState has been reported idle `count` times in all.
   bool WaitForIdleReports(size_t count, std::chrono::milliseconds timeout);
 
  private:
-  struct TreeState {
-    std::map<TreeItem, Item> items;
-    std::vector<TreeItem> top;
-    int redraws = 0;
-  };
-  TreeState& state(Tree tree) { return tree == Tree::kPlayer ? player_ : pending_; }
-  const TreeState& state(Tree tree) const { return tree == Tree::kPlayer ? player_ : pending_; }
-  void EraseLocked(TreeState& s, TreeItem item);
+  const std::vector<CdView>& Cds(Tree tree) const REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
+  mutable Mutex mutex_;
   std::condition_variable changed_;
-  TreeState player_;
-  TreeState pending_;
-  TreeItem next_item_ = 0;
-  std::vector<std::string> statuses_;
-  std::vector<DeviceState> device_states_;
-  std::vector<BusyState> busy_states_;
-  size_t idle_reports_ = 0;
-  std::vector<std::string> progress_;
+  DirectorySnapshot directory_ GUARDED_BY(mutex_);
+  PendingSnapshot pending_ GUARDED_BY(mutex_);
+  std::vector<std::string> statuses_ GUARDED_BY(mutex_);
+  std::vector<DeviceState> device_states_ GUARDED_BY(mutex_);
+  std::vector<BusyState> busy_states_ GUARDED_BY(mutex_);
+  size_t idle_reports_ GUARDED_BY(mutex_) = 0;
+  std::vector<SyncProgress> progress_ GUARDED_BY(mutex_);
+  std::vector<JobSummary> jobs_ GUARDED_BY(mutex_);
 };
 
 }  // namespace jukepak::testing

@@ -24,6 +24,7 @@ namespace {
 
 using testing::FaultDevice;
 using testing::FaultPlan;
+using testing::Tree;
 using testing::RecordingReporter;
 using testing::Share;
 

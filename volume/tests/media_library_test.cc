@@ -36,6 +36,8 @@
 namespace jukepak {
 namespace {
 
+using testing::Tree;
+
 using testing::AuditVolume;
 using testing::MountedVolume;
 using testing::TempDir;

@@ -20,6 +20,8 @@
 namespace jukepak {
 namespace {
 
+using testing::Tree;
+
 using testing::AddCd;
 using testing::RecordingReporter;
 using testing::Share;

@@ -23,6 +23,8 @@
 namespace jukepak {
 namespace {
 
+using testing::Tree;
+
 using testing::Append;
 using testing::MountedVolume;
 using testing::TaggedMp3;
@@ -37,7 +39,7 @@ class PendingListTest : public ::testing::Test {
 
   PlayerVolume& volume() { return player_.volume(); }
   testing::RecordingReporter& reporter() { return player_.reporter(); }
-  std::vector<std::unique_ptr<CdNode>>& pending() { return volume().model().pendingCds; }
+  std::vector<std::unique_ptr<CdNode>>& pending() { return volume().model().TEST_pendingCds(); }
 
   std::string Tagged(const std::string& name, const std::string& title, const std::string& artist,
                      const std::string& album, int track) {
@@ -58,6 +60,7 @@ class PendingListTest : public ::testing::Test {
     cd->record.setArtist(artist);
     cd->record.setTrackCount(tracks);
     volume().model().playerCds.push_back(std::move(cd));
+    volume().PublishDirectory();  // as whatever changes the directory does
   }
 
   TempDir dir_;
@@ -79,7 +82,7 @@ TEST_F(PendingListTest, TaggedFileBecomesASongOfItsAlbum) {
   EXPECT_EQ(song.tagTrackNumber, 2);
   EXPECT_EQ(song.record.size(), std::filesystem::file_size(path) - 128);
   EXPECT_EQ(Tree(), "Artist / Album\n  Song A\n");
-  EXPECT_EQ(volume().model().downloadKilobytes,
+  EXPECT_EQ(reporter().pending().downloadKilobytes,
             SongKilobytes(song.record.size()) + CdAreaGrowthKilobytes(0, 1));
 }
 
@@ -211,7 +214,7 @@ TEST_F(PendingListTest, UntaggedTitlesAreTheFileNameShortenedKeepingTheExtension
   EXPECT_EQ(songs[0]->record.title(), std::string(43, 'n') + ".mp3");
   EXPECT_EQ(songs[1]->record.title(), "Bj\xF6rk EUR live.mp3");  // Latin-1; the euro sign is not
   EXPECT_EQ(songs[1]->record.artist(), "Unknown");
-  EXPECT_EQ(reporter().ChildLabels(Tree::kPending, pending()[0]->treeItem)[1],
+  EXPECT_EQ(reporter().ChildLabels(Tree::kPending, pending()[0]->id)[1],
             "Bj\xC3\xB6rk EUR live.mp3");
 }
 
@@ -238,12 +241,12 @@ TEST_F(PendingListTest, RemovingSongsAndCds) {
   ASSERT_TRUE(AddFile(volume(), Tagged("2.mp3", "Two", "A", "B", 2), std::nullopt).ok());
   ASSERT_TRUE(AddFile(volume(), Tagged("3.mp3", "Three", "C", "D", 0), std::nullopt).ok());
   CdNode* ab = pending()[1].get();
-  const TreeItem one = ab->pendingTracks[0]->treeItem;
-  const TreeItem two = ab->pendingTracks[1]->treeItem;
+  const uint64_t one = ab->pendingTracks[0]->id;
+  const uint64_t two = ab->pendingTracks[1]->id;
 
   volume().SetBusyState(BusyState::kSync);
   EXPECT_EQ(RemovePendingSong(volume(), one).code(), ResultCode::kBusy);
-  EXPECT_EQ(RemovePendingCd(volume(), pending()[0]->treeItem).code(), ResultCode::kBusy);
+  EXPECT_EQ(RemovePendingCd(volume(), pending()[0]->id).code(), ResultCode::kBusy);
   volume().SetBusyState(BusyState::kIdle);
 
   ASSERT_TRUE(RemovePendingSong(volume(), one).ok());
@@ -253,7 +256,7 @@ TEST_F(PendingListTest, RemovingSongsAndCds) {
   EXPECT_EQ(Tree(), "C / D\n  Three\n");
   ASSERT_EQ(pending().size(), 1u);
   EXPECT_EQ(RemovePendingSong(volume(), two).code(), ResultCode::kNotFound);
-  ASSERT_TRUE(RemovePendingCd(volume(), pending()[0]->treeItem).ok());
+  ASSERT_TRUE(RemovePendingCd(volume(), pending()[0]->id).ok());
   EXPECT_EQ(Tree(), "");
   EXPECT_TRUE(pending().empty());
   EXPECT_EQ(volume().EstimateDownloadKilobytes(), 0u);
@@ -267,19 +270,19 @@ TEST_F(PendingListTest, RenamingACdRelabelsItsSongsAndRenamingASongOnlyItself) {
   ASSERT_EQ(Tree(), "A / B\n  One\n  Three\nX / B\n  Two\n");
 
   // Under the CD's new artist its songs by "A" show their artist.
-  ASSERT_TRUE(RenamePendingCd(volume(), ab->treeItem, "New", "Caf\u00e9").ok());
+  ASSERT_TRUE(RenamePendingCd(volume(), ab->id, "New", "Caf\u00e9").ok());
   EXPECT_EQ(ab->record.album(), "Caf\xE9");
   EXPECT_EQ(Tree(), "New / Caf\u00e9\n  A / One\n  A / Three\nX / B\n  Two\n");
-  ASSERT_TRUE(RenamePendingSong(volume(), ab->pendingTracks[1]->treeItem, "New", "3").ok());
+  ASSERT_TRUE(RenamePendingSong(volume(), ab->pendingTracks[1]->id, "New", "3").ok());
   EXPECT_EQ(Tree(), "New / Caf\u00e9\n  A / One\n  3\nX / B\n  Two\n");
 
   std::string artist, title;
-  ASSERT_TRUE(PendingTexts(volume(), ab->pendingTracks[1]->treeItem, &artist, &title));
+  ASSERT_TRUE(PendingTexts(volume(), ab->pendingTracks[1]->id, &artist, &title));
   EXPECT_EQ(artist + "|" + title, "New|3");
-  EXPECT_EQ(RenamePendingCd(volume(), ab->pendingTracks[0]->treeItem, "a", "b").code(),
+  EXPECT_EQ(RenamePendingCd(volume(), ab->pendingTracks[0]->id, "a", "b").code(),
             ResultCode::kNotFound);
   volume().SetBusyState(BusyState::kSync);
-  EXPECT_EQ(RenamePendingSong(volume(), ab->pendingTracks[0]->treeItem, "a", "b").code(),
+  EXPECT_EQ(RenamePendingSong(volume(), ab->pendingTracks[0]->id, "a", "b").code(),
             ResultCode::kBusy);
 }
 
@@ -291,7 +294,7 @@ TEST_F(PendingListTest, MovingSongsWithinAndBetweenCds) {
   ASSERT_TRUE(AddFile(volume(), Tagged("x.mp3", "X", "C", "D", 0), std::nullopt).ok());
   CdNode* ab = pending()[1].get();
   CdNode* cd = pending()[0].get();
-  auto item = [&](CdNode* of, size_t slot) { return of->pendingTracks[slot]->treeItem; };
+  auto item = [&](CdNode* of, size_t slot) { return of->pendingTracks[slot]->id; };
 
   ASSERT_TRUE(DropPendingSong(volume(), item(ab, 0), item(ab, 2)).ok());  // onto a later song
   EXPECT_EQ(Tree(), "A / B\n  S2\n  S3\n  S1\nC / D\n  X\n");
@@ -299,9 +302,9 @@ TEST_F(PendingListTest, MovingSongsWithinAndBetweenCds) {
   EXPECT_EQ(Tree(), "A / B\n  S1\n  S2\n  S3\nC / D\n  X\n");
   ASSERT_TRUE(DropPendingSong(volume(), item(ab, 1), item(cd, 0)).ok());  // before a song there
   EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\nC / D\n  A / S2\n  X\n");
-  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 1), ab->treeItem).ok());  // onto a CD: last
+  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 1), ab->id).ok());  // onto a CD: last
   EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\n  C / X\nC / D\n  A / S2\n");
-  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 0), ab->treeItem).ok());  // empties its CD
+  ASSERT_TRUE(DropPendingSong(volume(), item(cd, 0), ab->id).ok());  // empties its CD
   EXPECT_EQ(Tree(), "A / B\n  S1\n  S3\n  C / X\n  S2\n");
   EXPECT_EQ(pending().size(), 1u);
 }
@@ -314,15 +317,15 @@ TEST_F(PendingListTest, MoveLimitCountsThePlayersTracksOfTheTargetAlbum) {
   CdNode* ab = pending()[1].get();
   CdNode* cd = pending()[0].get();
 
-  ASSERT_TRUE(DropPendingSong(volume(), cd->pendingTracks[0]->treeItem, ab->treeItem).ok());
-  const Result full = DropPendingSong(volume(), cd->pendingTracks[0]->treeItem, ab->treeItem);
+  ASSERT_TRUE(DropPendingSong(volume(), cd->pendingTracks[0]->id, ab->id).ok());
+  const Result full = DropPendingSong(volume(), cd->pendingTracks[0]->id, ab->id);
   EXPECT_EQ(full.code(), ResultCode::kLimit);
   EXPECT_EQ(full.message(), "No more tracks allowed on this CD");
   EXPECT_EQ(ab->pendingTracks.size(), 2u);
   EXPECT_EQ(cd->pendingTracks.size(), 1u);
   // Within the full CD songs still change places.
   EXPECT_TRUE(
-      DropPendingSong(volume(), ab->pendingTracks[0]->treeItem, ab->pendingTracks[1]->treeItem)
+      DropPendingSong(volume(), ab->pendingTracks[0]->id, ab->pendingTracks[1]->id)
           .ok());
 }
 
@@ -343,11 +346,11 @@ TEST_F(PendingListTest, RenameLimitCountsTheSongsOfTheNewAlbum) {
 
   // Two songs would bring the player's 98 of "A / B" to 100: allowed; a
   // third would not fit.
-  ASSERT_TRUE(RenamePendingCd(volume(), cd->treeItem, "A", "B").ok());
-  const Result full = RenamePendingCd(volume(), ef->treeItem, "A", "B");
+  ASSERT_TRUE(RenamePendingCd(volume(), cd->id, "A", "B").ok());
+  const Result full = RenamePendingCd(volume(), ef->id, "A", "B");
   EXPECT_EQ(full.code(), ResultCode::kLimit);
   EXPECT_EQ(ef->record.artist() + "/" + ef->record.album(), "E/F");
-  EXPECT_TRUE(RenamePendingCd(volume(), cd->treeItem, "A", "B").ok());  // its own key: no change
+  EXPECT_TRUE(RenamePendingCd(volume(), cd->id, "A", "B").ok());  // its own key: no change
 }
 
 // Songs whose tags and audio the test states through the stand-ins.
@@ -464,7 +467,7 @@ TEST_F(PendingTagsTest, OtherFormatsShowAnEstimateThatFollowsTheBitrate) {
   volume().SetSyncOptions(options);
   EXPECT_EQ(song.record.size(), EstimatedMp3Bytes(60, 320));
   EXPECT_EQ(Tree(), "A / B\n  Long  (~2.29 Mb, estimated)\n");
-  EXPECT_EQ(volume().model().downloadKilobytes,
+  EXPECT_EQ(reporter().pending().downloadKilobytes,
             SongKilobytes(song.record.size()) + CdAreaGrowthKilobytes(0, 1));
 }
 

@@ -35,8 +35,9 @@ class SpaceTest : public ::testing::Test {
       track->record.setSize(size);
       cd->pendingTracks.push_back(std::move(track));
     }
-    std::lock_guard<std::mutex> lock(volume_.model().pendingMutex);
-    volume_.model().pendingCds.insert(volume_.model().pendingCds.begin(), std::move(cd));
+    VolumeModel& model = volume_.model();
+    MutexLock lock(&model.pendingMutex);
+    model.pendingCds.insert(model.pendingCds.begin(), std::move(cd));
   }
 
   MemoryDevice disk_;
@@ -84,7 +85,8 @@ TEST_F(SpaceTest, TheEstimateRoundsEachSongAsTheSyncAllocates) {
   AddPendingCd({6144, 7168, 14337});  // 1 + 2 + 3 clusters
   // 48 KB of songs and one cluster for the first CD record.
   EXPECT_EQ(volume_.EstimateDownloadKilobytes(), 48u + 8u);
-  EXPECT_EQ(volume_.model().downloadKilobytes, 56u);
+  volume_.PublishPending();
+  EXPECT_EQ(reporter_.pending().downloadKilobytes, 56u);
 }
 
 TEST_F(SpaceTest, TheCdAreaCostsOneClusterPerSixteenRecords) {

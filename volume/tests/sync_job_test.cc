@@ -32,6 +32,8 @@
 namespace jukepak {
 namespace {
 
+using testing::Tree;
+
 using testing::Append;
 using testing::DeviceCall;
 using testing::Op;
@@ -61,7 +63,7 @@ struct Player {
   Result Sync() { return volume.RunJobNow(Job::kSync); }
   size_t PendingSongs() {
     size_t n = 0;
-    for (const auto& cd : volume.model().pendingCds) n += cd->pendingTracks.size();
+    for (const auto& cd : volume.model().TEST_pendingCds()) n += cd->pendingTracks.size();
     return n;
   }
 
@@ -126,7 +128,7 @@ TEST(SyncJob, WritesEveryPendingCdAsAFreshMountReadsIt) {
   ASSERT_TRUE(p.Sync().ok());
 
   EXPECT_EQ(p.volume.FreeKilobytes(), free_before - estimate);  // every CD is new
-  EXPECT_TRUE(p.volume.model().pendingCds.empty());
+  EXPECT_TRUE(p.volume.model().TEST_pendingCds().empty());
   EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "");
   const std::string player_tree = "Band / Album\n  First\n  Second\nUnknown / New CD\n  b1.mp3\n";
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), player_tree);
@@ -250,7 +252,7 @@ TEST(SyncJob, ASongStoppedMidFileLeavesNoReaderNoOpenFileAndNoneOfItsClustersInU
     EXPECT_EQ(ThreadsOfThisProcess(), threads);  // the reader is joined
     EXPECT_FALSE(OpenInThisProcess(long_song));
     ASSERT_EQ(p.PendingSongs(), c.pending);
-    EXPECT_EQ(p.volume.model().pendingCds[0]->pendingTracks[0]->sourcePath, long_song);
+    EXPECT_EQ(p.volume.model().TEST_pendingCds()[0]->pendingTracks[0]->sourcePath, long_song);
     const Audit audit = AuditVolume(p.disk);
     ExpectSound(audit);
     EXPECT_EQ(TracksOnDisk(audit), 2 - c.pending);
@@ -272,9 +274,20 @@ TEST(SyncJob, EachRunOfClustersIsOneWriteAndTheRecordFollowsTheAudio) {
   p.volume.model().fat.set(c + 2, format::kFatEndOfChain);
   p.device->ClearCalls();
   ASSERT_TRUE(p.Sync().ok());
+  const uint32_t free_before = p.reporter.progressEvents().front().freeKilobytes;
   EXPECT_EQ(p.reporter.progress(),
-            (std::vector<std::string>{"beginAll 1", "beginCd 2", "track X 5", "pos 1", "pos 4",
-                                      "track Y 1", "endAll"}));
+            (std::vector<std::string>{"cd 1/1 track 1/2 song 1/2 X 0/5",
+                                      "cd 1/1 track 1/2 song 1/2 X 2/5",
+                                      "cd 1/1 track 1/2 song 1/2 X 5/5",
+                                      "cd 1/1 track 2/2 song 2/2 Y 0/1",
+                                      "cd 1/1 track 2/2 song 2/2 Y 1/1"}));
+  // The bytes and the free space follow the runs as they are written.
+  const std::vector<SyncProgress> events = p.reporter.progressEvents();
+  EXPECT_EQ(events[1].bytesWritten, 2 * 8192u - 1024);
+  EXPECT_EQ(events[2].freeKilobytes, free_before - 5 * 8);
+  EXPECT_EQ(events.back().bytesWritten, events.back().bytesTotal);
+  EXPECT_EQ(events.back().freeKilobytes, free_before - 6 * 8);
+  EXPECT_EQ(p.reporter.directory().freeKilobytes, free_before - 6 * 8);
   const VolumeHeader& h = p.volume.model().header;
   auto at = [&](uint32_t cluster) { return uint32_t(h.ClusterSector(cluster)); };
   const std::vector<std::pair<uint32_t, uint32_t>> x = {
@@ -288,10 +301,13 @@ TEST(SyncJob, EachRunOfClustersIsOneWriteAndTheRecordFollowsTheAudio) {
   EXPECT_EQ(*(y + 1), (std::pair<uint32_t, uint32_t>{at(c + 6), 2}));
 }
 
-TEST(SyncJob, EmptyListStillShowsAndEndsTheProgress) {
+TEST(SyncJob, EmptyListStillEndsTheJob) {
   Player p(2000);
   ASSERT_TRUE(p.Sync().ok());
-  EXPECT_EQ(p.reporter.progress(), (std::vector<std::string>{"endAll"}));
+  EXPECT_TRUE(p.reporter.progress().empty());
+  ASSERT_EQ(p.reporter.jobs().size(), 2u);  // the initialization, then the sync
+  EXPECT_EQ(p.reporter.jobs().back().job, Job::kSync);
+  EXPECT_TRUE(p.reporter.jobs().back().result.ok());
   EXPECT_EQ(p.reporter.lastStatus(), "Ready");
   EXPECT_EQ(p.volume.busyState(), BusyState::kIdle);
 }
@@ -305,7 +321,7 @@ TEST(SyncJob, SongsForAPlayerCdAreAppendedToIt) {
   ASSERT_TRUE(p.Add(dir / "1.mp3").ok());
   ASSERT_TRUE(p.Sync().ok());
   const uint32_t sector = p.volume.model().playerCds[0]->sector;
-  const TreeItem item = p.volume.model().playerCds[0]->treeItem;
+  const uint64_t item = p.volume.model().playerCds[0]->id;
   ASSERT_TRUE(p.Add(dir / "3.mp3").ok());  // a lower track number still comes after
   ASSERT_TRUE(p.Add(dir / "2.mp3").ok());  // same album, other artist: another CD
   const uint32_t free_before = p.volume.FreeKilobytes();
@@ -315,7 +331,7 @@ TEST(SyncJob, SongsForAPlayerCdAreAppendedToIt) {
   ASSERT_EQ(p.volume.model().playerCds.size(), 2u);
   const CdNode& ab = *p.volume.model().playerCds[1];
   EXPECT_EQ(ab.sector, sector);
-  EXPECT_EQ(ab.treeItem, item);
+  EXPECT_EQ(ab.id, item);
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "Guest / B\n  Two\nA / B\n  One\n  Three\n");
   const Audit audit = AuditVolume(p.disk);
   ExpectSound(audit);
@@ -363,6 +379,11 @@ TEST(SyncJob, CancelAtEveryWriteKeepsTheVolumeSoundAndTheNextSyncFinishes) {
     } else {
       EXPECT_EQ(r.code(), ResultCode::kCancelled) << k;
       EXPECT_EQ(p.reporter.lastStatus(), "Ready");
+      // The job's end carries its own account of the cancel.
+      const JobSummary end = p.reporter.jobs().back();
+      EXPECT_EQ(end.result.message(), r.message());
+      EXPECT_TRUE(end.sync.cancelled);
+      EXPECT_EQ(end.sync.leftPending, p.PendingSongs());
     }
     Remount fresh(p.disk);
     EXPECT_EQ(fresh.volume.model().playerCds.empty()
@@ -440,7 +461,7 @@ TEST(SyncJob, FullPlayerStopsBeforeTheTrackThatDoesNotFit) {
   EXPECT_EQ(r.message(), "The player is full.");
   EXPECT_EQ(p.reporter.lastStatus(), "The player is full.");
   EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  Big3\n");
-  EXPECT_TRUE(p.volume.model().pendingCds[0]->hasWork);
+  EXPECT_TRUE(p.volume.model().TEST_pendingCds()[0]->hasWork);
   const Audit audit = AuditVolume(p.disk);
   ExpectSound(audit);
   EXPECT_EQ(TracksOnDisk(audit), 2u);
@@ -449,7 +470,7 @@ TEST(SyncJob, FullPlayerStopsBeforeTheTrackThatDoesNotFit) {
   EXPECT_EQ(p.Sync().code(), ResultCode::kNoSpace);
   EXPECT_TRUE(p.disk.bytes() == before);
 
-  ASSERT_TRUE(RemovePendingCd(p.volume, p.volume.model().pendingCds[0]->treeItem).ok());
+  ASSERT_TRUE(RemovePendingCd(p.volume, p.volume.model().TEST_pendingCds()[0]->id).ok());
   WriteBytes(dir / "small.mp3", TaggedMp3(0.2, "Small", "A", "B", 9));
   ASSERT_TRUE(p.Add(dir / "small.mp3").ok());
   ASSERT_TRUE(p.Sync().ok());
@@ -477,8 +498,8 @@ TEST(SyncJob, ClustersTheNewCdRecordsNeedAreKeptFromTracks) {
     EXPECT_TRUE(p.disk.bytes() == before) << filler_clusters;
     EXPECT_EQ(p.volume.model().header.cdCount(), 1u);
     EXPECT_EQ(p.volume.model().playerCds.size(), 1u);
-    EXPECT_EQ(p.volume.model().pendingCds.size(), 16u);
-    for (const auto& cd : p.volume.model().pendingCds) EXPECT_TRUE(cd->hasWork);
+    EXPECT_EQ(p.volume.model().TEST_pendingCds().size(), 16u);
+    for (const auto& cd : p.volume.model().TEST_pendingCds()) EXPECT_TRUE(cd->hasWork);
     ExpectSound(AuditVolume(p.disk));
   }
 }
@@ -571,6 +592,14 @@ TEST(SyncJob, UnreadableSongStaysPendingWhileTheOthersAreWritten) {
   EXPECT_EQ(r.code(), ResultCode::kNotFound);
   EXPECT_NE(r.message().find("Could not open file! (" + songs[1] + ")"), std::string::npos);
   EXPECT_NE(r.message().find(std::string(kFileChanged) + " (" + songs[2] + ")"), std::string::npos);
+  const SyncSummary summary = p.reporter.jobs().back().sync;
+  EXPECT_EQ(summary.written, 1u);
+  EXPECT_EQ(summary.leftPending, 2u);
+  ASSERT_EQ(summary.failed.size(), 2u);
+  EXPECT_EQ(summary.failed[0].path, songs[1]);
+  EXPECT_EQ(summary.failed[0].reason, "Could not open file!");
+  EXPECT_EQ(summary.failed[1].path, songs[2]);
+  EXPECT_EQ(summary.failed[1].reason, kFileChanged);
   EXPECT_EQ(p.reporter.TreeText(Tree::kPending), "A / B\n  S2\n  S3\n");
   EXPECT_EQ(p.reporter.TreeText(Tree::kPlayer), "A / B\n  S1\n");
   Audit audit = AuditVolume(p.disk);
@@ -594,15 +623,18 @@ TEST(SyncJob, NoCdGetsMoreThan100Tracks) {
     ASSERT_TRUE(p.Add(path).ok());
   }
   ASSERT_TRUE(p.Sync().ok());
-  // Dropped while the directory was being read, three more songs could not
-  // be checked against the player's CD.
-  p.volume.SetBusyState(BusyState::kMount);
+  // Dropped while the directory was being read (a mount sends it empty
+  // first), three more songs could not be checked against the player's CD.
+  std::vector<std::unique_ptr<CdNode>> read_so_far;
+  read_so_far.swap(p.volume.model().playerCds);
+  p.volume.PublishDirectory();
   for (int i = 98; i < 101; ++i) {
     const std::string path = dir / (std::to_string(i) + ".mp3");
     WriteBytes(path, TaggedMp3(0.1, "t" + std::to_string(i), "A", "B", 0));
     ASSERT_TRUE(p.Add(path).ok());
   }
-  p.volume.SetBusyState(BusyState::kIdle);
+  read_so_far.swap(p.volume.model().playerCds);
+  p.volume.PublishDirectory();
   const Result r = p.Sync();
   EXPECT_EQ(r.code(), ResultCode::kLimit);
   EXPECT_EQ(r.message(), "No more tracks allowed on this CD");
@@ -638,7 +670,7 @@ TEST(SyncJob, SongsAddedDuringASyncWaitForTheNext) {
   EXPECT_TRUE(p.Add(songs[0]).ok());  // already pending in the CD being written: dropped
   EXPECT_TRUE(p.Add(dir / "other.mp3").ok());
   EXPECT_GT(p.volume.EstimateDownloadKilobytes(), 0u);
-  EXPECT_EQ(RemovePendingCd(p.volume, p.volume.model().pendingCds[0]->treeItem).code(),
+  EXPECT_EQ(RemovePendingCd(p.volume, p.volume.model().TEST_pendingCds()[0]->id).code(),
             ResultCode::kBusy);
   p.device->Release();
   ASSERT_TRUE(p.reporter.WaitForIdleReports(idle_count + 1, std::chrono::seconds(20)));
@@ -745,7 +777,7 @@ TEST(SyncJob, AConvertedSongThatTurnsOutTooLargeStaysPendingAsThePlayerIsFull) {
   EXPECT_EQ(p.reporter.lastStatus(), "The player is full.");
   EXPECT_TRUE(p.disk.bytes() == before);
   EXPECT_EQ(p.PendingSongs(), 1u);
-  EXPECT_TRUE(p.volume.model().pendingCds[0]->hasWork);
+  EXPECT_TRUE(p.volume.model().TEST_pendingCds()[0]->hasWork);
 }
 
 TEST(SyncJob, AFailedConversionLeavesOnlyThatSongPending) {
@@ -801,7 +833,7 @@ TEST(SyncJob, SongsAlreadyOnThePlayerArePassedOverUnlessDuplicatesAreAllowed) {
   WriteBytes(dir / "longer.mp3", TaggedMp3(2.0, "Mp3", "A", "B", 1));
   ASSERT_TRUE(p.Add(dir / "longer.mp3").ok());
   // Only the longer song needs room (its CD's record is there already).
-  const auto& pending = p.volume.model().pendingCds;
+  const auto& pending = p.volume.model().TEST_pendingCds();
   const auto longer = std::find_if(pending.begin(), pending.end(), [](const auto& cd) {
     return cd->pendingTracks.size() == 2;
   });

@@ -20,6 +20,8 @@
 namespace jukepak {
 namespace {
 
+using testing::Tree;
+
 using testing::BuildVolume;
 using testing::CdContent;
 using testing::DescribeModel;
@@ -138,7 +140,7 @@ TEST_F(EditsTest, DeletingTrackZeroShiftsTheStartsAndWritesTheRecordBeforeTheFat
   EXPECT_EQ(volume_.model().freeKilobytes, free_before + 8);
   EXPECT_FALSE(volume_.IsTrackStart(first));
   EXPECT_TRUE(Check().clean());
-  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, three->treeItem),
+  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, three->id),
             (std::vector<std::string>{"t2", "t3"}));
   ExpectSameAsRemount();
 }
@@ -170,7 +172,7 @@ TEST_F(EditsTest, EveryDeleteKeepsIsTrackStartAndTheCheckInAgreement) {
 
 TEST_F(EditsTest, TheOnlyTrackTakesItsCdAlongAndAZeroTrackCdAtTheBottomGoesAtOnce) {
   Build({Cd("Single", {"only"}), CdContent{"Band", "Empty", {}}, Cd("Stays", {"x"})});
-  const TreeItem single_item = cd(0)->treeItem;
+  const uint64_t single_item = cd(0)->id;
   ASSERT_TRUE(DeletePlayerTrack(volume_, cd(0), 0).ok());
   EXPECT_FALSE(reporter_.HasItem(Tree::kPlayer, single_item));
   ASSERT_EQ(volume_.model().playerCds.size(), 2u);
@@ -355,7 +357,7 @@ TEST_F(EditsTest, EveryDuplicateStartGoesAndAChainAnotherCdNamesIsKept) {
   ASSERT_TRUE(DeleteTrack(volume_, cd(0), cd(0)->tracks[0].get(), &left).ok());
   EXPECT_EQ(left, 1u);
   EXPECT_EQ(Titles(cd(0)), (std::vector<std::string>{"b"}));
-  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem), (std::vector<std::string>{"b"}));
+  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->id), (std::vector<std::string>{"b"}));
   EXPECT_TRUE(volume_.IsTrackStart(a));  // CD B still plays it
   EXPECT_NE(Fat(a), format::kFatFree);
   EXPECT_TRUE(Check().clean());
@@ -367,12 +369,12 @@ TEST_F(EditsTest, EveryDuplicateStartGoesAndAChainAnotherCdNamesIsKept) {
 TEST_F(EditsTest, RenamingACdRelabelsItsTracksAgainstTheNewArtist) {
   CdContent content{"Band", "Album", {Song("guest song", 3000, "Guest"), Song("own song", 3000)}};
   Build({content});
-  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem),
+  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->id),
             (std::vector<std::string>{"Guest / guest song", "own song"}));
   ASSERT_TRUE(RenameCd(volume_, cd(0), "Guest", "New Album").ok());
   EXPECT_EQ(Writes(), (std::vector<uint32_t>{cd(0)->sector}));
   EXPECT_EQ(reporter_.TopLabels(Tree::kPlayer), (std::vector<std::string>{"Guest / New Album"}));
-  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem),
+  EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, cd(0)->id),
             (std::vector<std::string>{"guest song", "Band / own song"}));
   ExpectSameAsRemount();
 }
@@ -392,7 +394,7 @@ TEST_F(EditsTest, RenamedTextsAreThePlayersTextCutTo47CharactersAndMayBeEmpty) {
   EXPECT_EQ(Writes(), (std::vector<uint32_t>{sector}));
   EXPECT_TRUE(std::equal(track.record.data(), track.record.data() + 512, disk_.sector(sector)));
   EXPECT_TRUE(std::equal(marks.begin(), marks.end(), disk_.sector(sector + 1)));
-  EXPECT_EQ(reporter_.Label(Tree::kPlayer, track.treeItem),
+  EXPECT_EQ(reporter_.Label(Tree::kPlayer, track.id),
             " / Caf\xC3\xA9 " + std::string(42, 'x'));
 
   ASSERT_TRUE(RenameCd(volume_, cd(0), "", "").ok());
@@ -423,7 +425,7 @@ TEST_F(EditsTest, DraggingWithinACdFollowsTheDropRule) {
     CdNode* four = cd(0);
     ASSERT_TRUE(DropTrackOntoTrack(volume_, four, cases[i].from, four, cases[i].onto).ok());
     EXPECT_EQ(Titles(four), cases[i].expected);
-    EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, four->treeItem), cases[i].expected);
+    EXPECT_EQ(reporter_.ChildLabels(Tree::kPlayer, four->id), cases[i].expected);
     for (size_t k = 0; k < four->tracks.size(); ++k) {
       EXPECT_EQ(four->record.startCluster(uint32_t(k)), four->tracks[k]->firstCluster);
     }
@@ -458,7 +460,7 @@ TEST_F(EditsTest, MovingTheLastTrackOutLeavesAnEmptyCdOnThePlayer) {
   ASSERT_TRUE(DropTrackOntoCd(volume_, cd(0), 0, cd(1)).ok());
   ASSERT_EQ(volume_.model().playerCds.size(), 2u);
   EXPECT_EQ(cd(0)->record.trackCount(), 0);
-  EXPECT_TRUE(reporter_.ChildLabels(Tree::kPlayer, cd(0)->treeItem).empty());
+  EXPECT_TRUE(reporter_.ChildLabels(Tree::kPlayer, cd(0)->id).empty());
   EXPECT_EQ(Titles(cd(1)), (std::vector<std::string>{"o", "solo"}));
   EXPECT_TRUE(Check().clean());
   ExpectSameAsRemount();
