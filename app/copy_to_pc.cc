@@ -23,6 +23,7 @@
 #include "app/songlift_app.h"
 #include "app/list_tree.h"
 #include "app/songlift_dlg.h"
+#include "app/sync_summary_text.h"
 #include "frontend/message_boxes.h"
 
 namespace songlift {
@@ -38,10 +39,6 @@ namespace {
 
 // Steps of the bar per song, so that a long song moves it too.
 constexpr int kSongSteps = 1000;
-
-QString Songs(size_t count) {
-  return count == 1 ? QString("1 song") : QString("%1 songs").arg(count);
-}
 
 QString FileList(const std::vector<std::string>& files) {
   QString text;
@@ -282,10 +279,10 @@ void CopyToPc::Finish(const Result& result, const CopySummary& summary) {
 QString CopyToPc::SummaryText(const Result& result, const CopySummary& summary,
                               const QString& folder) {
   QStringList parts;
-  parts << QString("Copied %1 to %2.").arg(Songs(summary.written.size()), folder);
+  parts << QString("Copied %1 to %2.").arg(SongCount(summary.written.size()), folder);
   if (summary.unchanged > 0) {
     parts << QString("Skipped %1 already there with the same content.")
-                 .arg(Songs(summary.unchanged));
+                 .arg(SongCount(summary.unchanged));
   }
   if (!summary.changedInFolder.empty()) {
     parts << QString("%1 in the folder differ from the player's songs and were left as they "
@@ -302,12 +299,12 @@ QString CopyToPc::SummaryText(const Result& result, const CopySummary& summary,
                   .arg(QString::fromStdString(failure.file), QString::fromStdString(failure.track),
                        QString::fromStdString(failure.error));
     }
-    parts << QString("%1 could not be copied:%2").arg(Songs(summary.failures.size()), list);
+    parts << QString("%1 could not be copied:%2").arg(SongCount(summary.failures.size()), list);
   }
   const size_t done = summary.written.size() + summary.unchanged + summary.failures.size();
   if (summary.cancelled) {
     parts << QString("The copy was cancelled; %1 not copied.")
-                 .arg(Songs(summary.tracks > done ? summary.tracks - done : 0));
+                 .arg(SongCount(summary.tracks > done ? summary.tracks - done : 0));
   } else if (!result.ok() && summary.failures.empty()) {
     parts << QString("The copy failed: %1").arg(QString::fromStdString(result.message()));
   }

@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -30,6 +32,7 @@
 #include "app/dlg_options.h"
 #include "app/list_tree.h"
 #include "app/songlift_app.h"
+#include "app/sync_summary_text.h"
 #include "app/tree_filter.h"
 #include "app/undo_switch_device.h"
 #include "app/volume_repair.h"
@@ -165,6 +168,15 @@ void CSongliftDlg::BuildLayout() {
 
   download_size_ = new QLabel("0", this);
   free_space_ = new QLabel("0", this);
+  // Everything the status line says, and each sync's end, stays here to be
+  // read again: the status line shows only the latest.
+  log_ = new QPlainTextEdit(this);
+  log_->setObjectName("log");
+  log_->setReadOnly(true);
+  log_->setMaximumBlockCount(2000);
+  log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  log_->setFixedHeight(log_->fontMetrics().lineSpacing() * 6 + 12);
+
   status_ = new QLabel("Status", this);
   status_->setFrameShape(QFrame::Panel);
   status_->setFrameShadow(QFrame::Sunken);
@@ -182,6 +194,7 @@ void CSongliftDlg::BuildLayout() {
   help->addAction("&About Songlift", this, &CSongliftDlg::OnAbout);
   layout->setMenuBar(menu_bar);
   layout->addLayout(columns, 1);
+  layout->addWidget(log_);
   layout->addLayout(sizes);
   layout->addWidget(status_);
   resize(760, 520);
@@ -285,7 +298,18 @@ void CSongliftDlg::RefreshSizeLabels() {
 
 // --- the engine's events ---------------------------------------------------
 
-void CSongliftDlg::ShowStatus(const QString& text) { status_->setText(text); }
+void CSongliftDlg::ShowStatus(const QString& text) {
+  status_->setText(text);
+  AppendLog(text);
+}
+
+void CSongliftDlg::AppendLog(const QString& text) {
+  for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
+    if (line == last_log_line_) continue;  // the status line repeats itself
+    log_->appendPlainText(line);
+    last_log_line_ = line;
+  }
+}
 
 void CSongliftDlg::OnDeviceState(DeviceState state) {
   shown_device_ = state;
@@ -319,7 +343,23 @@ void CSongliftDlg::ShowProgress(const jukepak::SyncProgress& progress) {
 }
 
 void CSongliftDlg::ShowJobEnd(const jukepak::JobSummary& summary) {
-  if (summary.job == Job::kSync && copy_progress_ != nullptr) copy_progress_->hide();
+  if (summary.job != Job::kSync) return;
+  if (copy_progress_ != nullptr) copy_progress_->hide();
+  const QString text = SyncSummaryText(summary);
+  AppendLog(text);
+  if (close_when_idle_) return;  // the window is about to close
+  if (sync_summary_ == nullptr) {
+    sync_summary_ = new QMessageBox(this);
+    sync_summary_->setWindowTitle("Sync Summary");
+    sync_summary_->setStandardButtons(QMessageBox::Ok);
+    sync_summary_->setModal(false);
+    // It tells, it does not ask: the main window keeps the keyboard.
+    sync_summary_->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
+  const bool trouble = !summary.result.ok() || !summary.sync.failed.empty();
+  sync_summary_->setIcon(trouble ? QMessageBox::Warning : QMessageBox::Information);
+  sync_summary_->setText(text);
+  sync_summary_->show();
 }
 
 DlgCopyProgress* CSongliftDlg::copyProgress() {
@@ -589,6 +629,7 @@ void CSongliftDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   size_timer_->stop();
+  if (sync_summary_ != nullptr) sync_summary_->hide();
   QDialog::closeEvent(event);
 }
 

@@ -27,6 +27,8 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
+class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -87,6 +89,8 @@ class CSongliftDlg : public QDialog {
   void ShowDirectory(const jukepak::DirectorySnapshot& directory);
   void ShowPending(const jukepak::PendingSnapshot& pending);
   void ShowProgress(const jukepak::SyncProgress& progress);
+  // A sync's end: its summary goes into the log and into the Sync Summary
+  // box, which does not wait for an answer.
   void ShowJobEnd(const jukepak::JobSummary& summary);
   DlgCopyProgress* copyProgress();
 
@@ -154,6 +158,9 @@ class CSongliftDlg : public QDialog {
   QLabel* downloadSizeLabel() const { return download_size_; }
   QLabel* freeSpaceLabel() const { return free_space_; }
   QLabel* statusLabel() const { return status_; }
+  // The log under the trees, and the last sync's summary (none before).
+  QPlainTextEdit* log() const { return log_; }
+  QMessageBox* syncSummary() const { return sync_summary_; }
   QTreeWidget* focusTree() const { return focus_tree_; }
   SongliftApp* app() const { return app_; }
   CopyToPc* copyToPc() const { return copy_to_pc_; }
@@ -200,6 +207,8 @@ class CSongliftDlg : public QDialog {
   // Shows in one message every file of a drop or an import that was not
   // added, each with its reason.
   void ShowAddFailures(const std::vector<jukepak::AddFailure>& failures);
+  // Adds each line of `text` to the log, but not a line that repeats the last.
+  void AppendLog(const QString& text);
   // Shows a failed edit's reason.
   void ReportEditFailure(const jukepak::Result& result);
   void SetDropHighlight(QTreeWidgetItem* item);
@@ -242,6 +251,9 @@ class CSongliftDlg : public QDialog {
   QLabel* download_size_ = nullptr;
   QLabel* free_space_ = nullptr;
   QLabel* status_ = nullptr;
+  QPlainTextEdit* log_ = nullptr;
+  QString last_log_line_;
+  QMessageBox* sync_summary_ = nullptr;
   QTimer* size_timer_ = nullptr;
   DlgCopyProgress* copy_progress_ = nullptr;
   CopyToPc* copy_to_pc_ = nullptr;  // "Copy to PC..." and drags out of the window

@@ -48,7 +48,7 @@ struct SyncSummary {
 struct JobSummary {
   Job job = Job::kMount;
   // What the job returned; for a sync its message lists every failure and
-  // says so when it was cancelled ("The sync was cancelled; 3 song(s) stay
+  // says so when it was cancelled ("The sync was cancelled; 3 songs stay
   // pending.").
   Result result;
   SyncSummary sync;  // a sync's account; empty for the other jobs

@@ -610,7 +610,7 @@ Result SyncRun::Finish() {
   if (cancelled_) {
     if (first_code_ == ResultCode::kOk) first_code_ = ResultCode::kCancelled;
     failures_.push_back("The sync was cancelled; " + std::to_string(pending) +
-                        " song(s) stay pending.");
+                        (pending == 1 ? " song stays pending." : " songs stay pending."));
   }
   std::string message;
   for (const std::string& failure : failures_) message += (message.empty() ? "" : "\n") + failure;

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -25,6 +27,7 @@
 #include "testing/scripted_device.h"
 #include "undo/file_undo_store.h"
 #include "undo/undo_restore.h"
+#include "volume/pending_list.h"
 #include "window_test_support.h"
 
 using namespace songlift;
@@ -85,6 +88,7 @@ struct Ready {
     QDir().mkpath(folder);
   }
   ~Ready() {
+    if (gate != nullptr) gate->Release();  // a failed check must not leave the worker held
     window->close();
     app->volume().UnbindDriver();
   }
@@ -97,7 +101,7 @@ struct Ready {
       qFatal("cannot bind the module");
     }
     auto scripted = std::make_unique<ScriptedDevice>(module.get());
-    ScriptedDevice* gate = scripted.get();
+    gate = scripted.get();
     if (!app->volume().BindDevice(std::move(scripted)).ok()) qFatal("cannot open the module");
     window->RequestMount();
     if (!testing::WaitForIdleWindow(*window)) qFatal("no mount");
@@ -116,6 +120,7 @@ struct Ready {
   QString image;
   QString folder;
   std::unique_ptr<jukepak::DriverDevice> module;  // behind Gate()'s device; outlives the app
+  ScriptedDevice* gate = nullptr;                  // the engine's, once Gate() bound it
   std::unique_ptr<SongliftApp> app;
   CSongliftDlg* window = nullptr;
 };
@@ -259,24 +264,59 @@ class PendingSyncTest : public QObject {
   void cancelStopsTheSyncAndLeavesTheSongPending() {
     Ready r;
     ScriptedDevice* gate = r.Gate();
+    const uint32_t free_kb = r.app->volume().FreeKilobytes();
     WriteSong(r.Song("long.mp3"), 3 * 1024 * 1024);
     r.window->DropPaths({r.Song("long.mp3")});
     // The song's first piece of audio goes out; the worker waits at the next.
     Ready::HoldAfterWrites(gate, 1);
     r.window->syncButton()->click();
     QTRY_VERIFY_WITH_TIMEOUT(gate->holding(), 20000);
-    QTRY_VERIFY(r.window->copyProgress()->songBar()->value() > 0);  // the progress reached it
-    r.window->copyProgress()->reject();  // Cancel
+    DlgCopyProgress* progress = r.window->copyProgress();
+    QTRY_VERIFY(progress->songBar()->value() > 0);  // the progress reached it
+    // The free space follows the clusters written (one piece of 128, after
+    // the cluster the new CD's record takes), not the whole song the sync has
+    // taken its clusters for.
+    QCOMPARE(r.window->freeSpaceLabel()->text(),
+             QString::fromStdString(jukepak::SizeLabelText(free_kb - 8 - 128 * 8)));
+    QCOMPARE(progress->countLabel()->text(), QString("Song 1 of 1"));
+    QVERIFY(progress->rateLabel()->text().contains(" MB/s, "));
+    progress->reject();  // Cancel
     gate->Release();
     QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.pending()->topLevelItemCount(), 1);  // still pending
     QCOMPARE(r.window->playerTree()->topLevelItem(0), nullptr);
-    QVERIFY(!r.window->copyProgress()->isVisible());
+    QVERIFY(!progress->isVisible());
+    // The summary says what happened, in the sync's own words too.
+    QVERIFY(r.window->syncSummary() != nullptr && r.window->syncSummary()->isVisible());
+    QCOMPARE(r.window->syncSummary()->text(),
+             QString("The sync was cancelled; 1 song stays pending.\nWritten: 0 songs\n"
+                     "Left pending: 1 song"));
     // The next sync runs to its end.
     r.window->syncButton()->click();
     QVERIFY(testing::WaitForIdleWindow(*r.window));
     QCOMPARE(r.pending()->topLevelItemCount(), 0);
     QCOMPARE(r.window->playerTree()->topLevelItemCount(), 1);
+  }
+
+  void aSyncsFailuresStayInTheLogAndItsSummaryNamesTheFiles() {
+    Ready r;
+    WriteSong(r.Song("a.mp3"), 30000, "First", "Album", 1);
+    WriteSong(r.Song("gone.mp3"), 30000, "Second", "Album", 2);
+    r.window->DropPaths({r.Song("a.mp3"), r.Song("gone.mp3")});
+    QVERIFY(QFile::remove(r.Song("gone.mp3")));
+    r.window->syncButton()->click();
+    QVERIFY(testing::WaitForIdleWindow(*r.window));
+    const QString failure = "Could not open file! (" + r.Song("gone.mp3") + ")";
+    QCOMPARE(r.window->statusLabel()->text(), failure);
+    QCOMPARE(r.window->syncSummary()->text(),
+             "Written: 1 song\nFailed: 1 song\n  " + r.Song("gone.mp3") +
+                 ": Could not open file!\nLeft pending: 1 song");
+    // The log keeps what the status line showed on the way.
+    const QStringList log = r.window->log()->toPlainText().split('\n');
+    for (const QString& line : {QString("Writing new tracks..."), QString("a.mp3"),
+                                QString("gone.mp3"), failure, QString("Failed: 1 song")}) {
+      QVERIFY2(log.contains(line), qPrintable(line));
+    }
   }
 
   void closingDuringASyncAsksThenCancelsAndClosesAtItsEnd() {

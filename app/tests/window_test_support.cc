@@ -12,7 +12,7 @@ bool WaitForIdleWindow(const CSongliftDlg& window, int limit_ms) {
 
 frontend::MessageBoxes::Answer ScriptedBoxes::Show(QWidget*, Kind, const QString& caption,
                                          const QString& text, Buttons buttons) {
-  shown.push_back({caption, text});
+  shown.push_back({caption, text, QString()});
   if (!answers_.empty()) {
     const Answer answer = answers_.front();
     answers_.pop_front();
