@@ -625,8 +625,10 @@ Result SyncRun::Finish() {
   } else if (!failures_.empty() && !cancelled_) {
     reporter_.ShowStatus(failures_.front());
   } else if (!duplicates_.empty() && !cancelled_) {
-    reporter_.ShowStatus("Ready; " + std::to_string(duplicates_.size()) +
-                         " song(s) already on the player were not written again");
+    const size_t passed_over = duplicates_.size();
+    reporter_.ShowStatus("Ready; " + std::to_string(passed_over) +
+                         (passed_over == 1 ? " song already on the player was not written again"
+                                           : " songs already on the player were not written again"));
   } else {
     reporter_.ShowStatus("Ready");
   }
