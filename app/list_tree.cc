@@ -109,27 +109,26 @@ void ListTree::RemoveMissing(const std::vector<jukepak::CdView>& cds) {
   }
 }
 
-QTreeWidgetItem* ListTree::CdItem(const jukepak::CdView& cd) {
-  QTreeWidgetItem* item = cd_items_.value(cd.id, nullptr);
+// The item kept for `id`, made on its first snapshot, with today's label.
+QTreeWidgetItem* ListTree::ItemFor(QHash<uint64_t, QTreeWidgetItem*>* items, uint64_t id,
+                                   bool is_track, const std::string& label) {
+  QTreeWidgetItem* item = items->value(id, nullptr);
   if (item == nullptr) {
     item = new QTreeWidgetItem;
-    item->setData(0, kIdRole, QVariant::fromValue<qulonglong>(cd.id));
-    item->setData(0, kIsTrackRole, false);
-    cd_items_.insert(cd.id, item);
+    item->setData(0, kIdRole, QVariant::fromValue<qulonglong>(id));
+    item->setData(0, kIsTrackRole, is_track);
+    items->insert(id, item);
   }
-  SetText(item, cd.label);
+  SetText(item, label);
   return item;
 }
 
+QTreeWidgetItem* ListTree::CdItem(const jukepak::CdView& cd) {
+  return ItemFor(&cd_items_, cd.id, false, cd.label);
+}
+
 QTreeWidgetItem* ListTree::TrackItem(const jukepak::TrackView& track) {
-  QTreeWidgetItem* item = track_items_.value(track.id, nullptr);
-  if (item == nullptr) {
-    item = new QTreeWidgetItem;
-    item->setData(0, kIdRole, QVariant::fromValue<qulonglong>(track.id));
-    item->setData(0, kIsTrackRole, true);
-    track_items_.insert(track.id, item);
-  }
-  SetText(item, track.label);
+  QTreeWidgetItem* item = ItemFor(&track_items_, track.id, true, track.label);
   if (!track.sourcePath.empty()) item->setToolTip(0, Text(track.sourcePath));
   return item;
 }

@@ -52,6 +52,8 @@ class ListTree : public QObject {
   void applied();
 
  private:
+  QTreeWidgetItem* ItemFor(QHash<uint64_t, QTreeWidgetItem*>* items, uint64_t id, bool is_track,
+                           const std::string& label);
   QTreeWidgetItem* CdItem(const jukepak::CdView& cd);
   QTreeWidgetItem* TrackItem(const jukepak::TrackView& track);
   // Deletes an item taken out of the tree, with its children, and drops them
